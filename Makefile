@@ -1,0 +1,64 @@
+# Morvane: the two commands a newcomer needs are `make demo` and `make check`.
+# Every target installs what is missing first (scripts/install-deps).
+
+JOBS ?= 2
+CMAKE_FLAGS ?=
+CONFIGURE = cmake -S . -G Ninja -Wno-dev $(CMAKE_FLAGS)
+
+.PHONY: all deps native win32 check demo bench fuzz soak \
+        test-native test-asan test-tsan test-win32 clean
+
+all: native
+
+deps:
+	@scripts/install-deps
+
+# The native module with the console host and the simulators beside it.
+native: deps
+	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build/native -j$(JOBS) --target Morvane morvane-host morvane-gamesim
+
+# The Windows module (i686, stdcall) with the Windows console host and simulators.
+win32: deps
+	$(CONFIGURE) -B build/win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim
+
+test-native: deps
+	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build/native -j$(JOBS)
+	ctest --test-dir build/native -j$(JOBS) --output-on-failure
+
+test-asan: deps
+	$(CONFIGURE) -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=address
+	cmake --build build/asan -j$(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir build/asan -j$(JOBS) --output-on-failure
+
+test-tsan: deps
+	$(CONFIGURE) -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=thread
+	cmake --build build/tsan -j$(JOBS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir build/tsan -j$(JOBS) --output-on-failure
+
+test-win32: deps
+	$(CONFIGURE) -B build/win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake --build build/win32 -j$(JOBS)
+	scripts/wine-ctest build/win32 -j$(JOBS) --output-on-failure
+
+# Everything built, every test passed: native, ASan+UBSan, TSan, Win32 under Wine.
+check: deps test-native test-asan test-tsan test-win32
+	@echo "make check: all test runs passed"
+
+demo: native
+	scripts/demo
+
+bench: deps
+	$(CONFIGURE) -B build/bench -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON
+	cmake --build build/bench -j$(JOBS)
+	scripts/bench build/bench
+
+fuzz: deps
+	scripts/fuzz
+
+clean:
+	rm -rf build

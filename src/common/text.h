@@ -1,0 +1,51 @@
+// Text helpers shared by the plug-in and its tools. Text inside the plug-in is
+// UTF-16 (std::u16string); these are the conversions and small operations the
+// Windows runtime would otherwise provide, written once for both builds.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvane {
+
+// UTF-8 to UTF-16. A malformed sequence becomes U+FFFD, as Windows'
+// MultiByteToWideChar does for CP_UTF8.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+
+// UTF-16 to UTF-8. A lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Lowers the letters A to Z only; every other code unit, Cyrillic included,
+// stays as it is.
+std::u16string LowerAsciiLetters(std::u16string_view text);
+
+// True when a and b are equal with A to Z and a to z taken as the same.
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
+
+// Removes every code unit up to U+0020 (spaces and control characters) from
+// both ends.
+std::u16string_view TrimControlAndSpace(std::u16string_view text);
+
+// Splits at every separator; each piece between two separators (or the start
+// or end) is kept, empty pieces included: "" gives one empty piece.
+std::vector<std::u16string> SplitKeepingEmpty(std::u16string_view text, char16_t separator);
+
+// Replaces every occurrence of what, scanning left to right without overlap.
+std::u16string ReplaceAll(std::u16string_view text, std::u16string_view what,
+                          std::u16string_view with);
+
+// An integer written in decimal with an optional sign, or in hexadecimal after
+// "$", "0x" or "0X" (the sign may stand before the prefix). Returns nothing for
+// any other text, for an empty text and for a value outside 64 bits.
+std::optional<std::int64_t> ParseInteger(std::u16string_view text);
+
+// ParseInteger limited to the signed 32-bit range.
+std::optional<std::int32_t> ParseInt32(std::u16string_view text);
+
+// ASCII text to UTF-16 (for literals and numbers).
+std::u16string AsciiToUtf16(std::string_view ascii);
+
+}  // namespace morvane

@@ -1,0 +1,253 @@
+// The platform layer: the one interface through which the plug-in, its tools
+// and its tests reach the operating system. The contract is Win32's, so that
+// the plug-in reads the same on both builds; win32/ implements it on Windows
+// and posix/ is a thin stand-in that reproduces the same semantics on Linux.
+// Only the files below src/platform include system headers.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvane::platform {
+
+// ---------------------------------------------------------------------------
+// Sockets, with Winsock semantics.
+
+using Socket = std::intptr_t;
+inline constexpr Socket kInvalidSocket = -1;
+
+// An IPv4 address and port, laid out as sockaddr_in (16 bytes): family, port
+// in network byte order, address in network byte order, eight zero bytes.
+struct SocketAddress {
+  std::uint16_t family = 0;
+  std::uint16_t port_be = 0;
+  std::uint32_t address_be = 0;
+  std::uint8_t zero[8] = {};
+};
+static_assert(sizeof(SocketAddress) == 16);
+
+inline constexpr std::uint16_t kAddressFamilyInet = 2;  // AF_INET on Windows and Linux.
+
+// htons and ntohs.
+std::uint16_t HostToNetwork16(std::uint16_t value);
+std::uint16_t NetworkToHost16(std::uint16_t value);
+
+// inet_addr: a dotted IPv4 text in network byte order; 0xFFFFFFFF (INADDR_NONE)
+// when the text is not one.
+std::uint32_t ParseIpv4(std::string_view dotted);
+// inet_ntoa.
+std::string FormatIpv4(std::uint32_t address_be);
+
+// gethostbyname: the first IPv4 address of the host in dotted form, or empty
+// text when it cannot be resolved. A dotted address resolves to itself. May
+// block for as long as the system resolver takes.
+std::string ResolveHostIpv4(const std::string& host);
+
+enum class SocketType { kUdp, kTcp };
+Socket OpenSocket(SocketType type);
+void CloseSocket(Socket socket);
+
+// SO_RCVTIMEO and SO_SNDTIMEO in milliseconds; 0 means no limit. The value is
+// taken as Winsock takes its DWORD, so a negative one is a very long wait.
+bool SetReceiveTimeout(Socket socket, std::int32_t milliseconds);
+bool SetSendTimeout(Socket socket, std::int32_t milliseconds);
+
+// sendto: the number of bytes sent, or -1.
+int SendTo(Socket socket, std::span<const std::uint8_t> bytes, const SocketAddress& to);
+// recvfrom: the number of bytes received, or -1 for any error, a receive
+// time-out included. A datagram larger than the buffer fails as Winsock's
+// WSAEMSGSIZE does.
+int ReceiveFrom(Socket socket, std::span<std::uint8_t> buffer, SocketAddress& from);
+
+// ioctlsocket FIONREAD: bytes waiting to be read (for UDP, the size of the
+// next datagram, 0 when none waits), or -1.
+int BytesWaiting(Socket socket);
+// ioctlsocket FIONBIO with 1.
+bool SetNonBlocking(Socket socket);
+
+enum class ConnectResult { kConnected, kWouldBlock, kFailed };
+// connect: WSAEWOULDBLOCK (a connection in progress) is kWouldBlock.
+ConnectResult Connect(Socket socket, const SocketAddress& to);
+
+enum class WaitResult { kReady, kTimedOut, kError };
+// select on the write set only. As with Winsock, a refused connection never
+// makes the socket writable (Winsock reports it only in the exception set,
+// which is not watched), so the wait runs out and reports kTimedOut.
+// 0 ms is a poll.
+WaitResult WaitWritable(Socket socket, std::int32_t milliseconds);
+// select on the read set only. 0 ms is a poll.
+WaitResult WaitReadable(Socket socket, std::int32_t milliseconds);
+
+// Server side, for the simulators and tests: a socket bound to 127.0.0.1 and
+// the given port (0: any free port), listening when it is TCP.
+Socket OpenLoopbackServer(SocketType type, std::uint16_t port);
+// The port a socket is bound to, in host order; 0 on failure.
+std::uint16_t LocalPort(Socket socket);
+// accept; kInvalidSocket on failure.
+Socket Accept(Socket listener);
+
+// WSAStartup and WSACleanup (reference-counted by the system); nothing on POSIX.
+bool StartSocketLibrary();
+void StopSocketLibrary();
+
+// ---------------------------------------------------------------------------
+// Synchronisation and threads.
+
+// An unnamed auto-reset event, created non-signalled.
+class AutoResetEvent {
+ public:
+  AutoResetEvent();
+  ~AutoResetEvent();
+  AutoResetEvent(const AutoResetEvent&) = delete;
+  AutoResetEvent& operator=(const AutoResetEvent&) = delete;
+  void Set();
+  // Waits at most the given time (negative: no limit); true when signalled.
+  bool Wait(std::int32_t milliseconds);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// A thread whose end can be waited for with a time-out. The handle stays valid
+// after the thread's body has returned, for as long as the Thread object
+// lives; dropping the object without joining detaches the thread.
+class Thread {
+ public:
+  Thread() = default;
+  explicit Thread(std::function<void()> body);
+  ~Thread();
+  Thread(Thread&&) noexcept;
+  Thread& operator=(Thread&&) noexcept;
+
+  bool Started() const { return state_ != nullptr; }
+  // Waits at most the given time (negative: no limit); true when the body
+  // has returned.
+  bool WaitForEnd(std::int32_t milliseconds);
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
+
+inline constexpr std::int32_t kInfinite = -1;
+
+void SleepMilliseconds(std::int32_t milliseconds);
+
+// ---------------------------------------------------------------------------
+// The entry lock and the thread timer.
+
+// The lock that every export holds while it runs. Recursive, so that a host
+// that re-enters the plug-in from a nested message loop on its own thread does
+// not deadlock.
+std::recursive_timed_mutex& EntryLock();
+
+using TimerProc = void (*)();
+
+// A thread timer with no window. On Windows it is SetTimer, and the procedure
+// runs in the message loop of the thread that started it. POSIX has no message
+// loop: its stand-in runs the procedure about once a period on a timer thread
+// while holding the entry lock, so the procedure never runs at the same time
+// as an export. Returns the timer id, 0 when no timer could be made.
+std::uint32_t StartThreadTimer(std::uint32_t period_ms, TimerProc proc);
+// After it returns no tick of that timer runs any more.
+void KillThreadTimer(std::uint32_t timer_id);
+
+// Dispatches the calling thread's messages for at most the given time (Windows
+// runs thread timers this way); on POSIX it only waits.
+void PumpMessages(std::int32_t milliseconds);
+
+// ---------------------------------------------------------------------------
+// The clock.
+
+// The local date and time as days since 1899-12-30 (the time of day is the
+// fraction). Tests may replace the clock; nullptr restores the system's.
+double NowDateTime();
+void SetClockForTesting(std::function<double()> clock);
+
+// ---------------------------------------------------------------------------
+// Files, the module and the desktop.
+
+// The full path of the file that holds the plug-in's own code (the module),
+// as GetModuleFileNameW gives it for at most 260 code units.
+std::u16string ModuleFilePath();
+inline constexpr char16_t kPathDelimiter =
+#ifdef _WIN32
+    u'\\';
+#else
+    u'/';
+#endif
+
+enum class ReadFileResult { kRead, kMissing, kUnreadable };
+ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& contents);
+bool FileExists(const std::u16string& path);
+// Writes or replaces a file; for tools and tests.
+bool WriteWholeFile(const std::u16string& path, std::span<const std::uint8_t> contents);
+
+// ShellExecuteW "open" with SW_SHOWNORMAL. POSIX reports the request on
+// standard error.
+void OpenWithAssociatedProgram(const std::u16string& path);
+
+// MessageBoxW with no owner and MB_ICONINFORMATION; returns its result. POSIX
+// writes the text to standard error and "returns" IDOK (1).
+std::int32_t ShowInformationBox(const std::u16string& caption, const std::u16string& text);
+
+// Keeps the plug-in's module loaded until the process ends, so that a thread
+// that outlives PluginStop never runs unmapped code. Nothing on POSIX, where a
+// loaded shared object that has started threads is not unloaded by our hosts.
+void PinModule();
+
+// ---------------------------------------------------------------------------
+// Text in the system ANSI code page.
+//
+// Windows uses CP_ACP without best-fit mapping. POSIX uses Windows-1251, or
+// the Windows code page given in the environment variable MORVANE_CODEPAGE
+// (1250, 1251, 1252, 65001 for UTF-8). On both, a character that the code page
+// cannot hold becomes "?", and a byte that the code page leaves undefined
+// becomes the Unicode character of the same value.
+std::string ToAnsi(std::u16string_view text);
+std::u16string FromAnsi(std::string_view text);
+// The code page in use.
+std::uint32_t AnsiCodePage();
+
+// ---------------------------------------------------------------------------
+// Loading a module (for the console host and the tests).
+
+class LoadedModule {
+ public:
+  LoadedModule() = default;
+  ~LoadedModule();
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+  LoadedModule(LoadedModule&&) noexcept;
+  LoadedModule& operator=(LoadedModule&&) noexcept;
+
+  // Loads the module at path; on failure returns false and a one-line reason.
+  bool Load(const std::string& path_utf8, std::string& error);
+  // The named export, or nullptr.
+  void* Symbol(const char* name) const;
+  bool Loaded() const { return handle_ != nullptr; }
+  void Unload();
+
+ private:
+  void* handle_ = nullptr;
+};
+
+// The process's own environment variable, UTF-8; empty when unset.
+std::string GetEnvironment(const char* name);
+// For tools and tests: sets the process's own environment variable (UTF-8);
+// a null value removes it. True on success.
+bool SetEnvironment(const char* name, const char* value);
+
+// For tools and tests: a folder (and its parents); true when it exists after.
+bool MakeDirectories(const std::string& path_utf8);
+int CurrentProcessId();
+
+}  // namespace morvane::platform

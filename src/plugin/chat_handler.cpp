@@ -1,0 +1,177 @@
+#include "plugin/chat_handler.h"
+
+#include <span>
+#include <string>
+
+#include "common/date_time.h"
+#include "common/text.h"
+#include "platform/platform.h"
+#include "plugin/host_link.h"
+#include "plugin/host_record.h"
+#include "plugin/plugin_state.h"
+#include "plugin/scan_command.h"
+#include "settings/channels.h"
+#include "settings/scan_queue.h"
+#include "settings/settings_loader.h"
+
+namespace morvane {
+namespace {
+
+// What one PluginProcess call carries, decoded.
+struct ChatMessage {
+  MessageClass message_class = MessageClass::kStatus;
+  TUser sender;
+  std::u16string text;          // lowered (A to Z only)
+  std::u16string reply_target;  // the channel, the sender's Name, or empty
+};
+
+void SetOnline(bool online) {
+  PluginState& state = Plugin();
+  state.online = online;
+  // Every "connected" report joins the channels, also when the flag was set.
+  if (online) JoinChannels();
+}
+
+// Step 1: decode by code and mode. False for a code that this mode ignores
+// (and a direct private message that is not of kind 3): nothing more happens.
+bool DecodeMessage(std::int32_t code, ByteReader& record, ChatMessage& message) {
+  const PluginState& state = Plugin();
+  if (Host().virtual_user_mode) {
+    switch (code) {
+      case 1061:
+        (void)ReadText(record);
+        message.sender = ReadUser(record);
+        message.text = ReadText(record);
+        message.message_class = MessageClass::kPrivate;
+        message.reply_target = message.sender.Name;
+        return true;
+      case 1070:
+        (void)ReadText(record);
+        message.sender = ReadUser(record);
+        message.reply_target = ReadText(record);
+        (void)ReadInt(record);
+        message.text = ReadText(record);
+        message.message_class = MessageClass::kChannel;
+        return true;
+      case 1078:
+        message.sender = ReadUser(record);
+        if (message.sender.Name == state.identity.Name) SetOnline(true);
+        return true;
+      case 1079:
+        message.sender = ReadUser(record);
+        if (message.sender.Name == state.identity.Name) SetOnline(false);
+        return true;
+      default:
+        return false;
+    }
+  }
+  switch (code) {
+    case 3:
+      SetOnline(ReadInt(record) == 2);
+      return true;
+    case 5:
+      message.sender = ReadUser(record);
+      message.reply_target = ReadText(record);
+      (void)ReadInt(record);
+      message.text = ReadText(record);
+      message.message_class = MessageClass::kChannel;
+      return true;
+    case 10:
+      message.sender = ReadUser(record);
+      if (ReadInt(record) != 3) return false;
+      message.text = ReadText(record);
+      message.message_class = MessageClass::kPrivate;
+      message.reply_target = message.sender.Name;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// An administrator may reload the settings. An empty entry of the list (from
+// an empty AdmUsers value, "||" or a trailing "|") admits no one: matching it
+// would let any user whose address the host leaves empty reload the settings.
+bool IsAdministrator(const TUser& sender) {
+  const auto& admins = Plugin().admin_list;
+  if (!admins) return false;
+  for (const auto& entry : *admins) {
+    if (entry.empty()) continue;
+    if (entry == sender.Name || entry == sender.IP) return true;
+  }
+  return false;
+}
+
+bool SourceMatches(std::u16string_view source, std::u16string_view reply_target) {
+  for (const auto& piece : SplitKeepingEmpty(source, u'|')) {
+    if (TrimControlAndSpace(piece) == reply_target) return true;
+  }
+  return false;
+}
+
+bool EventListensTo(const TEvent& event, MessageClass message_class) {
+  switch (event.EventType) {
+    case 0:
+      return message_class == MessageClass::kChannel;
+    case 1:
+      return message_class == MessageClass::kPrivate;
+    case 2:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Step 4: every message event whose trigger equals the text fires, in table
+// order.
+void FireMessageEvents(const ChatMessage& message, double now) {
+  for (TEvent& event : Plugin().event_table) {
+    if (!EventListensTo(event, message.message_class)) continue;
+    if (event.MsgType == 3) continue;
+    if (LowerAsciiLetters(event.Msg) != message.text) continue;
+    if (event.Delay != 0 && event.LastUse != 0 &&
+        WholeSecondsBetween(now, event.LastUse) < static_cast<std::int64_t>(event.Delay)) {
+      continue;
+    }
+    if (event.EventType != 2 && !event.ChOrUser.empty() &&
+        !SourceMatches(event.ChOrUser, message.reply_target)) {
+      continue;
+    }
+    event.LastUse = now;
+    std::u16string_view reply_to;
+    if (event.MsgType == 0 || event.MsgType == 1) {
+      reply_to = message.reply_target;
+    } else if (event.MsgType == 2) {
+      reply_to = message.sender.Name;
+    } else {
+      continue;
+    }
+    AddScanItem(event.Addr, reply_to, event.Title, event.Format, event.OffFormat, event.PlTitle,
+                event.Delimiter, event.PlDelimiter, event.Game, event.MsgType, event.TimeOut);
+  }
+}
+
+}  // namespace
+
+void ProcessHostMessage(std::int32_t code, const void* record, std::int32_t record_length) {
+  std::span<const std::uint8_t> bytes;
+  if (record != nullptr && record_length > 0) {
+    bytes = {static_cast<const std::uint8_t*>(record), static_cast<std::size_t>(record_length)};
+  }
+  ByteReader reader(bytes);
+  ChatMessage message;
+  if (!DecodeMessage(code, reader, message)) return;
+
+  message.text = LowerAsciiLetters(message.text);
+
+  if (message.message_class == MessageClass::kPrivate && message.text == u"/reload" &&
+      IsAdministrator(message.sender)) {
+    (void)LoadSettings();
+    return;
+  }
+
+  const double now = platform::NowDateTime();
+  FireMessageEvents(message, now);
+  HandleScanCommand(message.message_class, message.reply_target, message.text, now);
+}
+
+}  // namespace morvane

@@ -1,0 +1,70 @@
+// The six exports: thin shims over the core. Each holds the entry lock while it
+// runs (so the POSIX stand-in of the event timer never runs beside one) and
+// lets no exception reach the host.
+#include <mutex>
+
+#include "morvane/plugin_api.h"
+#include "platform/platform.h"
+#include "plugin/chat_handler.h"
+#include "plugin/lifecycle.h"
+
+namespace {
+
+template <typename Result, typename Body>
+Result Guarded(Result on_failure, Body body) noexcept {
+  try {
+    std::lock_guard entry(morvane::platform::EntryLock());
+    return body();
+  } catch (...) {
+    return on_failure;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+MORVANE_EXPORT int32_t MORVANE_CALL PluginStart(int32_t plugin_id, MorvaneHostCallback callback,
+                                                MorvaneHostQuery query) {
+  return Guarded<int32_t>(0, [&] { return morvane::StartPlugin(plugin_id, callback, query); });
+}
+
+MORVANE_EXPORT void MORVANE_CALL PluginStop(void) {
+  Guarded<int>(0, [] {
+    morvane::StopPlugin();
+    return 0;
+  });
+}
+
+MORVANE_EXPORT void MORVANE_CALL PluginProcess(int32_t code, const void* record,
+                                               int32_t record_length) {
+  Guarded<int>(0, [&] {
+    morvane::ProcessHostMessage(code, record, record_length);
+    return 0;
+  });
+}
+
+MORVANE_EXPORT int32_t MORVANE_CALL PluginGetData(int32_t code, int32_t /*reserved1*/,
+                                                  int32_t /*reserved2*/, void* buffer,
+                                                  int32_t size) {
+  return Guarded<int32_t>(0, [&] { return morvane::GetPluginData(code, buffer, size); });
+}
+
+// The About box and the editor are shown without the entry lock: on Windows
+// the message box runs a message loop in which the host may call us again.
+MORVANE_EXPORT void MORVANE_CALL PluginShowOptions(void) {
+  try {
+    morvane::ShowPluginOptions();
+  } catch (...) {
+  }
+}
+
+MORVANE_EXPORT int32_t MORVANE_CALL PluginShowAbout(void) {
+  try {
+    return morvane::ShowPluginAbout();
+  } catch (...) {
+    return 0;
+  }
+}
+
+}  // extern "C"

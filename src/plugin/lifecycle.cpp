@@ -1,0 +1,106 @@
+#include "plugin/lifecycle.h"
+
+#include "platform/platform.h"
+#include "plugin/host_link.h"
+#include "plugin/host_record.h"
+#include "plugin/plugin_state.h"
+#include "settings/event_timer.h"
+#include "settings/scan_queue.h"
+#include "settings/settings_loader.h"
+
+namespace morvane {
+namespace {
+
+// How long PluginStop waits for a send that the worker has begun.
+constexpr std::int32_t kSendDrainMs = 1000;
+
+bool g_socket_library_started = false;
+std::u16string g_module_directory_for_testing;
+
+}  // namespace
+
+void SetModuleDirectoryForTesting(std::u16string directory) {
+  g_module_directory_for_testing = std::move(directory);
+}
+
+std::u16string ComputeModuleDirectory() {
+  if (!g_module_directory_for_testing.empty()) return g_module_directory_for_testing;
+  std::u16string path = platform::ModuleFilePath();
+  std::size_t cut = path.find_last_of(u"/\\");
+  std::u16string directory = cut == std::u16string::npos ? std::u16string() : path.substr(0, cut + 1);
+  if (directory.empty() || (directory.back() != u'/' && directory.back() != u'\\')) {
+    directory.push_back(platform::kPathDelimiter);
+  }
+  return directory;
+}
+
+std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
+                         MorvaneHostQuery query) {
+  PluginState& state = Plugin();
+  HostConnection host{plugin_id, callback, query, false};
+  ConnectHost(host);
+  state.module_directory = ComputeModuleDirectory();
+  // Query 2000 answered with 0 selects the virtual user; anything else, no
+  // answer (-1) included, the host's own user.
+  host.virtual_user_mode = QueryHostInt(host_code::kQueryMode) == 0;
+  ConnectHost(host);
+  state.online = false;
+  // A start after a stop in the same process begins afresh: no "/gs " has
+  // been accepted yet, and no settings file has been read.
+  state.last_scan_command_time = 0;
+  state.settings_read = false;
+  if (!g_socket_library_started) g_socket_library_started = platform::StartSocketLibrary();
+
+  if (!LoadSettings()) return 0;
+  Queue().OpenWakeEvent();
+  return 1;
+}
+
+void StopPlugin() {
+  PluginState& state = Plugin();
+  // From here on the host is never called again, from either thread.
+  DisconnectHost(kSendDrainMs);
+  state.online = false;
+  StopEventTimer();
+  state.admin_list.reset();
+  Queue().CloseWakeEvent();
+  Queue().Clear();
+  state.event_table.clear();
+  if (g_socket_library_started) {
+    platform::StopSocketLibrary();
+    g_socket_library_started = false;
+  }
+}
+
+std::int32_t GetPluginData(std::int32_t code, void* buffer, std::int32_t size) {
+  std::int32_t answer_size = 0;
+  if (code == 2800) {
+    answer_size = 4;
+  } else if (code == 2810) {
+    answer_size = static_cast<std::int32_t>(TextFieldSize(kDisplayName));
+  } else {
+    return 0;
+  }
+  // A buffer smaller than the answer is left untouched: the host learns the
+  // size it needs from the result.
+  if (size < answer_size || buffer == nullptr) return answer_size;
+  std::span<std::uint8_t> out(static_cast<std::uint8_t*>(buffer), static_cast<std::size_t>(size));
+  std::size_t offset = 0;
+  if (code == 2800) {
+    PutInt(out, offset, 0);
+  } else {
+    PutText(out, offset, kDisplayName);
+  }
+  return answer_size;
+}
+
+void ShowPluginOptions() {
+  PluginState& state = Plugin();
+  if (state.module_directory.empty()) state.module_directory = ComputeModuleDirectory();
+  std::u16string path = state.module_directory + u"Morvane.ini";
+  if (platform::FileExists(path)) platform::OpenWithAssociatedProgram(path);
+}
+
+std::int32_t ShowPluginAbout() { return platform::ShowInformationBox(kDisplayName, kAboutText); }
+
+}  // namespace morvane

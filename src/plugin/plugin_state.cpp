@@ -1,0 +1,10 @@
+#include "plugin/plugin_state.h"
+
+namespace morvane {
+
+PluginState& Plugin() {
+  static PluginState state;
+  return state;
+}
+
+}  // namespace morvane

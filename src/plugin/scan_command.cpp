@@ -1,0 +1,72 @@
+#include "plugin/scan_command.h"
+
+#include "common/date_time.h"
+#include "plugin/plugin_state.h"
+#include "settings/scan_queue.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::u16string_view kPrefix = u"/gs ";
+constexpr char16_t kBlank = u' ';
+
+bool EndsWithPl(std::u16string_view kind) {
+  return kind.size() >= 2 && kind.substr(kind.size() - 2) == u"pl";
+}
+
+}  // namespace
+
+ScanCommand ParseScanCommand(std::u16string_view text) {
+  ScanCommand command;
+  if (text.substr(0, kPrefix.size()) != kPrefix) return command;
+  const std::size_t n = text.size();
+  std::size_t at = kPrefix.size();
+  while (at < n && text[at] == kBlank) ++at;
+  const std::size_t kind_start = at;
+  while (at < n && text[at] != kBlank) ++at;
+  // A kind that runs to the end of the text has no blank after it: no kind.
+  if (at >= n) return command;
+  command.kind = text.substr(kind_start, at - kind_start);
+  std::size_t address_start = at + 1;
+  std::size_t first_non_blank = address_start;
+  while (first_non_blank < n && text[first_non_blank] == kBlank) ++first_non_blank;
+  if (first_non_blank < n) address_start = first_non_blank;
+  if (address_start < n) command.address = text.substr(address_start);
+  return command;
+}
+
+void HandleScanCommand(MessageClass message_class, std::u16string_view reply_target,
+                       std::u16string_view text, double now) {
+  PluginState& state = Plugin();
+  const MainSettings& settings = state.settings;
+  if (message_class == MessageClass::kChannel && !settings.ChScanEn) return;
+  if (message_class == MessageClass::kPrivate && !settings.PmScanEn) return;
+  if (text.substr(0, kPrefix.size()) != kPrefix) return;
+  if (settings.Delay != 0 && state.last_scan_command_time != 0 &&
+      WholeSecondsBetween(now, state.last_scan_command_time) <
+          static_cast<std::int64_t>(settings.Delay)) {
+    return;
+  }
+  ScanCommand command = ParseScanCommand(text);
+  if (command.kind.empty() || command.address.empty()) return;
+
+  // The flood delay starts even when the queue then drops the request.
+  state.last_scan_command_time = now;
+
+  const bool is_private = message_class == MessageClass::kPrivate;
+  const std::int32_t reply_mode = is_private ? 2 : (settings.MsgType ? 1 : 0);
+  const std::u16string_view title = is_private ? u"" : u"\r\n";
+
+  std::u16string_view format = settings.Format;
+  std::u16string_view player_title;
+  if (command.kind == u"tcp") {
+    format = settings.TCPFormat;
+  } else if (EndsWithPl(command.kind)) {
+    format = settings.PlFormat;
+    player_title = settings.PlTitle;
+  }
+  AddScanItem(command.address, reply_target, title, format, settings.OfflineFormat, player_title,
+              settings.Delimiter, settings.PlDelimiter, command.kind, reply_mode, settings.TimeOut);
+}
+
+}  // namespace morvane
