@@ -200,8 +200,8 @@ void OpenWithAssociatedProgram(const std::u16string& path);
 std::int32_t ShowInformationBox(const std::u16string& caption, const std::u16string& text);
 
 // Keeps the plug-in's module loaded until the process ends, so that a thread
-// that outlives PluginStop never runs unmapped code. Nothing on POSIX, where a
-// loaded shared object that has started threads is not unloaded by our hosts.
+// that outlives PluginStop never runs unmapped code (Windows: a pinned module;
+// POSIX: the shared object marked no-delete).
 void PinModule();
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,109 @@
+// Whole-file reads and writes and folder creation. Paths are UTF-16 in the
+// interface, as on Windows, and UTF-8 on disk.
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+
+#include "common/text.h"
+#include "platform/platform.h"
+
+namespace morvane::platform {
+namespace {
+
+// The path as the file system takes it, or nothing for a path that no file
+// can have: a NUL inside would cut the name short and name another file.
+std::optional<std::string> DiskPath(std::u16string_view path) {
+  if (path.find(u'\0') != std::u16string_view::npos) return std::nullopt;
+  return Utf16ToUtf8(path);
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  // Closes now and reports whether everything written reached the file.
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& contents) {
+  contents.clear();
+  const auto disk_path = DiskPath(path);
+  if (!disk_path) return ReadFileResult::kMissing;
+  Descriptor file(open(disk_path->c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) {
+    // ENOTDIR: a part of the path is a file, so nothing exists there.
+    return errno == ENOENT || errno == ENOTDIR ? ReadFileResult::kMissing
+                                               : ReadFileResult::kUnreadable;
+  }
+  // A folder opens here but is no file to read, as CreateFile refuses it.
+  struct stat info {};
+  if (fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) return ReadFileResult::kUnreadable;
+
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t chunk[65536];
+  for (;;) {
+    const ssize_t got = read(file.get(), chunk, sizeof chunk);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return ReadFileResult::kUnreadable;
+    }
+    if (got == 0) break;
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  }
+  contents = std::move(bytes);
+  return ReadFileResult::kRead;
+}
+
+bool FileExists(const std::u16string& path) {
+  const auto disk_path = DiskPath(path);
+  struct stat info {};
+  return disk_path && stat(disk_path->c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool WriteWholeFile(const std::u16string& path, std::span<const std::uint8_t> contents) {
+  const auto disk_path = DiskPath(path);
+  if (!disk_path) return false;
+  Descriptor file(open(disk_path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (file.get() < 0) return false;
+  std::size_t done = 0;
+  while (done < contents.size()) {
+    const ssize_t put = write(file.get(), contents.data() + done, contents.size() - done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return file.Close();
+}
+
+bool MakeDirectories(const std::string& path_utf8) {
+  if (path_utf8.empty() || path_utf8.find('\0') != std::string::npos) return false;
+  // Each prefix that ends before a "/" is a parent; the whole path comes last.
+  for (std::size_t slash = path_utf8.find('/', 1); ; slash = path_utf8.find('/', slash + 1)) {
+    const std::string part = path_utf8.substr(0, slash);
+    if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  struct stat info {};
+  return stat(path_utf8.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace morvane::platform
