@@ -1,0 +1,129 @@
+// The values of Morvane.ini as the plug-in uses them: [Main], the admin list,
+// the event table and [VirtUser], read from a parsed IniFile into plain
+// structs with every default and load-time conversion applied. Pure: the
+// loader (LoadSettings) does the file access, the host calls, the timer and
+// the global state on top of this.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/ini_file.h"
+
+namespace morvane {
+
+// The built-in texts, before the markers are applied. The two blanks on each
+// side of the first "-" in the "%addr%  -  " texts belong to them.
+inline constexpr std::u16string_view kDefaultChannels = u"main";
+inline constexpr std::u16string_view kDefaultFormat =
+    u"%addr%  -  %name% - %map% - %pl%/%plmax% - %mod%";
+inline constexpr std::u16string_view kDefaultOfflineFormat = u"%addr%  -  сервер офлайн";
+inline constexpr std::u16string_view kDefaultTcpFormat = u"%addr%  -  сервер онлайн";
+inline constexpr std::u16string_view kDefaultPlFormat = u"%pltime% - %plscore% - %plname%";
+inline constexpr std::u16string_view kDefaultPlTitle = u"[b]Игроки сервера %addr% (%pl%):[/b]:;";
+inline constexpr std::u16string_view kDefaultDelimiter = u":;";
+inline constexpr std::u16string_view kDefaultPlDelimiter = u":;";
+inline constexpr std::u16string_view kDefaultVirtUserName = u"Morvane";
+inline constexpr std::u16string_view kDefaultVirtUserIp = u"N/A";
+inline constexpr std::u16string_view kDefaultVirtUserPassword = u"PineMarshGlow";
+
+// A value cannot hold a line break, so templates carry two markers: every
+// ":;" becomes CR LF, then every "&&" becomes one blank. Both scan left to
+// right without overlap, so "&&&" gives a blank followed by "&".
+std::u16string ApplyMarkers(std::u16string_view text);
+
+// Integer keys: decimal with an optional sign, or hexadecimal after "$", "0x"
+// or "0X", within the signed 32-bit range. Anything else, an empty value and
+// a missing key leave the fallback.
+std::int32_t IntegerOr(std::optional<std::u16string_view> value, std::int32_t fallback);
+// Boolean keys are integer keys: 0 is false, any other integer true; a value
+// that is not an integer (such as "false") leaves the fallback.
+bool BooleanOr(std::optional<std::u16string_view> value, bool fallback);
+
+std::int32_t ReadIntegerKey(const IniFile& file, std::u16string_view section,
+                            std::u16string_view key, std::int32_t fallback);
+bool ReadBooleanKey(const IniFile& file, std::u16string_view section, std::u16string_view key,
+                    bool fallback);
+
+enum class TextHandling {
+  // The trimmed value as written; a missing key gives the default untouched.
+  kAsRead,
+  // Markers applied to the value, or to the default when the key is missing;
+  // an empty value stays empty.
+  kMarkers,
+  // As kMarkers, but an empty value gives the default, with the blank marker
+  // applied to it.
+  kMarkersEmptyGivesDefault,
+};
+
+std::u16string ReadTextKey(const IniFile& file, std::u16string_view section,
+                           std::u16string_view key, std::u16string_view default_text,
+                           TextHandling handling);
+
+// [Main]. Field names are the key names; every default is the one a missing
+// key gives, with the markers already applied (so a default-made MainSettings
+// equals what a missing file gives).
+struct MainSettings {
+  std::u16string Channels = std::u16string(kDefaultChannels);
+  bool ChScanEn = true, PmScanEn = true, MsgType = true;
+  std::int32_t Delay = 0, TimeOut = 1000, MaxQueue = 20;
+  std::u16string Format = ApplyMarkers(kDefaultFormat);
+  std::u16string OfflineFormat = ApplyMarkers(kDefaultOfflineFormat);
+  std::u16string TCPFormat = ApplyMarkers(kDefaultTcpFormat);
+  std::u16string PlFormat = ApplyMarkers(kDefaultPlFormat);
+  std::u16string PlTitle = ApplyMarkers(kDefaultPlTitle);
+  std::u16string Delimiter = ApplyMarkers(kDefaultDelimiter);
+  std::u16string PlDelimiter = ApplyMarkers(kDefaultPlDelimiter);
+
+  bool operator==(const MainSettings&) const = default;
+};
+
+// What a missing file gives.
+MainSettings DefaultMainSettings();
+
+// One configured event, from section "Event_N".
+struct TEvent {
+  std::int32_t EventType = 0, Delay = 0, MsgType = 1, TimeOut = 1000;
+  double LastUse = 0;  // TDateTime; 0 means never. Every load sets it to 0.
+  std::u16string ChOrUser, Msg, Addr, Title, Format, OffFormat, PlTitle, Game, Delimiter,
+      PlDelimiter;
+
+  bool operator==(const TEvent&) const = default;
+};
+
+// [VirtUser]: the identity the virtual user logs in with.
+struct VirtUserValues {
+  std::u16string Name = std::u16string(kDefaultVirtUserName);
+  std::u16string IP = std::u16string(kDefaultVirtUserIp);
+  std::u16string Password = std::u16string(kDefaultVirtUserPassword);
+
+  bool operator==(const VirtUserValues&) const = default;
+};
+
+struct SettingsValues {
+  MainSettings main;
+  // AdmUsers split at every "|", pieces untrimmed and empty ones kept: an
+  // empty or missing AdmUsers gives one empty entry.
+  std::vector<std::u16string> admin_list;
+  // Event_0, Event_1 ... up to the first N whose section lacks Type, Addr or
+  // Game.
+  std::vector<TEvent> events;
+  // Whether any loaded event is periodic (EventType 3), so the timer must run.
+  bool has_periodic_event = false;
+  // Read only in virtual-user mode; the defaults otherwise.
+  VirtUserValues virt_user;
+};
+
+// Reads a settings file in the loader's order. A default-made IniFile stands
+// for a missing file.
+SettingsValues ReadSettingsValues(const IniFile& file, bool virtual_user_mode);
+
+// The event whose section is "Event_N", or nothing when that section lacks
+// Type, Addr or Game (a key with an empty value counts as present).
+std::optional<TEvent> ReadEvent(const IniFile& file, std::size_t n);
+
+}  // namespace morvane
