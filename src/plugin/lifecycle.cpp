@@ -4,6 +4,7 @@
 #include "plugin/host_link.h"
 #include "plugin/host_record.h"
 #include "plugin/plugin_state.h"
+#include "scan/game_scan.h"
 #include "settings/event_timer.h"
 #include "settings/scan_queue.h"
 #include "settings/settings_loader.h"
@@ -14,10 +15,18 @@ namespace {
 // How long PluginStop waits for a send that the worker has begun.
 constexpr std::int32_t kSendDrainMs = 1000;
 
+// How long PluginStop waits for the worker to end. Its network waits end
+// within a short slice of the stop request; only a name lookup can hold it.
+constexpr std::int32_t kWorkerStopWaitMs = 1000;
+
 bool g_socket_library_started = false;
+ScanWorker g_worker;
 std::u16string g_module_directory_for_testing;
+bool g_worker_enabled = true;
 
 }  // namespace
+
+void SetWorkerEnabledForTesting(bool enabled) { g_worker_enabled = enabled; }
 
 void SetModuleDirectoryForTesting(std::u16string directory) {
   g_module_directory_for_testing = std::move(directory);
@@ -53,6 +62,7 @@ std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
 
   if (!LoadSettings()) return 0;
   Queue().OpenWakeEvent();
+  if (g_worker_enabled) g_worker.Start(Queue().WakeEvent());
   return 1;
 }
 
@@ -63,10 +73,15 @@ void StopPlugin() {
   state.online = false;
   StopEventTimer();
   state.admin_list.reset();
+  // A worker still inside a name lookup keeps its own copy of its request and
+  // its own reference to the wake event; it touches nothing freed below, and
+  // the module stays mapped until it has ended.
+  const bool worker_ended = g_worker.Stop(kWorkerStopWaitMs);
+  if (!worker_ended) platform::PinModule();
   Queue().CloseWakeEvent();
   Queue().Clear();
   state.event_table.clear();
-  if (g_socket_library_started) {
+  if (g_socket_library_started && worker_ended) {
     platform::StopSocketLibrary();
     g_socket_library_started = false;
   }

@@ -25,6 +25,9 @@ std::u16string ComputeModuleDirectory();
 // share: they point the plug-in at a folder of their own. Empty restores the
 // module's folder.
 void SetModuleDirectoryForTesting(std::u16string directory);
+// Tests of the queue and of chat handling look at queued requests: they start
+// the plug-in without its worker.
+void SetWorkerEnabledForTesting(bool enabled);
 
 inline constexpr char16_t kDisplayName[] = u"Morvane";
 inline constexpr char16_t kAboutText[] =

@@ -16,12 +16,14 @@ void CoreTest::SetUp() {
   directory.push_back(u'/');
   SetModuleDirectoryForTesting(directory);
   platform::SetClockForTesting([this] { return now_; });
+  SetWorkerEnabledForTesting(with_worker_);
 }
 
 void CoreTest::TearDown() {
   Stop();
   platform::SetClockForTesting(nullptr);
   SetModuleDirectoryForTesting({});
+  SetWorkerEnabledForTesting(true);
 }
 
 void CoreTest::WriteSettings(std::u16string_view settings) { WriteSettingsUtf16(folder_, settings); }

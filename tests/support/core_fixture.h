@@ -38,6 +38,8 @@ class CoreTest : public ::testing::Test {
   std::vector<TScanItem> Queued() const { return Queue().Snapshot(); }
   void AdvanceSeconds(double seconds);
 
+  // Fixtures that test the worker set this before SetUp.
+  bool with_worker_ = false;
   std::string folder_;
   double now_ = 46000.5;  // a day in 2025, noon
   HostMode mode_ = HostMode::kDirect;

@@ -1,0 +1,69 @@
+#include "settings/channels.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "plugin/host_link.h"
+#include "plugin/plugin_state.h"
+
+namespace morvane {
+namespace {
+
+// One channel of the host's 1080 answer: its name, an integer and a text,
+// read whole or not at all. Reading stops at the first entry cut short by the
+// end of the answer; the entries before it still count.
+bool ReadListedChannel(ByteReader& answer, std::u16string& name) {
+  name = ReadText(answer);
+  (void)ReadInt(answer);
+  (void)ReadText(answer);
+  return !answer.Exhausted();
+}
+
+}  // namespace
+
+void JoinChannels() {
+  const PluginState& state = Plugin();
+  // Pieces are not trimmed and empty pieces count: an empty value joins one
+  // channel with an empty name.
+  const std::vector<std::u16string> pieces = SplitKeepingEmpty(state.settings.Channels, u'|');
+
+  if (!Host().virtual_user_mode) {
+    for (const auto& piece : pieces) {
+      HostRecord join;
+      AppendInt(join, 1);
+      AppendText(join, piece);
+      SendHostRecord(host_code::kJoinChannel, join);
+    }
+    return;
+  }
+
+  const std::u16string& user = state.identity.Name;
+  for (const auto& piece : pieces) {
+    HostRecord join;
+    AppendText(join, user);
+    AppendText(join, piece);
+    AppendInt(join, 1);
+    AppendInt(join, 0);
+    SendHostRecord(host_code::kVirtualJoinChannel, join);
+  }
+
+  HostRecord ask;
+  AppendText(ask, user);
+  HostAnswer listed = QueryHostRecord(host_code::kQueryVirtualChannels, ask);
+  if (listed.answer.empty()) return;
+  ByteReader answer(std::span<const std::uint8_t>(listed.answer.data(), listed.answer.size()));
+  std::int32_t count = ReadInt(answer);
+  if (answer.Exhausted() || count <= 0) return;
+  std::u16string channel;
+  for (std::int32_t i = 0; i < count && ReadListedChannel(answer, channel); ++i) {
+    if (std::find(pieces.begin(), pieces.end(), channel) != pieces.end()) continue;
+    HostRecord leave;
+    AppendText(leave, user);
+    AppendText(leave, channel);
+    SendHostRecord(host_code::kVirtualLeaveChannel, leave);
+  }
+}
+
+}  // namespace morvane

@@ -1,0 +1,12 @@
+// JoinChannels: brings the plug-in's user into the configured channels
+// whenever the host reports it connected.
+#pragma once
+
+namespace morvane {
+
+// Direct mode: code 67 for every piece of "Channels". Virtual-user mode: code
+// 1026 for every piece, then code 1027 for every channel that the host lists
+// for the virtual user (query 1080) and that no piece names exactly.
+void JoinChannels();
+
+}  // namespace morvane

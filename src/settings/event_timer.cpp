@@ -1,0 +1,42 @@
+#include "settings/event_timer.h"
+
+#include "common/date_time.h"
+#include "platform/platform.h"
+#include "plugin/plugin_state.h"
+#include "settings/scan_queue.h"
+
+namespace morvane {
+
+void StartEventTimer() {
+  StopEventTimer();
+  Plugin().timer_id = platform::StartThreadTimer(1000, &EventTimerProc);
+}
+
+void StopEventTimer() {
+  PluginState& state = Plugin();
+  if (state.timer_id == 0) return;
+  platform::KillThreadTimer(state.timer_id);
+  state.timer_id = 0;
+}
+
+void EventTimerProc() {
+  PluginState& state = Plugin();
+  if (!state.online) return;
+  for (TEvent& event : state.event_table) {
+    if (event.EventType != 3) continue;
+    const double now = platform::NowDateTime();
+    // A negative Delay never holds an event back: it fires at every tick.
+    if (event.LastUse != 0 &&
+        WholeSecondsBetween(now, event.LastUse) < static_cast<std::int64_t>(event.Delay)) {
+      continue;
+    }
+    AddScanItem(event.Addr, event.ChOrUser, event.Title, event.Format, event.OffFormat,
+                event.PlTitle, event.Delimiter, event.PlDelimiter, event.Game, event.MsgType,
+                event.TimeOut);
+    // Set whether or not the queue took the request: a refused one waits a
+    // whole interval.
+    event.LastUse = now;
+  }
+}
+
+}  // namespace morvane

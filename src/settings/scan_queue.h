@@ -1,0 +1,109 @@
+// The request queue between the host's thread (the producers: chat commands,
+// message events, periodic events) and the one worker thread (the consumer).
+//
+// Ownership. A request is built by its producer, owned by the queue once
+// linked, and freed by the worker when it is done with it (or by PluginStop).
+// Every field but `Next` is written before the request is linked and never
+// changes afterwards, so the worker reads the head request without the lock.
+// The queue lock guards the head, every `Next` link, the tail and the count,
+// and nothing else; it is held only for the bound test with the append, and
+// for the unlink.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace morvane {
+
+// One scan request. Each text is the request's own copy.
+struct TScanItem {
+  std::u16string Addr;         // one or more addresses, separated by ","
+  std::u16string ChOrUser;     // where the reply goes
+  std::u16string OutTitle;     // put before the whole reply
+  std::u16string Format;       // summary, player line or TCP online template
+  std::u16string PlTitle;      // player-list header template
+  std::u16string OffFormat;    // offline template
+  std::u16string Delimiter;    // between the texts of the addresses
+  std::u16string PlDelimiter;  // between player lines
+  std::int32_t MsgType = 0;    // reply mode: 0, 1 channel; 2 private; 3 third form
+  std::int32_t TimeOut = 0;    // milliseconds, per network wait
+  TScanItem* Next = nullptr;   // the queue's link, written under the queue lock
+  std::uint8_t Game = 0;       // 0 Source, 1 Quake 3 family, 2 SA-MP, 255 TCP probe
+  bool Players = false;
+  bool TCP = false;
+};
+using PScanItem = TScanItem*;
+
+struct ServerKind {
+  std::uint8_t Game = 0;
+  bool Players = false;
+  bool TCP = false;
+};
+inline constexpr std::uint8_t kGameSource = 0;
+inline constexpr std::uint8_t kGameQuake3 = 1;
+inline constexpr std::uint8_t kGameSamp = 2;
+inline constexpr std::uint8_t kGameTcp = 255;
+
+// The seven kind words, exact and case-sensitive; nothing for any other word.
+std::optional<ServerKind> ServerKindFromWord(std::u16string_view word);
+
+class ScanQueue {
+ public:
+  ScanQueue() = default;
+  ~ScanQueue();
+  ScanQueue(const ScanQueue&) = delete;
+  ScanQueue& operator=(const ScanQueue&) = delete;
+
+  // Links the request at the tail unless the count has reached max_queue
+  // (signed: 0 or less refuses everything; the request in service counts),
+  // then signals the wake event. False when refused; the request is freed.
+  bool Append(std::unique_ptr<TScanItem> item, std::int32_t max_queue);
+
+  // The head request, which stays linked and counted while the worker
+  // serves it. Read without the lock: a stale nil only delays the request to
+  // the next signal, which every append gives after linking.
+  TScanItem* Head() const { return head_.load(std::memory_order_acquire); }
+  // Unlinks and frees the head (the worker, when it is done with it).
+  void PopHead();
+  // Frees every request, head first, and sets the count to 0 (PluginStop).
+  // keep_head leaves the head linked for a worker that is still serving it.
+  void Clear(bool keep_head = false);
+  std::int32_t Count() const;
+
+  // The wake event: created after a successful start, closed by PluginStop.
+  // Signalling an event that does not exist does nothing.
+  void OpenWakeEvent();
+  void CloseWakeEvent();
+  std::shared_ptr<platform::AutoResetEvent> WakeEvent() const;
+  void SignalWakeEvent() const;
+
+  // Copies of the queued requests, head first (for tests and tools).
+  std::vector<TScanItem> Snapshot() const;
+
+ private:
+  mutable std::mutex lock_;  // The queue lock.
+  std::atomic<TScanItem*> head_{nullptr};
+  TScanItem* tail_ = nullptr;
+  std::int32_t count_ = 0;
+  std::shared_ptr<platform::AutoResetEvent> wake_event_;  // Guarded by lock_ too.
+};
+
+ScanQueue& Queue();
+
+// Queues one request. Arguments in this order; a full queue or a kind word
+// that is not one of the seven drops it without a sound.
+void AddScanItem(std::u16string_view Addr, std::u16string_view ChOrUser,
+                 std::u16string_view OutTitle, std::u16string_view Format,
+                 std::u16string_view OffFormat, std::u16string_view PlTitle,
+                 std::u16string_view Delimiter, std::u16string_view PlDelimiter,
+                 std::u16string_view kind, std::int32_t MsgType, std::int32_t TimeOut);
+
+}  // namespace morvane

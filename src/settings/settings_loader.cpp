@@ -1,0 +1,83 @@
+#include "settings/settings_loader.h"
+
+#include <vector>
+
+#include "platform/platform.h"
+#include "plugin/host_link.h"
+#include "plugin/plugin_state.h"
+#include "settings/channels.h"
+#include "settings/event_timer.h"
+#include "settings/ini_file.h"
+#include "settings/settings_values.h"
+
+namespace morvane {
+namespace {
+
+constexpr char16_t kSettingsFileName[] = u"Morvane.ini";
+
+bool SameIdentity(const VirtualUserIdentity& a, const VirtUserValues& b) {
+  return a.Name == b.Name && a.IP == b.IP && a.Password == b.Password;
+}
+
+// Logs the virtual user in, replacing the one logged in before, unless the
+// very same user is already online.
+void LogInVirtualUser(PluginState& state, const VirtUserValues& user) {
+  if (!(state.online && SameIdentity(state.identity, user))) {
+    if (!state.identity.Name.empty()) {
+      HostRecord log_out;
+      AppendText(log_out, state.identity.Name);
+      SendHostRecord(host_code::kVirtualLogOut, log_out);
+    }
+    HostRecord log_in;
+    AppendText(log_in, user.Name);
+    AppendText(log_in, user.IP);
+    AppendInt(log_in, 0);
+    AppendText(log_in, user.Password);
+    AppendInt(log_in, 0);
+    SendHostRecord(host_code::kVirtualLogIn, log_in);
+  }
+  state.identity = {user.Name, user.IP, user.Password};
+  SetVirtualUserName(user.Name);
+}
+
+}  // namespace
+
+bool LoadSettings() {
+  PluginState& state = Plugin();
+  const bool virtual_user_mode = Host().virtual_user_mode;
+
+  // The file is read before anything is torn down: a file that exists but
+  // cannot be read (another program holds it open for writing, say) leaves
+  // everything as the last load set it. With no load before, it is taken as
+  // missing, so every key gets its default.
+  std::vector<std::uint8_t> bytes;
+  auto read = platform::ReadWholeFile(state.module_directory + kSettingsFileName, bytes);
+  if (read == platform::ReadFileResult::kUnreadable && state.settings_read) return true;
+  if (read != platform::ReadFileResult::kRead) bytes.clear();
+
+  StopEventTimer();
+  state.admin_list.reset();
+
+  SettingsValues values = ReadSettingsValues(IniFile::Parse(bytes), virtual_user_mode);
+  state.settings = std::move(values.main);
+  state.admin_list = std::move(values.admin_list);
+  state.event_table = std::move(values.events);
+  state.settings_read = true;
+
+  if (virtual_user_mode) {
+    if (values.virt_user.Name.empty() || values.virt_user.Password.empty()) {
+      state.event_table.clear();
+      return false;
+    }
+    state.last_scan_command_time = 0;
+    LogInVirtualUser(state, values.virt_user);
+  } else if (QueryHostInt(host_code::kQueryConnection) == 2) {
+    state.online = true;
+    JoinChannels();
+  }
+
+  if (values.has_periodic_event) StartEventTimer();
+  return true;
+}
+
+}  // namespace morvane

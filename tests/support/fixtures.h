@@ -1,0 +1,111 @@
+// Captured replies of real game servers, kept as hex text beside the project
+// (shared/fixtures, next to the clone): one datagram a line, lowercase hex. A
+// line may start with ">" (client to server) or "<" (server to client); lines
+// starting with "#" are comments.
+//
+// Header-only, so every test executable can use it without a build change.
+// The folder is found from this file's own path; tests derived from
+// CaptureTest are skipped when it is missing.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace morvane::test {
+
+struct CapturedDatagram {
+  char direction = 0;  // '>' client to server, '<' server to client, 0 unmarked.
+  std::vector<std::uint8_t> bytes;
+
+  std::span<const std::uint8_t> Span() const { return bytes; }
+};
+
+// <project root>/../shared/fixtures; this file is <project root>/tests/support/fixtures.h.
+inline std::string FixturesDir() {
+#ifdef MORVANE_FIXTURES_DIR
+  return MORVANE_FIXTURES_DIR;
+#else
+  std::string here = __FILE__;
+  std::size_t slash = here.find_last_of("/\\");
+  std::string dir = slash == std::string::npos ? std::string(".") : here.substr(0, slash);
+  return dir + "/../../../shared/fixtures";
+#endif
+}
+
+inline bool FixturesPresent() {
+  std::ifstream sources(FixturesDir() + "/SOURCES.md");
+  return sources.good();
+}
+
+namespace detail {
+
+inline int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace detail
+
+// The datagrams of one fixture file, named relative to the fixtures folder
+// ("a2s_info/psq_csgo.hex"). A missing file or a malformed line fails the
+// test and gives what was read so far.
+inline std::vector<CapturedDatagram> LoadCapture(const std::string& relative) {
+  std::vector<CapturedDatagram> out;
+  std::ifstream in(FixturesDir() + "/" + relative, std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "cannot open fixture " << relative << " in " << FixturesDir();
+    return out;
+  }
+  std::string line;
+  while (std::getline(in, line)) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    CapturedDatagram datagram;
+    std::size_t pos = 0;
+    if (line[0] == '>' || line[0] == '<') {
+      datagram.direction = line[0];
+      pos = 1;
+    }
+    while (pos < line.size() && line[pos] == ' ') ++pos;
+    for (; pos + 1 < line.size(); pos += 2) {
+      int high = detail::HexDigit(line[pos]);
+      int low = detail::HexDigit(line[pos + 1]);
+      if (high < 0 || low < 0) break;
+      datagram.bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    }
+    if (pos != line.size()) {
+      ADD_FAILURE() << "malformed hex in " << relative << ": " << line.substr(0, 40);
+      return out;
+    }
+    out.push_back(std::move(datagram));
+  }
+  return out;
+}
+
+// The one datagram of a single-datagram fixture.
+inline std::vector<std::uint8_t> LoadSingleCapture(const std::string& relative) {
+  std::vector<CapturedDatagram> datagrams = LoadCapture(relative);
+  if (datagrams.size() != 1) {
+    ADD_FAILURE() << relative << " holds " << datagrams.size() << " datagrams, expected 1";
+    return {};
+  }
+  return std::move(datagrams[0].bytes);
+}
+
+// Base for tests that read captures: skipped when the fixtures folder is not
+// beside the project (a clone without it).
+class CaptureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!FixturesPresent()) GTEST_SKIP() << "no capture fixtures at " << FixturesDir();
+  }
+};
+
+}  // namespace morvane::test

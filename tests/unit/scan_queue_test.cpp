@@ -1,0 +1,153 @@
+// The request queue: kinds, the MaxQueue bound, order, and what PluginStop frees.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "settings/scan_queue.h"
+#include "support/core_fixture.h"
+
+namespace morvane::test {
+namespace {
+
+TEST(ServerKind, TheSevenWordsExactlyAndNothingElse) {
+  const struct {
+    std::u16string word;
+    bool accepted;
+    std::uint8_t game;
+    bool players;
+    bool tcp;
+  } cases[] = {
+      {u"hl", true, 0, false, false},    {u"hlpl", true, 0, true, false},
+      {u"cod", true, 1, false, false},   {u"codpl", true, 1, true, false},
+      {u"sa", true, 2, false, false},    {u"sapl", true, 2, true, false},
+      {u"tcp", true, 255, false, true},  {u"", false, 0, false, false},
+      {u"HL", false, 0, false, false},   {u"tcppl", false, 0, false, false},
+      {u"hl ", false, 0, false, false},  {u"pl", false, 0, false, false},
+  };
+  for (const auto& c : cases) {
+    auto kind = ServerKindFromWord(c.word);
+    ASSERT_EQ(kind.has_value(), c.accepted) << testing::PrintToString(c.word);
+    if (!kind) continue;
+    EXPECT_EQ(kind->Game, c.game);
+    EXPECT_EQ(kind->Players, c.players);
+    EXPECT_EQ(kind->TCP, c.tcp);
+  }
+}
+
+class QueueTest : public CoreTest {
+ protected:
+  void Add(std::u16string_view addr, std::u16string_view kind = u"hl") {
+    AddScanItem(addr, u"main", u"", u"f", u"off", u"", u",", u";", kind, 1, 1000);
+  }
+};
+
+TEST_F(QueueTest, MaxQueueZeroOrNegativeRefusesEverythingAndNeverWakes) {
+  for (std::u16string limit : {u"0", u"-5"}) {
+    ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=" + limit + u"\r\n"), 1);
+    Add(u"a");
+    EXPECT_TRUE(Queued().empty());
+    EXPECT_FALSE(Queue().WakeEvent()->Wait(0)) << "no signal for a refused request";
+    Stop();
+  }
+}
+
+TEST_F(QueueTest, TheTwentyFirstIsDroppedAndAcceptedAgainOnceOneIsDone) {
+  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  for (int i = 0; i < 20; ++i) Add(u"x");
+  Add(u"21st");
+  EXPECT_EQ(Queue().Count(), 20);
+  Queue().PopHead();
+  Add(u"22nd");
+  EXPECT_EQ(Queue().Count(), 20);
+  EXPECT_EQ(Queued().back().Addr, u"22nd");
+}
+
+TEST_F(QueueTest, TheRequestInServiceStillCounts) {
+  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=1\r\n"), 1);
+  Add(u"in service");
+  ASSERT_NE(Queue().Head(), nullptr);
+  Add(u"second");
+  EXPECT_EQ(Queue().Count(), 1);
+  EXPECT_EQ(Queue().Head()->Addr, u"in service");
+}
+
+TEST_F(QueueTest, FirstInFirstOutAndUnknownKindsDropped) {
+  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  Add(u"A");
+  Add(u"B", u"HL");
+  Add(u"B");
+  Add(u"C", u"sapl");
+  auto queued = Queued();
+  ASSERT_EQ(queued.size(), 3u);
+  EXPECT_EQ(queued[0].Addr, u"A");
+  EXPECT_EQ(queued[1].Addr, u"B");
+  EXPECT_EQ(queued[2].Addr, u"C");
+  EXPECT_TRUE(queued[2].Players);
+  for (const char16_t* expected : {u"A", u"B", u"C"}) {
+    ASSERT_NE(Queue().Head(), nullptr);
+    EXPECT_EQ(Queue().Head()->Addr, expected);
+    Queue().PopHead();
+  }
+  EXPECT_EQ(Queue().Count(), 0);
+  Add(u"D");
+  EXPECT_EQ(Queue().Head()->Addr, u"D") << "the tail is reset once the queue empties";
+}
+
+TEST_F(QueueTest, OneSignalPerQueuedRequest) {
+  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  auto wake = Queue().WakeEvent();
+  ASSERT_NE(wake, nullptr);
+  EXPECT_FALSE(wake->Wait(0));
+  Add(u"a");
+  EXPECT_TRUE(wake->Wait(0));
+  EXPECT_FALSE(wake->Wait(0)) << "auto-reset";
+}
+
+TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
+  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
+  for (int i = 0; i < 5; ++i) Add(u"x");
+  EXPECT_EQ(Queue().Count(), 3);
+  Stop();
+  EXPECT_EQ(Queue().Count(), 0);
+  EXPECT_EQ(Queue().Head(), nullptr);
+  EXPECT_EQ(Queue().WakeEvent(), nullptr);
+  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
+  for (int i = 0; i < 3; ++i) Add(u"y");
+  EXPECT_EQ(Queue().Count(), 3);
+}
+
+TEST_F(QueueTest, RequestsQueuedWithoutAWorkerWaitForStop) {
+  // A refused start leaves no wake event; requests still queue and are freed
+  // by PluginStop.
+  ASSERT_EQ(Start(HostMode::kVirtualUser, u"[VirtUser]\r\nName=\r\n"), 0);
+  Add(u"x");
+  EXPECT_EQ(Queue().Count(), 1);
+  Stop();
+  EXPECT_EQ(Queue().Count(), 0);
+}
+
+TEST_F(QueueTest, ProducerAndConsumerOnTwoThreads) {
+  // The consumer side as the worker uses it: wait, serve the head in place,
+  // unlink under the lock. Run under TSan in make check.
+  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=1000\r\n"), 1);
+  auto wake = Queue().WakeEvent();
+  constexpr int kRequests = 300;
+  std::thread consumer([&] {
+    int served = 0;
+    while (served < kRequests) {
+      if (!wake->Wait(5000)) break;
+      while (TScanItem* head = Queue().Head()) {
+        EXPECT_EQ(head->Addr, u"r");
+        Queue().PopHead();
+        ++served;
+      }
+    }
+    EXPECT_EQ(served, kRequests);
+  });
+  for (int i = 0; i < kRequests; ++i) Add(u"r");
+  consumer.join();
+  EXPECT_EQ(Queue().Count(), 0);
+}
+
+}  // namespace
+}  // namespace morvane::test
