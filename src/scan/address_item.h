@@ -1,0 +1,27 @@
+// Address items: the pieces of a request's `Addr`, and how each names a host
+// and a port.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvane {
+
+// Splits at every "," and trims each item (code units up to U+0020 at both
+// ends). Empty items are kept: they still count.
+std::vector<std::u16string> SplitAddressItems(std::u16string_view addr);
+
+// The part before the first ":", or the whole item.
+std::u16string_view SplitHost(std::u16string_view item);
+
+// The up to 5 characters after the first ":" as an integer (decimal with an
+// optional sign, or hexadecimal after "$", "0x", "0X"); its low 16 bits. The
+// default when there is no ":" or the characters are no integer.
+std::uint16_t ParsePort(std::u16string_view item, std::uint16_t default_port);
+
+// 27015 Source, 28960 Quake 3 family, 7777 SA-MP, 1024 TCP probe.
+std::uint16_t DefaultPort(std::uint8_t game);
+
+}  // namespace morvane

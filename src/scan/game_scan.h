@@ -1,0 +1,86 @@
+// TGameScan: the one worker thread that does all network work. It waits on
+// the wake event, serves the requests at the head of the queue one after
+// another, delivers each request's output text to the host, and waits again.
+//
+// Ownership. The worker owns its socket, its receive buffer, its handlers and
+// the copy of the head request it serves; it reads no settings value. The
+// thread body holds a reference to the TGameScan object, so the object lives
+// until the body has returned even when PluginStop has let go of it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/platform.h"
+#include "scan/reply_handler.h"
+#include "settings/scan_queue.h"
+
+namespace morvane {
+
+class TGameScan {
+ public:
+  TGameScan(ReplyHandlers handlers, std::shared_ptr<platform::AutoResetEvent> wake_event);
+
+  // The thread body.
+  void Execute();
+  // The terminate request: every network wait ends within a short slice, the
+  // request in service is dropped undelivered, and the body returns.
+  void RequestTerminate();
+  bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
+
+ private:
+  enum class Outcome { kDone, kStopped };
+  enum class Wait { kReady, kTimedOut, kError, kStopped };
+
+  Outcome ServeRequest(const TScanItem& request);
+  Outcome ExchangeUdp(AddressItem& item, ReplyHandler& handler);
+  Outcome ProbeTcp(AddressItem& item);
+  void Deliver(const TScanItem& request, const ReplyText& output);
+
+  ReplyHandler& HandlerFor(std::uint8_t game);
+  int SendQuery(std::span<const std::uint8_t> datagram);
+  bool FromTarget() const;
+  // Waits for the socket in short slices so that the terminate request is
+  // seen at once; a time-out of 0 waits without limit, a negative one as
+  // Winsock takes it (about 49 days) for reading, and is an error for the
+  // connect wait.
+  Wait WaitForDatagram(std::int64_t deadline_ms);
+  Wait WaitForConnection(std::int32_t timeout_ms);
+  void CloseSocket();
+
+  platform::Socket FSock = platform::kInvalidSocket;
+  platform::SocketAddress sendaddr;
+  platform::SocketAddress clientaddr;
+  std::vector<std::uint8_t> FBuf;
+  ReplyHandlers handlers_;
+  std::shared_ptr<platform::AutoResetEvent> wake_event_;
+  std::atomic<bool> terminated_{false};
+};
+
+// The plug-in's handle on the worker: started by PluginStart after a
+// successful load, stopped by PluginStop.
+class ScanWorker {
+ public:
+  void Start(std::shared_ptr<platform::AutoResetEvent> wake_event);
+  // Tells the worker to end and waits for it at most wait_ms. False when it
+  // is still running (inside a name lookup, which nothing can cut short): the
+  // caller then keeps alive whatever it still touches.
+  bool Stop(std::int32_t wait_ms);
+  bool Running() const { return scan_ != nullptr; }
+
+  // Tests replace the protocol handlers; nullptr restores the real ones.
+  static void SetHandlersForTesting(std::function<ReplyHandlers()> make);
+
+ private:
+  std::shared_ptr<TGameScan> scan_;
+  platform::Thread thread_;
+};
+
+// A copy of a queued request without its link, for the worker to serve.
+TScanItem CopyOfRequest(const TScanItem& request);
+
+}  // namespace morvane

@@ -1,0 +1,56 @@
+// The seam between the worker's query frame and the kinds it speaks. The frame
+// owns the socket, the waits, the acceptance test, the offline text and the
+// delivery; a kind's handler sees only the datagrams that come from the target
+// while the address item is unanswered, and says what each one was.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "scan/reply_templates.h"
+#include "settings/scan_queue.h"
+
+namespace morvane {
+
+// One address item of the request being served.
+struct AddressItem {
+  const TScanItem& request;
+  std::u16string_view address;  // the trimmed item as typed: "%addr%"
+  std::int32_t index = 0;       // 1-based, counting every item
+  ReplyText& output;            // the request's output text
+  ServerValues values;          // the summary's values, filled by the handler
+};
+
+enum class Verdict {
+  kIgnored,     // not a reply this item takes: keep waiting
+  kAnswered,    // taken: the item is answered (the frame writes the summary)
+  kQueryAgain,  // the server wants the query again (a challenge): send NextQuery()
+};
+
+class ReplyHandler {
+ public:
+  virtual ~ReplyHandler() = default;
+  // The first datagram of an address item.
+  virtual std::span<const std::uint8_t> FirstQuery(const TScanItem& request) = 0;
+  // One datagram from the target while the item is unanswered. A handler of
+  // a player kind appends its header and lines to item.output itself.
+  virtual Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) = 0;
+  // After kQueryAgain: the datagram to send.
+  virtual std::span<const std::uint8_t> NextQuery() = 0;
+};
+
+// One handler per UDP kind, owned by the worker (handlers may keep state such
+// as the last challenge for the worker's whole life).
+struct ReplyHandlers {
+  std::unique_ptr<ReplyHandler> source;
+  std::unique_ptr<ReplyHandler> quake3;
+  std::unique_ptr<ReplyHandler> samp;
+};
+
+// The handlers of the real protocols.
+ReplyHandlers MakeReplyHandlers();
+
+}  // namespace morvane

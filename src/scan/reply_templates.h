@@ -1,0 +1,81 @@
+// Reply templates: the texts a request's templates become once a server has
+// answered, and the rules that join them into the one output text a request
+// delivers.
+//
+// Placeholders are case-sensitive words in percent signs. Each fill replaces
+// its placeholders one after another in a fixed order, each step working on
+// the result of the one before: a value that holds a later placeholder is
+// replaced again, and a placeholder the fill does not list stays as written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "settings/scan_queue.h"
+
+namespace morvane {
+
+// What a summary shows of one server. Texts are 8-bit in the system's ANSI
+// code page until they go into a template.
+struct ServerValues {
+  std::string name;
+  std::string map;
+  std::string mod;
+  std::uint16_t players = 0;
+  std::uint16_t max_players = 0;
+  bool password = false;
+};
+
+inline constexpr char16_t kNoPlayersText[] = u"Нет игроков";
+inline constexpr char16_t kPasswordMark[] = u"[pass]";
+
+// Every occurrence, left to right, without looking into what was put in; an
+// empty value removes the placeholder.
+std::u16string ReplacePlaceholder(std::u16string_view text, std::u16string_view placeholder,
+                                  std::u16string_view value);
+
+// "%pass%", "%addr%", "%name%", "%map%", "%pl%", "%plmax%", "%mod%".
+std::u16string FillSummary(std::u16string_view format, std::u16string_view address,
+                           const ServerValues& values);
+// "%addr%", then "%pl%".
+std::u16string FillHeader(std::u16string_view pl_title, std::u16string_view address,
+                          std::uint16_t players);
+// "%plname%", "%plscore%", "%pltime%"; the values are 8-bit ANSI texts.
+std::u16string FillPlayerLine(std::u16string_view format, std::string_view name,
+                              std::string_view score, std::string_view time);
+// "%addr%" only: the offline text and the TCP online text.
+std::u16string FillAddress(std::u16string_view text, std::u16string_view address);
+
+// A player's connection time in seconds as hours:minutes.seconds, two digits
+// each (hours of 100 or more in full), rounded half to even. Zero, -1, any
+// other negative time, and what is not a finite number below 2^63 give
+// "00:00:00".
+std::string TimeText(float seconds);
+
+// The output text of one request, with its joining rules.
+class ReplyText {
+ public:
+  explicit ReplyText(const TScanItem& request) : request_(request) {}
+
+  // A summary, an offline text or a TCP online text: directly when the text
+  // is empty, otherwise after `Delimiter` (an empty piece still adds it).
+  void AppendPiece(std::u16string_view piece);
+  // A player-list header: directly for the request's first address item,
+  // after `Delimiter` for every later one, empty output or not.
+  void AppendHeader(std::int32_t address_index, std::u16string_view header);
+  // "Нет игроков", directly.
+  void AppendNoPlayers();
+  // A player line: the first of a reply directly, each further one after
+  // `PlDelimiter`.
+  void AppendPlayerLine(std::u16string_view line, bool first_of_reply);
+
+  const std::u16string& Text() const { return text_; }
+  bool Empty() const { return text_.empty(); }
+
+ private:
+  const TScanItem& request_;
+  std::u16string text_;
+};
+
+}  // namespace morvane
