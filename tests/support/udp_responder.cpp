@@ -1,0 +1,53 @@
+#include "support/udp_responder.h"
+
+#include "common/text.h"
+
+namespace morvane::test {
+
+Datagram Bytes(std::string_view text) { return Datagram(text.begin(), text.end()); }
+
+std::u16string LoopbackAddress(std::uint16_t port) {
+  return AsciiToUtf16("127.0.0.1:" + std::to_string(port));
+}
+
+UdpResponder::UdpResponder(Script script) : script_(std::move(script)) {
+  socket_ = platform::OpenLoopbackServer(platform::SocketType::kUdp, 0);
+  other_ = platform::OpenLoopbackServer(platform::SocketType::kUdp, 0);
+  port_ = platform::LocalPort(socket_);
+  thread_ = std::thread([this] { Run(); });
+}
+
+UdpResponder::~UdpResponder() {
+  stop_ = true;
+  thread_.join();
+  platform::CloseSocket(socket_);
+  platform::CloseSocket(other_);
+}
+
+std::vector<Datagram> UdpResponder::Queries() const {
+  std::lock_guard lock(lock_);
+  return queries_;
+}
+
+void UdpResponder::Run() {
+  std::vector<std::uint8_t> buffer(65536);
+  while (!stop_) {
+    if (platform::WaitReadable(socket_, 20) != platform::WaitResult::kReady) continue;
+    platform::SocketAddress from;
+    int n = platform::ReceiveFrom(socket_, buffer, from);
+    if (n < 0) continue;
+    Datagram query(buffer.begin(), buffer.begin() + n);
+    {
+      std::lock_guard lock(lock_);
+      queries_.push_back(query);
+    }
+    Response response = script_(query);
+    for (const auto& datagram : response.datagrams) {
+      if (stop_) break;
+      platform::SendTo(response.from_other_port ? other_ : socket_, datagram, from);
+      if (response.pause_ms > 0) platform::SleepMilliseconds(response.pause_ms);
+    }
+  }
+}
+
+}  // namespace morvane::test

@@ -1,0 +1,52 @@
+// A scriptable UDP server on 127.0.0.1 for tests: for every datagram it
+// receives it asks the test what to send back, and from which socket.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace morvane::test {
+
+using Datagram = std::vector<std::uint8_t>;
+Datagram Bytes(std::string_view text);
+
+struct Response {
+  std::vector<Datagram> datagrams;
+  bool from_other_port = false;  // sent from a second socket of the responder
+  std::int32_t pause_ms = 0;     // between two datagrams: a stream
+};
+
+class UdpResponder {
+ public:
+  using Script = std::function<Response(const Datagram& query)>;
+  explicit UdpResponder(Script script);
+  ~UdpResponder();
+
+  std::uint16_t Port() const { return port_; }
+  // Every datagram received so far.
+  std::vector<Datagram> Queries() const;
+
+ private:
+  void Run();
+
+  Script script_;
+  platform::Socket socket_ = platform::kInvalidSocket;
+  platform::Socket other_ = platform::kInvalidSocket;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex lock_;
+  std::vector<Datagram> queries_;
+  std::thread thread_;
+};
+
+// "127.0.0.1:<port>"
+std::u16string LoopbackAddress(std::uint16_t port);
+
+}  // namespace morvane::test
