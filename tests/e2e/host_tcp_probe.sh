@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# End-to-end test of a whole request: the console host asks the module for
+# server scans against morvane-gamesim on 127.0.0.1 and reads the replies in
+# the transcript: an open TCP port is online; a refused TCP port and a UDP
+# server that never answers are offline, each after the request's time-out.
+# Usage: host_tcp_probe.sh BUILD_DIR (builds nothing).
+set -u
+
+build=${1:?usage: host_tcp_probe.sh BUILD_DIR}
+host="$build/morvane-host"
+gamesim="$build/morvane-gamesim"
+module_file="$build/Morvane.so"
+for f in "$host" "$gamesim" "$module_file"; do
+  [ -e "$f" ] || { echo "host_tcp_probe: missing $f (build the targets first)"; exit 1; }
+done
+
+work=$(mktemp -d)
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+passed=0
+failed=0
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+pass() { passed=$((passed + 1)); }
+
+mkdir "$work/module"
+cp "$module_file" "$work/module/Morvane.so"
+
+# The simulator runs until its standard input closes; it reports its ports
+# first, then "ready".
+coproc SIM { exec "$gamesim" --tcp 0 --silent-udp 0; }
+sim_pid=$SIM_PID
+read -r -t 10 tcp_line <&"${SIM[0]}"
+read -r -t 10 udp_line <&"${SIM[0]}"
+read -r -t 10 ready <&"${SIM[0]}"
+if [ "$ready" != ready ]; then
+  echo "host_tcp_probe: the simulator did not start: $tcp_line / $udp_line / $ready"
+  exit 1
+fi
+tcp=${tcp_line#tcp 127.0.0.1:}
+udp=${udp_line#silent-udp 127.0.0.1:}
+
+has() {
+  if grep -qxF -- "$2" "$work/$1.out"; then pass; else
+    fail "$1: no line \"$2\""
+    sed 's/^/    /' "$work/$1.out"
+  fi
+}
+
+# Three requests, served one after another by the worker: the open port at
+# once, then the silent UDP server and the refused TCP port after the default
+# time-out of one second each.
+cat >"$work/direct.txt" <<SCRIPT
+#main alice: /gs tcp 127.0.0.1:$tcp
+@alice: /gs hl 127.0.0.1:$udp
+#main alice: /gs tcp 127.0.0.1:$udp
+!wait 5
+SCRIPT
+timeout 60 "$host" --module "$work/module/Morvane.so" --script "$work/direct.txt" \
+  >"$work/direct.out" 2>"$work/direct.err"
+[ $? = 0 ] && pass || fail "direct: exit status not 0"
+has direct "  | 127.0.0.1:$tcp  -  сервер онлайн"
+has direct "[@alice] <host> 127.0.0.1:$udp  -  сервер офлайн"
+has direct "  | 127.0.0.1:$udp  -  сервер офлайн"
+[ "$(grep -cxF '[#main] <host>' "$work/direct.out")" = 2 ] && pass ||
+  fail "direct: expected two channel replies, each opening with its empty title line"
+
+cat >"$work/virtual.txt" <<SCRIPT
+@bob: /gs tcp 127.0.0.1:$tcp
+!wait 3
+SCRIPT
+timeout 60 "$host" --module "$work/module/Morvane.so" --mode virtual \
+  --script "$work/virtual.txt" >"$work/virtual.out" 2>"$work/virtual.err"
+[ $? = 0 ] && pass || fail "virtual: exit status not 0"
+has virtual "[@bob] <Morvane> 127.0.0.1:$tcp  -  сервер онлайн"
+
+exec {SIM[1]}>&-
+wait "$sim_pid" 2>/dev/null
+sim_pid=
+
+echo "host_tcp_probe: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,53 @@
+#include "service.h"
+
+namespace morvane::gamesim {
+namespace {
+
+// The serving thread looks at its stop request this often.
+constexpr std::int32_t kWaitSliceMs = 100;
+
+}  // namespace
+
+Service::~Service() { Stop(); }
+
+bool Service::Open(std::uint16_t port, std::string& error) {
+  socket_ = platform::OpenLoopbackServer(Type(), port);
+  if (socket_ == platform::kInvalidSocket) {
+    error = "cannot open " + std::string(Kind()) + " on 127.0.0.1:" + std::to_string(port);
+    return false;
+  }
+  port_ = platform::LocalPort(socket_);
+  return true;
+}
+
+void Service::Start() {
+  if (socket_ == platform::kInvalidSocket || thread_.joinable()) return;
+  thread_ = std::thread([this] { Serve(); });
+}
+
+void Service::Stop() {
+  stop_.store(true);
+  if (thread_.joinable()) thread_.join();
+  if (socket_ != platform::kInvalidSocket) {
+    platform::CloseSocket(socket_);
+    socket_ = platform::kInvalidSocket;
+  }
+}
+
+void Service::Serve() {
+  while (!stop_.load()) {
+    switch (platform::WaitReadable(socket_, kWaitSliceMs)) {
+      case platform::WaitResult::kReady:
+        ServeReadable(socket_);
+        break;
+      case platform::WaitResult::kTimedOut:
+        break;
+      case platform::WaitResult::kError:
+        // A socket that cannot be waited on would otherwise spin the thread.
+        platform::SleepMilliseconds(kWaitSliceMs);
+        break;
+    }
+  }
+}
+
+}  // namespace morvane::gamesim

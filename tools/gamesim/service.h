@@ -1,0 +1,49 @@
+// One simulated server of morvane-gamesim: a socket on 127.0.0.1 and a thread
+// that serves it until the program ends. Each server kind derives from
+// Service in a file of its own and is listed in the registry in main.cpp.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace morvane::gamesim {
+
+class Service {
+ public:
+  virtual ~Service();
+
+  // The word that names the service in the start-up lines ("tcp 127.0.0.1:40123").
+  virtual std::string_view Kind() const = 0;
+
+  // Binds to 127.0.0.1 and the port (0: any free port). On failure returns
+  // false with a one-line reason.
+  bool Open(std::uint16_t port, std::string& error);
+  // The port bound by Open, in host order.
+  std::uint16_t Port() const { return port_; }
+
+  // Serves on a thread of its own until Stop.
+  void Start();
+  // Ends the serving thread (within one wait slice) and closes the socket.
+  void Stop();
+
+ protected:
+  virtual platform::SocketType Type() const = 0;
+  // Called on the serving thread each time the socket is readable: a
+  // connection waits to be accepted, or a datagram has arrived.
+  virtual void ServeReadable(platform::Socket socket) = 0;
+
+ private:
+  void Serve();
+
+  platform::Socket socket_ = platform::kInvalidSocket;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace morvane::gamesim

@@ -1,0 +1,10 @@
+#include "tcp_listener.h"
+
+namespace morvane::gamesim {
+
+void TcpListener::ServeReadable(platform::Socket socket) {
+  platform::Socket client = platform::Accept(socket);
+  if (client != platform::kInvalidSocket) platform::CloseSocket(client);
+}
+
+}  // namespace morvane::gamesim
