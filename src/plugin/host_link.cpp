@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace morvane {
 namespace {
@@ -11,7 +12,7 @@ HostConnection g_host;
 
 // Guards the open flag and is held across every callback call, so that
 // closing the link waits for a send in progress and no send starts after it.
-std::timed_mutex g_send_gate;
+std::mutex g_send_gate;
 std::atomic<bool> g_link_open{false};
 
 // The virtual user's name for the send records, and its own lock.
@@ -33,12 +34,15 @@ void DisconnectHost(std::int32_t wait_ms) {
   // now inside PluginStop) would never finish that send; the wait is bounded
   // so that PluginStop still returns, and the worker then finds the link
   // closed as soon as that call comes back.
-  std::unique_lock gate(g_send_gate, std::defer_lock);
-  if (gate.try_lock_for(std::chrono::milliseconds(wait_ms))) {
-    g_link_open = false;
-    return;
+  // Polled rather than a timed lock, which the thread sanitizer of our
+  // toolchain does not follow.
+  g_link_open = false;  // Seen by any send that has not begun yet.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  while (!g_send_gate.try_lock()) {
+    if (std::chrono::steady_clock::now() >= deadline) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  g_link_open = false;  // Seen by the next send once the stuck one returns.
+  g_send_gate.unlock();
 }
 
 void SetVirtualUserName(std::u16string_view name) {
