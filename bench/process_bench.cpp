@@ -1,0 +1,81 @@
+// What a chat message costs the host's thread, and what filling a reply costs
+// the worker. No network: the plug-in runs without its worker here.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "plugin/chat_handler.h"
+#include "plugin/host_record.h"
+#include "plugin/lifecycle.h"
+#include "scan/reply_templates.h"
+#include "settings/scan_queue.h"
+
+namespace {
+
+void MORVANE_CALL IgnoreCall(std::int32_t, std::int32_t, const void*, std::int32_t) {}
+std::int32_t MORVANE_CALL AnswerDirect(std::int32_t, std::int32_t code, void* answer,
+                                       std::int32_t size, const void*, std::int32_t) {
+  if (code != 2000 && code != 11) return 0;
+  if (answer != nullptr && size >= 4) {
+    auto* bytes = static_cast<std::uint8_t*>(answer);
+    bytes[0] = code == 2000 ? 1 : 2;
+    bytes[1] = bytes[2] = bytes[3] = 0;
+  }
+  return 4;
+}
+
+std::vector<std::uint8_t> ChannelRecord(std::u16string_view text) {
+  morvane::HostRecord record;
+  morvane::AppendText(record, u"alice");
+  morvane::AppendText(record, u"10.0.0.9");
+  morvane::AppendInt(record, 0);
+  morvane::AppendText(record, u"main");
+  morvane::AppendInt(record, 0);
+  morvane::AppendText(record, text);
+  return record;
+}
+
+void BM_ProcessScanCommand(benchmark::State& state) {
+  morvane::SetWorkerEnabledForTesting(false);
+  morvane::StartPlugin(1, &IgnoreCall, &AnswerDirect);
+  const auto record = ChannelRecord(u"/gs hl 192.0.2.1:27015");
+  for (auto _ : state) {
+    morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
+    // Keep the queue from filling: the request is what a worker would take.
+    morvane::Queue().PopHead();
+  }
+  morvane::StopPlugin();
+}
+BENCHMARK(BM_ProcessScanCommand);
+
+void BM_ProcessOrdinaryMessage(benchmark::State& state) {
+  morvane::SetWorkerEnabledForTesting(false);
+  morvane::StartPlugin(1, &IgnoreCall, &AnswerDirect);
+  const auto record = ChannelRecord(u"Hello, how is everyone doing tonight?");
+  for (auto _ : state) {
+    morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
+  }
+  morvane::StopPlugin();
+}
+BENCHMARK(BM_ProcessOrdinaryMessage);
+
+void BM_FillSummary(benchmark::State& state) {
+  morvane::ServerValues values{"Arena", "de_dust2", "Counter-Strike", 5, 16, true};
+  const std::u16string format = u"%addr%  -  %name% - %map% - %pl%/%plmax% - %mod% %pass%";
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(morvane::FillSummary(format, u"192.0.2.1:27015", values));
+  }
+}
+BENCHMARK(BM_FillSummary);
+
+void BM_FillPlayerLine(benchmark::State& state) {
+  const std::u16string format = u"%pltime% - %plscore% - %plname%";
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(morvane::FillPlayerLine(format, "Player", "42", morvane::TimeText(3725.0f)));
+  }
+}
+BENCHMARK(BM_FillPlayerLine);
+
+}  // namespace
+
+BENCHMARK_MAIN();
