@@ -25,7 +25,8 @@ void MORVANE_CALL WatchingCallback(std::int32_t id, std::int32_t code, const voi
 
 TEST(StopStress, TwoHundredStartsAndStopsWithRequestsInFlight) {
   std::string folder = MakeTestFolder("stop-stress");
-  ModuleUnderTest module(folder);
+  // Never unloaded: see ModuleUnderTest.
+  static ModuleUnderTest& module = *new ModuleUnderTest(folder);
   ASSERT_NE(module.Start, nullptr);
   WriteSettingsUtf16(folder, u"[Main]\r\nTimeOut=2000\r\nMaxQueue=50\r\n");
   UdpResponder silent([](const Datagram&) { return Response{}; });

@@ -24,6 +24,8 @@ const char* ModuleFileName();
 // The folder of the running test executable, with a trailing delimiter.
 std::string ExecutableFolder();
 
+// Keep one alive until the process ends (a static reference to a new object):
+// a host must not unload a module whose worker may still be finishing.
 class ModuleUnderTest {
  public:
   // Copies the module built beside the test executable into folder and loads
