@@ -1,26 +1,179 @@
-// The protocol handlers the worker uses for the UDP kinds.
+// The protocol handlers the worker uses for the UDP kinds: each turns the
+// values its parser reads into the answered flag, the summary's values, or a
+// player list written to the output text.
+#include <string>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "scan/quake3_query.h"
 #include "scan/reply_handler.h"
+#include "scan/samp_query.h"
+#include "scan/source_query.h"
 
 namespace morvane {
 namespace {
 
-// Until a kind is spoken, its servers give the offline text: the query goes
-// out and nothing that comes back is taken.
-class SilentHandler final : public ReplyHandler {
+// Source servers send UTF-8; the values are held in the ANSI code page until
+// they go into a template, so what the code page cannot hold becomes "?".
+std::string Utf8ToAnsi(const std::string& utf8) { return platform::ToAnsi(Utf8ToUtf16(utf8)); }
+
+void AppendHeaderIfAny(AddressItem& item, std::uint16_t players) {
+  if (item.request.PlTitle.empty()) return;
+  item.output.AppendHeader(item.index, FillHeader(item.request.PlTitle, item.address, players));
+}
+
+class SourceHandler final : public ReplyHandler {
  public:
-  std::span<const std::uint8_t> FirstQuery(const TScanItem&) override { return kQuery; }
-  Verdict OnDatagram(std::span<const std::uint8_t>, AddressItem&) override { return Verdict::kIgnored; }
-  std::span<const std::uint8_t> NextQuery() override { return kQuery; }
+  std::span<const std::uint8_t> FirstQuery(const TScanItem& request) override {
+    if (request.Players) return kSourcePlayerRequest;
+    return kSourceInfoRequest;
+  }
+
+  Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) override {
+    switch (ClassifySourceReply(datagram)) {
+      case SourceReplyType::kChallenge:
+        return OnChallenge(ParseSourceChallenge(datagram), item.request.Players);
+      case SourceReplyType::kInfo:
+        if (item.request.Players) return Verdict::kIgnored;
+        TakeInfo(ParseSourceInfo(datagram), item);
+        return Verdict::kAnswered;
+      case SourceReplyType::kPlayers:
+        if (!item.request.Players) return Verdict::kIgnored;
+        TakePlayers(ParseSourcePlayers(datagram), item);
+        return Verdict::kAnswered;
+      case SourceReplyType::kUnrecognised:
+        break;
+    }
+    return Verdict::kIgnored;
+  }
+
+  std::span<const std::uint8_t> NextQuery() override { return next_query_; }
 
  private:
-  static constexpr std::uint8_t kQuery[] = {0xFF, 0xFF, 0xFF, 0xFF};
+  // The request goes out again with the server's four challenge bytes: the
+  // player request carries them in place of FF FF FF FF, the info request
+  // after its own bytes. They stay until the next challenge replaces them.
+  Verdict OnChallenge(const SourceChallenge& challenge, bool players) {
+    if (players) {
+      player_request_ = MakeSourcePlayerRequest(challenge);
+      next_query_ = player_request_;
+    } else {
+      info_request_ = MakeSourceInfoRequest(challenge);
+      next_query_ = info_request_;
+    }
+    return Verdict::kQueryAgain;
+  }
+
+  static void TakeInfo(const SourceInfo& info, AddressItem& item) {
+    item.values.name = Utf8ToAnsi(info.name);
+    item.values.map = Utf8ToAnsi(info.map);
+    item.values.mod = Utf8ToAnsi(info.mod);
+    item.values.players = info.players;
+    item.values.max_players = info.max_players;
+    item.values.password = info.password;
+  }
+
+  static void TakePlayers(const SourcePlayers& reply, AddressItem& item) {
+    AppendHeaderIfAny(item, reply.count);
+    if (reply.no_players) {
+      item.output.AppendNoPlayers();
+      return;
+    }
+    bool first = true;
+    for (const SourcePlayer& player : reply.players) {
+      item.output.AppendPlayerLine(FillPlayerLine(item.request.Format, Utf8ToAnsi(player.name),
+                                                  std::to_string(player.score),
+                                                  TimeText(player.duration)),
+                                   first);
+      first = false;
+    }
+  }
+
+  std::array<std::uint8_t, 9> player_request_ = kSourcePlayerRequest;
+  std::array<std::uint8_t, 29> info_request_{};
+  std::span<const std::uint8_t> next_query_ = player_request_;
+};
+
+class Quake3Handler final : public ReplyHandler {
+ public:
+  std::span<const std::uint8_t> FirstQuery(const TScanItem&) override { return kQuake3StatusRequest; }
+  std::span<const std::uint8_t> NextQuery() override { return kQuake3StatusRequest; }
+
+  Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) override {
+    if (!IsQuake3StatusReply(datagram)) return Verdict::kIgnored;
+    const Quake3Status status = ParseQuake3Status(datagram, item.request.Players);
+    if (!item.request.Players) {
+      // Nothing in the reply says whether a password is set.
+      item.values.name = status.name;
+      item.values.map = status.map;
+      item.values.mod = status.mod;
+      item.values.players = status.player_count;
+      item.values.max_players = status.max_players;
+      item.values.password = false;
+      return Verdict::kAnswered;
+    }
+    AppendHeaderIfAny(item, status.player_count);
+    if (!status.has_player_section) {
+      item.output.AppendNoPlayers();
+      return Verdict::kAnswered;
+    }
+    bool first = true;
+    for (const auto& player : status.players) {
+      item.output.AppendPlayerLine(
+          FillPlayerLine(item.request.Format, player.name, player.score, player.ping), first);
+      first = false;
+    }
+    return Verdict::kAnswered;
+  }
+};
+
+class SampHandler final : public ReplyHandler {
+ public:
+  std::span<const std::uint8_t> FirstQuery(const TScanItem& request) override {
+    if (request.Players) return kSampPlayerRequest;
+    return kSampInfoRequest;
+  }
+  std::span<const std::uint8_t> NextQuery() override { return kSampInfoRequest; }
+
+  Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) override {
+    const bool players = item.request.Players;
+    // Byte 10 alone tells the reply's kind.
+    if (!IsSampReply(datagram, players ? kSampPlayerOpcode : kSampInfoOpcode)) {
+      return Verdict::kIgnored;
+    }
+    if (!players) {
+      const SampInfo info = ParseSampInfo(datagram);
+      item.values.name = info.host_name;
+      item.values.map = info.third;
+      item.values.mod = info.game_mode;
+      item.values.players = info.players;
+      item.values.max_players = info.max_players;
+      item.values.password = info.password;
+      return Verdict::kAnswered;
+    }
+    const SampPlayers reply = ParseSampPlayers(datagram);
+    AppendHeaderIfAny(item, reply.count);
+    if (reply.count == 0) {
+      item.output.AppendNoPlayers();
+      return Verdict::kAnswered;
+    }
+    bool first = true;
+    for (const SampPlayer& player : reply.players) {
+      item.output.AppendPlayerLine(FillPlayerLine(item.request.Format, player.name,
+                                                  std::to_string(player.score),
+                                                  std::to_string(player.ping)),
+                                   first);
+      first = false;
+    }
+    return Verdict::kAnswered;
+  }
 };
 
 }  // namespace
 
 ReplyHandlers MakeReplyHandlers() {
-  return {std::make_unique<SilentHandler>(), std::make_unique<SilentHandler>(),
-          std::make_unique<SilentHandler>()};
+  return {std::make_unique<SourceHandler>(), std::make_unique<Quake3Handler>(),
+          std::make_unique<SampHandler>()};
 }
 
 }  // namespace morvane

@@ -1,7 +1,10 @@
-// Captured replies of real game servers, kept as hex text beside the project
-// (shared/fixtures, next to the clone): one datagram a line, lowercase hex. A
-// line may start with ">" (client to server) or "<" (server to client); lines
-// starting with "#" are comments.
+// Datagrams for the protocol tests: captured replies of real game servers,
+// a builder for hand-written ones, and the cut-at-every-byte walk.
+//
+// Captures are kept as hex text beside the project (shared/fixtures, next to
+// the clone): one datagram a line, lowercase hex. A line may start with ">"
+// (client to server) or "<" (server to client); lines starting with "#" are
+// comments.
 //
 // Header-only, so every test executable can use it without a build change.
 // The folder is found from this file's own path; tests derived from
@@ -11,9 +14,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace morvane::test {
@@ -107,5 +113,51 @@ class CaptureTest : public ::testing::Test {
     if (!FixturesPresent()) GTEST_SKIP() << "no capture fixtures at " << FixturesDir();
   }
 };
+
+// Hand-written datagrams, field by field; numbers little-endian.
+class DatagramBuilder {
+ public:
+  DatagramBuilder& U8(std::uint8_t v) {
+    bytes_.push_back(v);
+    return *this;
+  }
+  DatagramBuilder& U16(std::uint16_t v) { return U8(v & 0xFF).U8(v >> 8); }
+  DatagramBuilder& U32(std::uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
+  DatagramBuilder& I32(std::int32_t v) { return U32(static_cast<std::uint32_t>(v)); }
+  DatagramBuilder& F32(float v) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return U32(bits);
+  }
+  // The bytes of the text, without a terminator.
+  DatagramBuilder& Text(std::string_view text) {
+    bytes_.insert(bytes_.end(), text.begin(), text.end());
+    return *this;
+  }
+  // The text and its NUL.
+  DatagramBuilder& CString(std::string_view text) { return Text(text).U8(0); }
+
+  std::vector<std::uint8_t> Bytes() const { return bytes_; }
+  operator std::vector<std::uint8_t>() const { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+inline std::vector<std::uint8_t> BytesOf(std::string_view text) {
+  return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+// Calls check(cut, n) with the first n bytes of the reply, for every n from 0
+// to its whole length. Each cut is a buffer of its own, exactly n bytes long,
+// so a read past the cut is a heap overflow that AddressSanitizer reports.
+template <typename Check>
+void ForEachCut(const std::vector<std::uint8_t>& reply, Check check) {
+  for (std::size_t n = 0; n <= reply.size(); ++n) {
+    std::vector<std::uint8_t> cut(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(n));
+    SCOPED_TRACE("cut at " + std::to_string(n));
+    check(std::span<const std::uint8_t>(cut), n);
+  }
+}
 
 }  // namespace morvane::test

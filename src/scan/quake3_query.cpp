@@ -1,0 +1,157 @@
+#include "scan/quake3_query.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "common/byte_reader.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::string_view kStatusHeader = "\xFF\xFF\xFF\xFFstatusResponse";
+// Byte 18 is the newline after the header; the info line starts at 19.
+constexpr std::size_t kInfoLineOffset = 19;
+constexpr std::uint8_t kNewline = 0x0A;
+constexpr std::uint8_t kSpace = 0x20;
+
+// The reply text ends at the first NUL. Keys and field texts come from it;
+// the newlines and spaces that divide the player section are searched in all
+// received bytes.
+std::string_view ReplyText(std::span<const std::uint8_t> reply) {
+  ByteReader reader(reply);
+  return reader.ReadCString();
+}
+
+// The first position in [from, to) holding the byte, if any.
+std::optional<std::size_t> FindByte(const ByteReader& reader, std::uint8_t byte,
+                                    std::size_t from, std::size_t to) {
+  to = std::min(to, reader.Size());
+  for (std::size_t pos = from; pos < to; ++pos) {
+    if (reader.ByteAt(pos) == byte) return pos;
+  }
+  return std::nullopt;
+}
+
+// The bytes [from, to) as far as they lie inside the reply text: a field past
+// a NUL in the reply reads as empty.
+std::string FieldText(std::string_view text, std::size_t from, std::size_t to) {
+  to = std::min(to, text.size());
+  if (from >= to) return {};
+  return std::string(text.substr(from, to - from));
+}
+
+// sv_maxclients as a decimal integer with an optional sign, kept to its low
+// 16 bits (so "-1" gives 65535); anything else gives 0. Working modulo 2^16
+// throughout gives those bits for a number of any length.
+std::uint16_t ParseLow16(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return 0;
+  std::uint16_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = static_cast<std::uint16_t>(value * 10u + static_cast<unsigned>(c - '0'));
+  }
+  return negative ? static_cast<std::uint16_t>(0u - value) : value;
+}
+
+// One player line [begin, end), end being its newline. Each field takes the
+// byte it starts on, whatever it is, and runs to the next space; a field
+// never reaches past its own line.
+std::optional<Quake3Status::Player> ParsePlayerLine(const ByteReader& reader,
+                                                    std::string_view text,
+                                                    std::size_t begin, std::size_t end) {
+  std::optional<std::size_t> score_end = FindByte(reader, kSpace, begin + 1, end);
+  if (!score_end) return std::nullopt;
+  std::size_t ping_begin = *score_end + 1;
+  if (ping_begin >= end) return std::nullopt;
+  std::optional<std::size_t> ping_end = FindByte(reader, kSpace, ping_begin + 1, end);
+  if (!ping_end) return std::nullopt;
+
+  Quake3Status::Player player;
+  player.score = FieldText(text, begin, *score_end);
+  player.ping = FieldText(text, ping_begin, *ping_end);
+  // The name field is quoted: its first and last bytes are dropped, so a
+  // field of two bytes or fewer leaves nothing.
+  std::size_t name_begin = *ping_end + 1;
+  if (end - name_begin > 2) {
+    player.name = RemoveColourCodes(FieldText(text, name_begin + 1, end - 1));
+  }
+  return player;
+}
+
+}  // namespace
+
+bool IsQuake3StatusReply(std::span<const std::uint8_t> reply) {
+  // The header holds no NUL, so a NUL within its 18 bytes fails the match.
+  return ReplyText(reply).substr(0, kStatusHeader.size()) == kStatusHeader;
+}
+
+std::string Quake3InfoValue(std::string_view reply_text, std::string_view key) {
+  std::string pattern;
+  pattern.reserve(key.size() + 2);
+  pattern.append(1, '\\').append(key).append(1, '\\');
+  std::size_t found = reply_text.find(pattern);
+  if (found == std::string_view::npos) return {};
+  std::string_view value = reply_text.substr(found + pattern.size());
+  // The info string's last value ends with the info line: it must not run on
+  // into the player lines.
+  return std::string(value.substr(0, value.find_first_of("\\\n")));
+}
+
+std::string RemoveColourCodes(std::string_view text) {
+  // Deleting the first "^" and its follower leaves no "^" before that point,
+  // so searching again from the start is the same as one pass from the left
+  // that drops each "^" together with the character after it.
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '^') {
+      ++i;
+      continue;
+    }
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+Quake3Status ParseQuake3Status(std::span<const std::uint8_t> reply, bool players) {
+  ByteReader reader(reply);
+  std::string_view text = ReplyText(reply);
+  Quake3Status status;
+
+  // The player section starts after the newline that ends the info line.
+  std::optional<std::size_t> info_end = FindByte(reader, kNewline, kInfoLineOffset, reader.Size());
+  std::size_t section = info_end ? *info_end + 1 : reader.Size();
+  status.has_player_section = section < reader.Size();
+  for (std::size_t pos = section; pos < reader.Size(); ++pos) {
+    if (reader.ByteAt(pos) == kNewline) ++status.player_count;
+  }
+
+  if (!players) {
+    status.name = RemoveColourCodes(Quake3InfoValue(text, "sv_hostname"));
+    status.map = Quake3InfoValue(text, "mapname");
+    status.mod = Quake3InfoValue(text, "gamename");
+    status.max_players = ParseLow16(Quake3InfoValue(text, "sv_maxclients"));
+    return status;
+  }
+
+  // A lone last byte starts no line. A line that the end of the datagram cuts
+  // off (no newline) is dropped and ends the list; a malformed line before it
+  // is dropped on its own.
+  for (std::size_t pos = section; pos + 1 < reader.Size();) {
+    std::optional<std::size_t> line_end = FindByte(reader, kNewline, pos, reader.Size());
+    if (!line_end) break;
+    if (auto player = ParsePlayerLine(reader, text, pos, *line_end)) {
+      status.players.push_back(std::move(*player));
+    }
+    pos = *line_end + 1;
+  }
+  return status;
+}
+
+}  // namespace morvane

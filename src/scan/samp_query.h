@@ -1,0 +1,59 @@
+// The SA-MP query: the two datagrams the worker sends and the parsers of the
+// replies. Pure code: one received datagram in, plain values out; the worker
+// owns the socket.
+//
+// Numbers are little-endian; texts are length-prefixed 8-bit bytes, returned
+// as the server sent them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+// "SAMP", "!!!!" and two zero bytes where other clients put the target's
+// address and port (servers do not check them), then the opcode.
+inline constexpr std::array<std::uint8_t, 11> kSampInfoRequest = {
+    'S', 'A', 'M', 'P', '!', '!', '!', '!', 0x00, 0x00, 'i'};
+inline constexpr std::array<std::uint8_t, 11> kSampPlayerRequest = {
+    'S', 'A', 'M', 'P', '!', '!', '!', '!', 0x00, 0x00, 'd'};
+
+inline constexpr char kSampInfoOpcode = 'i';
+inline constexpr char kSampPlayerOpcode = 'd';
+
+// A reply repeats the request's opcode in byte 10; nothing else is checked.
+bool IsSampReply(std::span<const std::uint8_t> reply, char opcode);
+
+struct SampInfo {
+  bool password = false;  // Any non-zero password byte.
+  std::uint16_t players = 0;
+  std::uint16_t max_players = 0;
+  std::string host_name;
+  std::string game_mode;
+  std::string third;  // The language or map text, shown as the map.
+};
+
+// An information reply. A text whose length does not fit the datagram keeps
+// the bytes that are there (a negative length reads as 0); what follows it
+// reads as empty or 0.
+SampInfo ParseSampInfo(std::span<const std::uint8_t> reply);
+
+struct SampPlayer {
+  std::string name;
+  std::int32_t score = 0;
+  std::int32_t ping = 0;
+};
+
+struct SampPlayers {
+  std::uint16_t count = 0;  // As the server reports it, even when fewer records follow.
+  std::vector<SampPlayer> players;
+};
+
+// A detailed player reply: at most count records, ending at the end of the
+// datagram. A record cut off by the end is dropped.
+SampPlayers ParseSampPlayers(std::span<const std::uint8_t> reply);
+
+}  // namespace morvane

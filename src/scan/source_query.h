@@ -1,0 +1,77 @@
+// The Source engine query: the datagrams the worker sends to a Source or
+// GoldSrc server and the parsers of the replies it gets back. Pure code: one
+// received datagram in, plain values out; the worker owns the socket.
+//
+// Strings are returned as the raw bytes the server sent (UTF-8 on the wire);
+// turning them into the plug-in's text is the caller's business.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+// "TSource Engine Query" behind the connectionless header, with its NUL.
+inline constexpr std::array<std::uint8_t, 25> kSourceInfoRequest = {
+    0xFF, 0xFF, 0xFF, 0xFF, 'T', 'S', 'o', 'u', 'r', 'c', 'e', ' ', 'E',
+    'n',  'g',  'i',  'n',  'e', ' ', 'Q', 'u', 'e', 'r', 'y', 0x00};
+
+// The player request carries a challenge in bytes 5 to 8; FF FF FF FF asks the
+// server to hand out a challenge first.
+inline constexpr std::array<std::uint8_t, 9> kSourcePlayerRequest = {
+    0xFF, 0xFF, 0xFF, 0xFF, 'U', 0xFF, 0xFF, 0xFF, 0xFF};
+
+using SourceChallenge = std::array<std::uint8_t, 4>;
+
+// Current servers answer a bare info request with a challenge and serve the
+// info reply only when the request is repeated with those 4 bytes appended.
+std::array<std::uint8_t, 29> MakeSourceInfoRequest(const SourceChallenge& challenge);
+
+// The player request with the server's challenge in bytes 5 to 8.
+std::array<std::uint8_t, 9> MakeSourcePlayerRequest(const SourceChallenge& challenge);
+
+enum class SourceReplyType { kUnrecognised, kInfo, kChallenge, kPlayers };
+
+// The reply's byte 4 alone decides its type; bytes 0 to 3 play no part. A
+// datagram of fewer than 5 bytes is unrecognised.
+SourceReplyType ClassifySourceReply(std::span<const std::uint8_t> reply);
+
+struct SourceInfo {
+  std::string name;
+  std::string map;
+  std::string mod;  // The game description.
+  std::uint8_t players = 0;
+  std::uint8_t max_players = 0;
+  bool password = false;
+};
+
+// An info reply of either form: 0x49 (Source) or 0x6D (GoldSrc, which starts
+// with the server's own address). A string ends at its NUL or at the end of
+// the datagram; a byte beyond the end reads as 0. Any other type byte gives
+// empty values.
+SourceInfo ParseSourceInfo(std::span<const std::uint8_t> reply);
+
+// The 4 challenge bytes at offsets 5 to 8, as sent; missing ones are 0.
+SourceChallenge ParseSourceChallenge(std::span<const std::uint8_t> reply);
+
+struct SourcePlayer {
+  std::string name;
+  std::int32_t score = 0;
+  float duration = 0;  // Seconds connected.
+};
+
+struct SourcePlayers {
+  std::uint8_t count = 0;   // The reply's count byte, whatever follows it.
+  bool no_players = false;  // Count 0, or the first record's name is empty.
+  std::vector<SourcePlayer> players;
+};
+
+// A player reply (0x44). At most count records are listed; the list ends at
+// the end of the datagram, and a record cut off by it is still listed with
+// its missing bytes read as 0.
+SourcePlayers ParseSourcePlayers(std::span<const std::uint8_t> reply);
+
+}  // namespace morvane
