@@ -1,0 +1,117 @@
+// Real servers' replies, replayed from a loopback server to the worker with
+// its real protocol handlers: what reaches the host for each kind.
+#include <gtest/gtest.h>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "support/core_fixture.h"
+#include "support/fixtures.h"
+#include "support/udp_responder.h"
+
+namespace morvane::test {
+namespace {
+
+class Replay : public CoreTest {
+ protected:
+  void SetUp() override {
+    if (!FixturesPresent()) GTEST_SKIP() << "no fixtures beside the project";
+    with_worker_ = true;
+    CoreTest::SetUp();
+    ASSERT_EQ(Start(HostMode::kDirect), 1);
+    FakeHost::Instance().ClearCalls();
+  }
+
+  // Asks one server and returns the delivered text (the record's last field).
+  std::u16string Ask(std::uint16_t port, std::u16string_view kind, std::u16string_view format,
+                     std::u16string_view pl_title = u"") {
+    FakeHost::Instance().ClearCalls();
+    AddScanItem(LoopbackAddress(port), u"main", u"", format, u"%addr% offline", pl_title, u" / ",
+                u"; ", kind, 0, 400);
+    if (!FakeHost::Instance().WaitForCalls(50, 1, 10000)) return u"(nothing delivered)";
+    auto calls = FakeHost::Instance().CallsWithCode(50);
+    return DecodeRecord(calls.at(0).record, "tit").back();
+  }
+};
+
+Response Reply(const std::vector<std::uint8_t>& bytes) { return Response{{bytes}}; }
+
+TEST_F(Replay, SourceInfoWithACyrillicName) {
+  auto reply = LoadSingleCapture("a2s_info/psq_gmod_cyrillic.hex");
+  UdpResponder server([&](const Datagram&) { return Reply(reply); });
+  // The default ANSI code page (1251) holds Cyrillic.
+  EXPECT_EQ(Ask(server.Port(), u"hl", u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%"),
+            u"Город Инноваций | Русский DarkRP|rp_bangclaw|DarkRP|33/40|");
+}
+
+TEST_F(Replay, GoldSrcOldFormInfo) {
+  auto reply = LoadSingleCapture("a2s_info/psq_svencoop_nonsteam.hex");
+  UdpResponder server([&](const Datagram&) { return Reply(reply); });
+  std::u16string text = Ask(server.Port(), u"hl", u"%name%|%map%|%pl%/%plmax%");
+  EXPECT_NE(text.find(u"|"), std::u16string::npos) << Utf16ToUtf8(text);
+  EXPECT_EQ(text.find(u"offline"), std::u16string::npos) << Utf16ToUtf8(text);
+}
+
+TEST_F(Replay, CurrentServersChallengeTheInfoRequest) {
+  // The capture: T -> challenge -> T with the challenge appended -> info.
+  auto exchange = LoadCapture("a2s_challenge/sqc_issue20_tf2_exchange.hex");
+  ASSERT_EQ(exchange.size(), 4u);
+  UdpResponder server([&](const Datagram& query) {
+    if (query == exchange[0].bytes) return Reply(exchange[1].bytes);
+    if (query == exchange[2].bytes) return Reply(exchange[3].bytes);
+    return Response{};
+  });
+  EXPECT_EQ(Ask(server.Port(), u"hl", u"%name% on %map%"), u"LinuxGSM on koth_harvest_event");
+  auto queries = server.Queries();
+  ASSERT_EQ(queries.size(), 2u);
+  EXPECT_EQ(queries[1], exchange[2].bytes) << "the info request again, 29 bytes with the challenge";
+}
+
+TEST_F(Replay, SourcePlayersAfterAChallenge) {
+  auto challenge = LoadSingleCapture("a2s_challenge/libssq_chall_example_0.hex");
+  auto players = LoadSingleCapture("a2s_player/libssq_player_example_0.hex");
+  UdpResponder server([&](const Datagram& query) {
+    const Datagram first = {0xFF, 0xFF, 0xFF, 0xFF, 0x55, 0xFF, 0xFF, 0xFF, 0xFF};
+    return Reply(query == first ? challenge : players);
+  });
+  EXPECT_EQ(Ask(server.Port(), u"hlpl", u"%plname% %plscore% %pltime%", u"[%pl%] "),
+            u"[2] [D]---->T.N.W<---- 14 00:08.34; Killer !!! 5 00:07.14");
+  auto queries = server.Queries();
+  ASSERT_EQ(queries.size(), 2u);
+  std::vector<std::uint8_t> with_challenge = {0xFF, 0xFF, 0xFF, 0xFF, 0x55};
+  with_challenge.insert(with_challenge.end(), challenge.begin() + 5, challenge.begin() + 9);
+  EXPECT_EQ(queries[1], with_challenge);
+}
+
+TEST_F(Replay, ASplitPlayerReplyIsNotReassembled) {
+  auto fragments = LoadCapture("a2s_player/psq_csgo_split2.hex");
+  ASSERT_EQ(fragments.size(), 2u);
+  UdpResponder server([&](const Datagram&) {
+    return Response{{fragments[0].bytes, fragments[1].bytes}};
+  });
+  EXPECT_EQ(Ask(server.Port(), u"hlpl", u"%plname%"), LoopbackAddress(server.Port()) + u" offline");
+}
+
+TEST_F(Replay, Quake3SummaryAndPlayers) {
+  auto reply = LoadSingleCapture("q3_status/pyq3sl_server__parses_response_packet_with_players.hex");
+  UdpResponder server([&](const Datagram&) { return Reply(reply); });
+  EXPECT_EQ(Ask(server.Port(), u"cod", u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%"),
+            u"Thunder CTF|q3ctf1|baseq3|14/32|");
+  std::u16string players = Ask(server.Port(), u"codpl", u"%plname%:%plscore%:%pltime%", u"(%pl%)");
+  EXPECT_EQ(players.substr(0, 13), u"(14)Fo:0:64; ") << Utf16ToUtf8(players);
+}
+
+TEST_F(Replay, SampInfoAndPlayers) {
+  auto info = LoadSingleCapture("samp/mick88_convoytrucking_i.hex");
+  auto detail = LoadSingleCapture("samp/mick88_convoytrucking_d.hex");
+  UdpResponder server([&](const Datagram& query) {
+    return Reply(query.size() == 11 && query[10] == 'd' ? detail : info);
+  });
+  EXPECT_EQ(Ask(server.Port(), u"sa", u"%name%|%mod%|%map%|%pl%/%plmax%|%pass%"),
+            u"Convoy Trucking|Convoy Trucking 3.4.4|English|12/100|");
+  std::u16string players = Ask(server.Port(), u"sapl", u"%plname%", u"%pl%: ");
+  EXPECT_EQ(players.substr(0, 4), u"12: ") << Utf16ToUtf8(players);
+  EXPECT_EQ(std::count(players.begin(), players.end(), u';'), 11);
+}
+
+}  // namespace
+}  // namespace morvane::test
