@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 CONFIGURE = cmake -S . -G Ninja -Wno-dev $(CMAKE_FLAGS)
 
 .PHONY: all deps native win32 check demo bench fuzz soak \
-        test-native test-asan test-tsan test-win32 clean
+        test-native test-asan test-tsan test-win32 test-fuzz clean
 
 all: native
 
@@ -45,8 +45,13 @@ test-win32: deps
 	cmake --build build/win32 -j$(JOBS)
 	scripts/wine-ctest build/win32 -j$(JOBS) --output-on-failure
 
-# Everything built, every test passed: native, ASan+UBSan, TSan, Win32 under Wine.
-check: deps test-native test-asan test-tsan test-win32
+# Each fuzz target over its seeds and regression cases, then a few seconds each.
+test-fuzz: deps
+	scripts/fuzz --smoke
+
+# Everything built, every test passed: native, ASan+UBSan, TSan, Win32 under
+# Wine, and the fuzz targets' smoke run.
+check: deps test-native test-asan test-tsan test-win32 test-fuzz
 	@echo "make check: all test runs passed"
 
 demo: native

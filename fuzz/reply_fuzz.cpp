@@ -1,0 +1,30 @@
+// Every UDP reply the worker may receive, through the real handlers of each
+// kind (parsers, challenge handling, templates): the first input byte chooses
+// the kind and whether the player list is asked for, the rest is the datagram.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "scan/reply_handler.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  static morvane::ReplyHandlers handlers = morvane::MakeReplyHandlers();
+  morvane::TScanItem request;
+  request.Format = u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%|%plname%|%plscore%|%pltime%";
+  request.PlTitle = u"%addr% (%pl%):";
+  request.Delimiter = u" / ";
+  request.PlDelimiter = u"; ";
+  request.Players = (data[0] & 1) != 0;
+  const int kind = (data[0] >> 1) % 3;
+  morvane::ReplyHandler& handler =
+      kind == 0 ? *handlers.source : kind == 1 ? *handlers.quake3 : *handlers.samp;
+  morvane::ReplyText output(request);
+  morvane::AddressItem item{request, u"127.0.0.1:27015", 1 + (data[0] >> 3) % 2, output, {}};
+  const std::span<const std::uint8_t> datagram(data + 1, size - 1);
+  if (handler.OnDatagram(datagram, item) == morvane::Verdict::kAnswered && !request.Players) {
+    output.AppendPiece(morvane::FillSummary(request.Format, item.address, item.values));
+  }
+  (void)handler.NextQuery();
+  return 0;
+}

@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets into OUT/<target>/: captured
+replies of real servers (from the fixtures beside the project), settings files
+and host records. Usage: fuzz-seeds.py FIXTURES_DIR EXAMPLES_DIR OUT"""
+import os
+import struct
+import sys
+
+
+def hex_datagrams(path):
+    out = []
+    with open(path) as f:
+        for line in f:
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            if line[0] in "<>":
+                if line[0] == ">":
+                    continue
+                line = line[1:].strip()
+            out.append(bytes.fromhex(line))
+    return out
+
+
+def text(s):
+    data = s.encode("utf-16-le")
+    return struct.pack("<i", len(data) // 2) + data
+
+
+def integer(v):
+    return struct.pack("<i", v)
+
+
+def user(name, ip=""):
+    return text(name) + text(ip) + integer(0)
+
+
+def main():
+    fixtures, examples, out = sys.argv[1:4]
+    seeds = {"reply_fuzz": [], "settings_fuzz": [], "plugin_process_fuzz": []}
+
+    kinds = [("a2s_info", 0), ("a2s_challenge", 0), ("a2s_player", 1), ("a2s_split_rules", 1),
+             ("q3_status", 2), ("q3_status", 3), ("samp", 4), ("samp", 5), ("synthetic", 4), ("synthetic", 5)]
+    if os.path.isdir(fixtures):
+        for folder, selector in kinds:
+            base = os.path.join(fixtures, folder)
+            for root, _, files in os.walk(base):
+                for name in sorted(files):
+                    if name.endswith(".hex"):
+                        for datagram in hex_datagrams(os.path.join(root, name)):
+                            seeds["reply_fuzz"].append(bytes([selector]) + datagram)
+
+    for name in sorted(os.listdir(examples)) if os.path.isdir(examples) else []:
+        if name.endswith(".ini"):
+            with open(os.path.join(examples, name), "rb") as f:
+                seeds["settings_fuzz"].append(f.read())
+    seeds["settings_fuzz"].append("\ufeff[Main]\r\nFormat=a:;b&&c\r\nMaxQueue=0x10\r\n[Event_0]\r\nType=3\r\nAddr=x\r\nGame=hl\r\n".encode("utf-16-le"))
+
+    # Code selectors: 0..6 are 3, 5, 10, 1061, 1070, 1078, 1079; the high bit
+    # chooses virtual-user mode.
+    direct = [
+        (0, integer(2)),
+        (1, user("alice", "10.0.0.1") + text("main") + integer(0) + text("/gs hl 127.0.0.1:1")),
+        (1, user("bob") + text("main") + integer(0) + text("!S")),
+        (2, user("root") + integer(3) + text("/reload")),
+        (2, user("alice") + integer(3) + text("/gs tcp 127.0.0.1:1, x")),
+    ]
+    virtual = [
+        (3, text("Morvane") + user("root") + text("/reload")),
+        (4, text("Morvane") + user("alice") + text("main") + integer(0) + text("/GS SAPL a")),
+        (5, user("Morvane", "N/A")),
+        (6, user("Morvane", "N/A")),
+    ]
+    for selector, record in direct:
+        seeds["plugin_process_fuzz"].append(bytes([selector]) + record)
+    for selector, record in virtual:
+        seeds["plugin_process_fuzz"].append(bytes([0x80 | selector]) + record)
+
+    for target, items in seeds.items():
+        folder = os.path.join(out, target)
+        os.makedirs(folder, exist_ok=True)
+        for i, data in enumerate(items):
+            with open(os.path.join(folder, "seed-%03d" % i), "wb") as f:
+                f.write(data)
+        print("fuzz-seeds: %s: %d seeds" % (target, len(items)))
+
+
+if __name__ == "__main__":
+    main()
