@@ -1,0 +1,121 @@
+// The host link: the records of every send operation in both modes, and how
+// the two query operations treat short and empty answers.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "plugin/host_link.h"
+#include "support/fake_host.h"
+
+namespace morvane {
+namespace {
+
+using test::DecodeRecord;
+using test::FakeHost;
+
+// A query callback whose answer the test sets, counting its calls.
+std::vector<std::uint8_t> g_answer;
+std::int32_t g_announced = 0;
+int g_query_calls = 0;
+
+std::int32_t MORVANE_CALL ScriptedQuery(std::int32_t, std::int32_t, void* answer, std::int32_t size,
+                                        const void*, std::int32_t) {
+  ++g_query_calls;
+  if (answer != nullptr) {
+    std::copy(g_answer.begin(), g_answer.begin() + std::min<std::ptrdiff_t>(size, g_answer.size()),
+              static_cast<std::uint8_t*>(answer));
+  }
+  return g_announced;
+}
+
+class HostLink : public ::testing::Test {
+ protected:
+  void Connect(bool virtual_user) {
+    FakeHost::Instance().Reset();
+    ConnectHost({9, &FakeHost::Callback, &ScriptedQuery, virtual_user});
+    SetVirtualUserName(u"Bot");
+    g_query_calls = 0;
+  }
+  void TearDown() override { DisconnectHost(0); }
+};
+
+TEST_F(HostLink, DirectModeRecords) {
+  Connect(false);
+  SendChannelMessage(u"main", u"pl", true);
+  SendPrivateMessage(u"ann", u"hi", false);
+  SendMode3Message(u"main", u"x");
+  auto calls = FakeHost::Instance().Calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].code, 50);
+  EXPECT_EQ(calls[0].plugin_id, 9);
+  EXPECT_EQ(calls[0].record.size(), 24u);
+  EXPECT_EQ(DecodeRecord(calls[0].record, "tit"), (std::vector<std::u16string>{u"main", u"1", u"pl"}));
+  EXPECT_EQ(calls[1].code, 70);
+  EXPECT_EQ(DecodeRecord(calls[1].record, "tit"), (std::vector<std::u16string>{u"ann", u"0", u"hi"}));
+  EXPECT_EQ(calls[2].code, 61);
+  EXPECT_EQ(DecodeRecord(calls[2].record, "tt"), (std::vector<std::u16string>{u"main", u"x"}));
+}
+
+TEST_F(HostLink, VirtualUserRecordsPutTheNameFirstAndTheFlagBeforeTheTarget) {
+  Connect(true);
+  SendChannelMessage(u"main", u"pl", false);
+  SendPrivateMessage(u"ann", u"hi", false);
+  SendMode3Message(u"main", u"x");
+  auto calls = FakeHost::Instance().Calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].code, 1020);
+  EXPECT_EQ(DecodeRecord(calls[0].record, "titt"), (std::vector<std::u16string>{u"Bot", u"0", u"main", u"pl"}));
+  EXPECT_EQ(calls[1].code, 1022);
+  EXPECT_EQ(DecodeRecord(calls[1].record, "titt"), (std::vector<std::u16string>{u"Bot", u"0", u"ann", u"hi"}));
+  EXPECT_EQ(calls[2].code, 1023);
+  EXPECT_EQ(DecodeRecord(calls[2].record, "ttt"), (std::vector<std::u16string>{u"Bot", u"main", u"x"}));
+}
+
+TEST_F(HostLink, QueryHostIntTreatsEmptyAndShortAnswersAsNoAnswer) {
+  Connect(false);
+  const struct {
+    std::int32_t announced;
+    std::vector<std::uint8_t> answer;
+    std::int32_t result;
+    int calls;
+  } cases[] = {
+      {0, {}, -1, 1},                  // no answer: no second call
+      {-4, {}, -1, 1},
+      {2, {1, 0}, -1, 2},              // shorter than an integer
+      {4, {2, 0, 0, 0}, 2, 2},
+      {8, {0, 0, 0, 0, 7, 7, 7, 7}, 0, 2},
+      {4, {0xFF, 0xFF, 0xFF, 0xFF}, -1, 2},
+  };
+  for (const auto& c : cases) {
+    g_announced = c.announced;
+    g_answer = c.answer;
+    g_query_calls = 0;
+    EXPECT_EQ(QueryHostInt(2000), c.result) << c.announced;
+    EXPECT_EQ(g_query_calls, c.calls) << c.announced;
+  }
+}
+
+TEST_F(HostLink, QueryHostRecordReturnsAnEmptyAnswerForNoAnswer) {
+  Connect(false);
+  g_announced = 0;
+  HostAnswer none = QueryHostRecord(1080, {1, 0, 0, 0});
+  EXPECT_EQ(none.result, 0);
+  EXPECT_TRUE(none.answer.empty());
+  EXPECT_EQ(g_query_calls, 1);
+  g_announced = 3;
+  g_answer = {5, 6, 7};
+  HostAnswer some = QueryHostRecord(1080, {});
+  EXPECT_EQ(some.result, 3);
+  EXPECT_EQ(some.answer, (std::vector<std::uint8_t>{5, 6, 7}));
+}
+
+TEST_F(HostLink, NothingIsSentOnceTheLinkIsClosed) {
+  Connect(false);
+  DisconnectHost(100);
+  SendChannelMessage(u"main", u"late", false);
+  SendHostRecord(67, {});
+  EXPECT_TRUE(FakeHost::Instance().Calls().empty());
+}
+
+}  // namespace
+}  // namespace morvane
