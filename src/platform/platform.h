@@ -66,8 +66,9 @@ int SendTo(Socket socket, std::span<const std::uint8_t> bytes, const SocketAddre
 // WSAEMSGSIZE does.
 int ReceiveFrom(Socket socket, std::span<std::uint8_t> buffer, SocketAddress& from);
 
-// ioctlsocket FIONREAD: bytes waiting to be read (for UDP, the size of the
-// next datagram, 0 when none waits), or -1.
+// ioctlsocket FIONREAD: bytes waiting to be read, 0 when nothing waits, or
+// -1. For UDP, Linux and Wine give the size of the next datagram, Windows
+// the total of every queued one; callers only ask whether it is 0.
 int BytesWaiting(Socket socket);
 // ioctlsocket FIONBIO with 1.
 bool SetNonBlocking(Socket socket);
@@ -196,7 +197,8 @@ bool WriteWholeFile(const std::u16string& path, std::span<const std::uint8_t> co
 void OpenWithAssociatedProgram(const std::u16string& path);
 
 // MessageBoxW with no owner and MB_ICONINFORMATION; returns its result. POSIX
-// writes the text to standard error and "returns" IDOK (1).
+// writes the text to standard error and "returns" IDOK (1); so does Windows
+// when the environment variable MORVANE_NO_DIALOGS is set (tests, CI).
 std::int32_t ShowInformationBox(const std::u16string& caption, const std::u16string& text);
 
 // Keeps the plug-in's module loaded until the process ends, so that a thread

@@ -117,7 +117,9 @@ TEST_F(SocketTest, DatagramCarriesItsSenderAndBytes) {
 
 // The worker's drain rule asks how much waits: nothing before a datagram,
 // then the size of the next datagram alone, then nothing once it is read.
-TEST_F(SocketTest, BytesWaitingIsTheNextDatagramsSize) {
+// Winsock counts every queued datagram, Linux and Wine the next one; the
+// plug-in only asks whether anything waits.
+TEST_F(SocketTest, BytesWaitingSaysWhetherADatagramWaits) {
   OwnedSocket server(OpenLoopbackServer(SocketType::kUdp, 0));
   OwnedSocket client(OpenSocket(SocketType::kUdp));
   ASSERT_NE(server.get(), kInvalidSocket);
@@ -128,7 +130,7 @@ TEST_F(SocketTest, BytesWaitingIsTheNextDatagramsSize) {
   ASSERT_EQ(SendPattern(client.get(), port, 37), 37);
   ASSERT_EQ(SendPattern(client.get(), port, 5), 5);
   ASSERT_EQ(WaitReadable(server.get(), 2000), WaitResult::kReady);
-  EXPECT_EQ(BytesWaiting(server.get()), 37);
+  EXPECT_GE(BytesWaiting(server.get()), 37);
 
   std::vector<std::uint8_t> buffer(65536);
   SocketAddress from;
