@@ -42,6 +42,7 @@ void UdpResponder::Run() {
       queries_.push_back(query);
     }
     Response response = script_(query);
+    for (const auto& decoy : response.decoys) platform::SendTo(other_, decoy, from);
     for (const auto& datagram : response.datagrams) {
       if (stop_) break;
       platform::SendTo(response.from_other_port ? other_ : socket_, datagram, from);
