@@ -4,87 +4,97 @@
 // service ("tcp 127.0.0.1:40123"), then "ready", so that a script can read the
 // ports; it runs until --for runs out or, without --for, until its standard
 // input ends, so a parent stops it by closing the pipe.
-#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "command_line.h"
 #include "platform/platform.h"
+#include "quake3_server.h"
+#include "samp_server.h"
 #include "service.h"
 #include "silent_udp.h"
+#include "source_server.h"
 #include "tcp_listener.h"
+#include "world.h"
 
 namespace {
 
-using morvane::gamesim::Service;
+using morvane::gamesim::ServiceKind;
+using morvane::gamesim::ServiceSwitches;
+using morvane::gamesim::SimServer;
 
 constexpr int kExitFailure = 1;
 constexpr int kExitBadUse = 2;
-// The longest --for: a day, so that a typing error cannot leave a simulator
-// running for ever.
-constexpr double kMaxRunSeconds = 86400;
 
-// The registry of server kinds: the option that asks for one and how to make it.
-struct ServiceKind {
-  std::string_view option;
-  std::string_view help;
-  std::function<std::unique_ptr<Service>()> make;
-};
+// The instance-th server of a kind's world, counting round.
+SimServer Pick(const std::vector<SimServer>& servers, int instance,
+               const ServiceSwitches& switches) {
+  const auto index = static_cast<std::size_t>(instance) % servers.size();
+  return morvane::gamesim::ApplySwitches(servers[index], switches);
+}
 
 const std::vector<ServiceKind>& Registry() {
+  using morvane::gamesim::SourceForm;
+  const auto& world = morvane::gamesim::DefaultWorld();
   static const std::vector<ServiceKind> kinds = {
       {"--tcp", "a TCP listener that accepts connections and closes them",
-       [] { return std::make_unique<morvane::gamesim::TcpListener>(); }},
+       [](const ServiceSwitches&, int) {
+         return std::make_unique<morvane::gamesim::TcpListener>();
+       }},
       {"--silent-udp", "a UDP port that receives datagrams and never answers",
-       [] { return std::make_unique<morvane::gamesim::SilentUdp>(); }},
+       [](const ServiceSwitches&, int) { return std::make_unique<morvane::gamesim::SilentUdp>(); }},
+      {"--source", "a Source server (new-form info, players, rules)",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::SourceServer>(
+             SourceForm::kSource, Pick(world.source, instance, switches), switches);
+       }},
+      {"--goldsrc", "a GoldSrc server (old-form info, players, rules)",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::SourceServer>(
+             SourceForm::kGoldSrc, Pick(world.goldsrc, instance, switches), switches);
+       }},
+      {"--quake3", "a Quake 3 family server (getstatus, getinfo)",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::Quake3Server>(
+             Pick(world.quake3, instance, switches), switches);
+       }},
+      {"--samp", "a SA-MP server (info, rules, players, ping)",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::SampServer>(Pick(world.samp, instance, switches),
+                                                               switches);
+       }},
   };
   return kinds;
+}
+
+// The built-in world, for the help text: which server each repeat gets.
+std::string WorldText() {
+  const auto& world = morvane::gamesim::DefaultWorld();
+  std::string text = "\nthe world (UTF-8 here; Quake 3 and SA-MP send Windows-1251):\n";
+  const std::pair<const char*, const std::vector<SimServer>*> kinds[] = {
+      {"--source", &world.source},
+      {"--goldsrc", &world.goldsrc},
+      {"--quake3", &world.quake3},
+      {"--samp", &world.samp}};
+  for (const auto& [option, servers] : kinds) {
+    for (std::size_t i = 0; i < servers->size(); ++i) {
+      const SimServer& server = (*servers)[i];
+      text += "  " + std::string(option) + " #" + std::to_string(i + 1) + "  " + server.name +
+              ", " + std::to_string(server.players.size()) + "/" +
+              std::to_string(server.max_players) + " players" +
+              (server.password ? ", password" : "") + "\n";
+    }
+  }
+  return text;
 }
 
 void Write(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fflush(stream);
-}
-
-int BadUse(const std::string& message) {
-  Write(stderr, "morvane-gamesim: " + message + " (see --help)\n");
-  return kExitBadUse;
-}
-
-std::string Usage() {
-  std::string text =
-      "usage: morvane-gamesim SERVICE PORT... [--for SECONDS]\n"
-      "\n"
-      "Serves game-server simulators on 127.0.0.1. PORT 0 picks a free port.\n"
-      "Prints \"KIND 127.0.0.1:PORT\" per service, then \"ready\".\n"
-      "Runs for SECONDS, or without --for until standard input ends.\n"
-      "\n"
-      "services (each may be given more than once):\n";
-  for (const auto& kind : Registry()) {
-    text += "  " + std::string(kind.option) + " PORT";
-    text.append(kind.option.size() < 16 ? 16 - kind.option.size() : 1, ' ');
-    text += std::string(kind.help) + "\n";
-  }
-  text +=
-      "\n"
-      "exit status: 0 after a normal run, 1 when a port cannot be opened,\n"
-      "2 for a bad command line.\n";
-  return text;
-}
-
-struct Request {
-  const ServiceKind* kind;
-  std::uint16_t port;
-};
-
-template <typename T>
-bool ParseWhole(std::string_view text, T& value) {
-  auto [next, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return !text.empty() && status == std::errc() && next == text.data() + text.size();
 }
 
 void WaitForEndOfInput() {
@@ -104,43 +114,23 @@ void WaitFor(double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  std::vector<Request> requests;
-  double run_seconds = -1;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      Write(stdout, Usage());
-      return 0;
-    }
-    const ServiceKind* kind = nullptr;
-    for (const auto& candidate : Registry()) {
-      if (candidate.option == arg) kind = &candidate;
-    }
-    if (kind == nullptr && arg != "--for") return BadUse("unknown option \"" + arg + "\"");
-    if (i + 1 >= args.size()) return BadUse(arg + " needs a value");
-    const std::string& value = args[++i];
-    if (kind == nullptr) {
-      if (!ParseWhole(value, run_seconds) || !(run_seconds > 0 && run_seconds <= kMaxRunSeconds)) {
-        return BadUse("--for takes a number of seconds above 0 and up to 86400, not \"" + value +
-                      "\"");
-      }
-      continue;
-    }
-    std::uint16_t port = 0;
-    if (!ParseWhole(value, port)) {
-      return BadUse(arg + " takes a port from 0 to 65535, not \"" + value + "\"");
-    }
-    requests.push_back({kind, port});
+  morvane::gamesim::CommandLine command;
+  std::string error;
+  if (!morvane::gamesim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc),
+                                          Registry(), command, error)) {
+    Write(stderr, "morvane-gamesim: " + error + " (see --help)\n");
+    return kExitBadUse;
   }
-  if (requests.empty()) return BadUse("no service asked for");
+  if (command.help) {
+    Write(stdout, morvane::gamesim::Usage(Registry()) + WorldText());
+    return 0;
+  }
 
   morvane::platform::StartSocketLibrary();
-  std::vector<std::unique_ptr<Service>> services;
+  std::vector<std::unique_ptr<morvane::gamesim::Service>> services;
   std::string lines;
-  for (const Request& request : requests) {
-    auto service = request.kind->make();
-    std::string error;
+  for (const auto& request : command.services) {
+    auto service = request.kind->make(request.switches, request.instance);
     if (!service->Open(request.port, error)) {
       Write(stderr, "morvane-gamesim: " + error + "\n");
       return kExitFailure;
@@ -151,8 +141,8 @@ int main(int argc, char** argv) {
   for (auto& service : services) service->Start();
   Write(stdout, lines + "ready\n");
 
-  if (run_seconds > 0) {
-    WaitFor(run_seconds);
+  if (command.run_seconds > 0) {
+    WaitFor(command.run_seconds);
   } else {
     WaitForEndOfInput();
   }

@@ -1,0 +1,172 @@
+#!/usr/bin/env bash
+# End-to-end test of every server kind: the console host asks the module for
+# one request per kind against morvane-gamesim on 127.0.0.1 and checks each
+# reply line of the transcript exactly: summaries and player lists of Source,
+# GoldSrc, Quake 3 family and SA-MP servers (Latin and Cyrillic names, a
+# password, negative scores, times above an hour), the challenge exchanges,
+# two addresses in one request, and the offline text for a silent server and
+# a split reply; a truncated reply gives what its bytes hold.
+# Usage: kinds.sh BUILD_DIR (builds nothing).
+set -u
+
+build=${1:?usage: kinds.sh BUILD_DIR}
+host="$build/morvane-host"
+gamesim="$build/morvane-gamesim"
+module_file="$build/Morvane.so"
+for f in "$host" "$gamesim" "$module_file"; do
+  [ -e "$f" ] || { echo "kinds: missing $f (build the targets first)"; exit 1; }
+done
+# The module holds server texts in its ANSI code page: Windows-1251 unless
+# this says otherwise.
+unset MORVANE_CODEPAGE
+
+work=$(mktemp -d)
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+passed=0
+failed=0
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+pass() { passed=$((passed + 1)); }
+
+# Single-line templates, so that each reply is one transcript line; the
+# Delimiter " // " joins servers and "; " players.
+mkdir "$work/module"
+cp "$module_file" "$work/module/Morvane.so"
+printf '\xFF\xFE' >"$work/module/Morvane.ini"
+printf '%s' $'[Main]\r
+Format=%name% | %map% | %pl%/%plmax% | %mod% | %pass% | %addr%\r
+PlFormat=%plname% %plscore% %pltime%\r
+PlTitle=%addr% (%pl%):&&\r
+OfflineFormat=%addr% offline\r
+Delimiter=&&//&&\r
+PlDelimiter=;&&\r
+MaxQueue=50\r
+' | iconv -f UTF-8 -t UTF-16LE >>"$work/module/Morvane.ini"
+
+# Repeated servers of one kind take that kind's servers of the world in turn
+# (Source: the Cyrillic-named one, then the passworded Latin one). The
+# switches hold for the services after them, until --plain.
+coproc SIM {
+  exec "$gamesim" \
+    --source 0 --source 0 --goldsrc 0 \
+    --quake3 0 --quake3 0 \
+    --samp 0 --samp 0 \
+    --challenge --source 0 \
+    --plain --no-challenge --source 0 \
+    --plain --silent --source 0 \
+    --plain --truncate 24 --source 0 \
+    --plain --split --source 0 \
+    --plain --junk --flood 5 --quake3 0 \
+    --plain --players 0 --samp 0
+}
+sim_pid=$SIM_PID
+names=(arena dust classic q3test q3arena freeroam roleplay challenge open silent cut split
+  q3flood sampempty)
+declare -A addr
+for name in "${names[@]}"; do
+  read -r -t 10 line <&"${SIM[0]}" || { echo "kinds: the simulator did not start"; exit 1; }
+  addr[$name]=${line#* }
+done
+read -r -t 10 ready <&"${SIM[0]}"
+if [ "$ready" != ready ]; then
+  echo "kinds: the simulator did not start: $ready"
+  exit 1
+fi
+
+# One private message per request: the reply comes back to @alice as one line.
+cat >"$work/kinds.txt" <<SCRIPT
+@alice: /gs hl ${addr[arena]}
+@alice: /gs hl ${addr[dust]}
+@alice: /gs hl ${addr[classic]}
+@alice: /gs hlpl ${addr[arena]}
+@alice: /gs hlpl ${addr[classic]}
+@alice: /gs hlpl ${addr[challenge]}
+@alice: /gs hl ${addr[challenge]}
+@alice: /gs hlpl ${addr[open]}
+@alice: /gs cod ${addr[q3test]}
+@alice: /gs cod ${addr[q3arena]}
+@alice: /gs codpl ${addr[q3test]}
+@alice: /gs codpl ${addr[q3flood]}
+@alice: /gs sa ${addr[freeroam]}
+@alice: /gs sa ${addr[roleplay]}
+@alice: /gs sapl ${addr[freeroam]}
+@alice: /gs sapl ${addr[sampempty]}
+@alice: /gs hl ${addr[dust]}, ${addr[classic]}
+@alice: /gs codpl ${addr[q3test]},${addr[q3arena]}
+@alice: /gs hl ${addr[silent]}
+@alice: /gs hl ${addr[cut]}
+@alice: /gs hlpl ${addr[cut]}
+@alice: /gs hlpl ${addr[split]}
+!wait 12
+SCRIPT
+timeout 120 "$host" --module "$work/module/Morvane.so" --script "$work/kinds.txt" \
+  >"$work/kinds.out" 2>"$work/kinds.err"
+[ $? = 0 ] && pass || fail "the host's exit status is not 0"
+
+has() {
+  if grep -qxF -- "[@alice] <host> $1" "$work/kinds.out"; then pass; else
+    fail "no line \"[@alice] <host> $1\""
+  fi
+}
+
+# Summaries: Source (UTF-8 names), the password mark, GoldSrc's old form.
+has "Морвейн Арена | de_dust2 | 4/24 | Counter-Strike: Source |  | ${addr[arena]}"
+has "Morvane Dust | cs_office | 2/16 | Counter-Strike: Source | [pass] | ${addr[dust]}"
+has "Morvane Classic | de_inferno | 3/20 | Counter-Strike |  | ${addr[classic]}"
+
+# Player lists: the challenge exchange, times as hours:minutes.seconds
+# (3725.5 s rounds to the even 3726), negative scores, a Cyrillic name.
+arena_players="Ann 10 00:02.05; Борис -3 01:02.06; Kate 27 00:01.00; BOT Zed 0 02:02.02"
+has "${addr[arena]} (4): $arena_players"
+has "${addr[classic]} (3): Player 3 00:05.00; Оля 8 01:05.00; BOT Max -1 00:00.45"
+has "${addr[challenge]} (4): $arena_players"
+# A server that wants the challenge for its info reply too, as current ones do.
+has "Морвейн Арена | de_dust2 | 4/24 | Counter-Strike: Source |  | ${addr[challenge]}"
+# A server that answers the bare player request at once.
+has "${addr[open]} (2): Ivan 5 00:10.00; Mira 12 01:06.40"
+
+# Quake 3 family: colour codes removed, Windows-1251 names, no password mark.
+has "Morvane Test | q3dm17 | 3/16 | baseq3 |  | ${addr[q3test]}"
+has "Морвейн Арена | q3tourney2 | 1/2 | baseq3 |  | ${addr[q3arena]}"
+has "${addr[q3test]} (3): Ann 15 48; Борис -2 120; Sarge 4 0"
+# Decoys from another port before the reply and from the same port after it
+# must not show.
+has "${addr[q3flood]} (3): Ann 15 48; Борис -2 120; Sarge 4 0"
+
+# SA-MP: the third text (the language) fills %map%; pings as times.
+has "Морвейн Фрирум | Русский | 3/50 | Freeroam | [pass] | ${addr[freeroam]}"
+has "Morvane Roleplay | English | 1/100 | RP 1.2 |  | ${addr[roleplay]}"
+has "${addr[freeroam]} (3): Ivan_Petrov 120 35; Ann_Lee -5 120; Kate 0 12"
+has "${addr[sampempty]} (0): Нет игроков"
+
+# Two addresses in one request, joined by the Delimiter; each player list
+# starts afresh.
+has "Morvane Dust | cs_office | 2/16 | Counter-Strike: Source | [pass] | ${addr[dust]} // Morvane Classic | de_inferno | 3/20 | Counter-Strike |  | ${addr[classic]}"
+has "${addr[q3test]} (3): Ann 15 48; Борис -2 120; Sarge 4 0 // ${addr[q3arena]} (1): Kate 3 25"
+
+# Faults: silence and a split reply give the offline text; a reply cut to 24
+# bytes keeps what it holds (a string runs to the end, missing bytes read as
+# 0, a cut player record is listed and ends the list).
+has "${addr[silent]} offline"
+has "Morvane Dust | cs_of | 0/0 |  |  | ${addr[cut]}"
+has "${addr[cut]} (2): Ivan 5 00:10.00; Mir 0 00:00:00"
+has "${addr[split]} offline"
+
+# Every request got exactly one reply.
+replies=$(grep -c '^\[@alice\] <host> ' "$work/kinds.out")
+[ "$replies" = 22 ] && pass || fail "expected 22 replies, got $replies"
+if [ "$failed" -ne 0 ]; then
+  echo "transcript:"
+  sed 's/^/    /' "$work/kinds.out"
+fi
+
+exec {SIM[1]}>&-
+wait "$sim_pid" 2>/dev/null
+sim_pid=
+
+echo "kinds: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

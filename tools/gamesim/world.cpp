@@ -1,0 +1,132 @@
+#include "world.h"
+
+#include <string>
+
+namespace morvane::gamesim {
+namespace {
+
+World MakeDefaultWorld() {
+  World world;
+  // Source servers send UTF-8: the first one is named in Cyrillic, the
+  // second in Latin letters and has a password.
+  world.source.push_back({
+      .name = "Морвейн Арена",
+      .map = "de_dust2",
+      .folder = "cstrike",
+      .game = "Counter-Strike: Source",
+      .app_id = 240,
+      .max_players = 24,
+      .vac = true,
+      .version = "1.0.0.71",
+      .players = {{"Ann", 10, 125.0f, 35},
+                  {"Борис", -3, 3725.5f, 62},
+                  {"Kate", 27, 59.6f, 18},
+                  {"BOT Zed", 0, 7322.4f, 0, true}},
+  });
+  world.source.push_back({
+      .name = "Morvane Dust",
+      .map = "cs_office",
+      .folder = "cstrike",
+      .game = "Counter-Strike: Source",
+      .app_id = 240,
+      .max_players = 16,
+      .password = true,
+      .version = "1.0.0.71",
+      .players = {{"Ivan", 5, 600.0f, 40}, {"Mira", 12, 4000.0f, 55}},
+  });
+  world.goldsrc.push_back({
+      .name = "Morvane Classic",
+      .map = "de_inferno",
+      .folder = "cstrike",
+      .game = "Counter-Strike",
+      .app_id = 10,
+      .max_players = 20,
+      .vac = true,
+      .version = "1.1.2.7/Stdio",
+      .players = {{"Player", 3, 300.0f, 30},
+                  {"Оля", 8, 3900.0f, 45},
+                  {"BOT Max", -1, 45.0f, 0, true}},
+  });
+  // The Quake 3 family and SA-MP send 8-bit text, Windows-1251 here.
+  world.quake3.push_back({
+      .name = "^1Morvane ^7Test",
+      .map = "q3dm17",
+      .folder = "baseq3",
+      .max_players = 16,
+      .version = "ioq3 1.36 linux-x86_64",
+      .players = {{"^3Ann", 15, 0, 48}, {"Борис", -2, 0, 120}, {"Sarge", 4, 0, 0, true}},
+  });
+  world.quake3.push_back({
+      .name = "^2Морвейн ^7Арена",
+      .map = "q3tourney2",
+      .folder = "baseq3",
+      .max_players = 2,
+      .password = true,
+      .version = "ioq3 1.36 linux-x86_64",
+      .players = {{"^1Kate", 3, 0, 25}},
+  });
+  world.samp.push_back({
+      .name = "Морвейн Фрирум",
+      .map = "San Andreas",
+      .game = "Freeroam",
+      .language = "Русский",
+      .max_players = 50,
+      .password = true,
+      .version = "0.3.7-R2",
+      .players = {{"Ivan_Petrov", 120, 0, 35}, {"Ann_Lee", -5, 0, 120}, {"Kate", 0, 0, 12}},
+  });
+  world.samp.push_back({
+      .name = "Morvane Roleplay",
+      .map = "San Andreas",
+      .game = "RP 1.2",
+      .language = "English",
+      .max_players = 100,
+      .version = "0.3.7-R2",
+      .players = {{"John_Smith", 42, 0, 60}},
+  });
+  return world;
+}
+
+// A made-up player for --players beyond the world's own: the name has no
+// blank, since SA-MP names may not hold one.
+SimPlayer MadeUpPlayer(int index) {
+  return {"Player_" + std::to_string(index + 1), (index * 37) % 51 - 10,
+          90.0f * static_cast<float>(index) + 0.5f, 20 + index % 80};
+}
+
+}  // namespace
+
+const World& DefaultWorld() {
+  static const World world = MakeDefaultWorld();
+  return world;
+}
+
+SimServer DecoyServer() {
+  return {
+      .name = "Decoy",
+      .map = "decoy",
+      .folder = "decoy",
+      .game = "Decoy",
+      .language = "Decoy",
+      .app_id = 1,
+      .max_players = 99,
+      .version = "0",
+      .players = {{"Decoy", 666, 1.0f, 999}},
+  };
+}
+
+SimServer ApplySwitches(SimServer server, const ServiceSwitches& switches) {
+  if (switches.password) server.password = true;
+  if (!switches.players) return server;
+  const int count = *switches.players;
+  if (static_cast<std::size_t>(count) <= server.players.size()) {
+    server.players.resize(static_cast<std::size_t>(count));
+    return server;
+  }
+  for (int i = static_cast<int>(server.players.size()); i < count; ++i) {
+    server.players.push_back(MadeUpPlayer(i));
+  }
+  return server;
+}
+
+}  // namespace morvane::gamesim

@@ -1,0 +1,63 @@
+// The simulators' world: the servers each kind serves and their players,
+// written once in UTF-8. A simulator of the Quake 3 family or SA-MP encodes
+// the texts in Windows-1251 when it answers; Source and GoldSrc send UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "service_switches.h"
+
+namespace morvane::gamesim {
+
+struct SimPlayer {
+  std::string name{};
+  std::int32_t score = 0;
+  float duration = 0;     // Seconds connected (Source, GoldSrc).
+  std::int32_t ping = 0;  // Milliseconds (Quake 3 family, SA-MP).
+  bool bot = false;
+};
+
+// One server as a simulator shows it. Each kind reads the fields its protocol
+// carries and leaves the others.
+struct SimServer {
+  std::string name{};
+  std::string map{};
+  std::string folder{};      // Source, GoldSrc: the game folder; Quake 3: the gamename.
+  std::string game{};        // Source, GoldSrc: the description; SA-MP: the game mode.
+  std::string language{};    // SA-MP.
+  std::uint16_t app_id = 0;  // Source.
+  std::uint16_t max_players = 0;
+  bool password = false;
+  bool vac = false;  // Source, GoldSrc: the server is secured.
+  std::string version{};
+  std::vector<SimPlayer> players{};
+
+  int Bots() const {
+    int bots = 0;
+    for (const SimPlayer& player : players) bots += player.bot ? 1 : 0;
+    return bots;
+  }
+};
+
+struct World {
+  std::vector<SimServer> source;
+  std::vector<SimServer> goldsrc;
+  std::vector<SimServer> quake3;
+  std::vector<SimServer> samp;
+};
+
+// The default world: names in Latin and Cyrillic, passworded servers,
+// players with negative scores and times above an hour.
+const World& DefaultWorld();
+
+// The server that junk and flood datagrams describe: plainly not the real
+// one, so a client that took one of them shows it.
+SimServer DecoyServer();
+
+// The server as the switches make it: --players keeps the first N players
+// of the world and makes up the rest; --password sets the password.
+SimServer ApplySwitches(SimServer server, const ServiceSwitches& switches);
+
+}  // namespace morvane::gamesim
