@@ -61,6 +61,7 @@ bench: deps
 	$(CONFIGURE) -B build/bench -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON
 	cmake --build build/bench -j$(JOBS)
 	scripts/bench build/bench
+	scripts/bench-e2e build/bench
 
 fuzz: deps
 	scripts/fuzz

@@ -27,18 +27,23 @@ std::string_view ReplyText(std::span<const std::uint8_t> reply) {
 std::optional<std::size_t> FindByte(const ByteReader& reader, std::uint8_t byte,
                                     std::size_t from, std::size_t to) {
   to = std::min(to, reader.Size());
-  for (std::size_t pos = from; pos < to; ++pos) {
-    if (reader.ByteAt(pos) == byte) return pos;
-  }
-  return std::nullopt;
+  if (from >= to) return std::nullopt;
+  const auto data = reader.Data();
+  const auto* found = std::find(data.data() + from, data.data() + to, byte);
+  if (found == data.data() + to) return std::nullopt;
+  return static_cast<std::size_t>(found - data.data());
 }
 
 // The bytes [from, to) as far as they lie inside the reply text: a field past
 // a NUL in the reply reads as empty.
-std::string FieldText(std::string_view text, std::size_t from, std::size_t to) {
+std::string_view FieldView(std::string_view text, std::size_t from, std::size_t to) {
   to = std::min(to, text.size());
   if (from >= to) return {};
-  return std::string(text.substr(from, to - from));
+  return text.substr(from, to - from);
+}
+
+std::string FieldText(std::string_view text, std::size_t from, std::size_t to) {
+  return std::string(FieldView(text, from, to));
 }
 
 // sv_maxclients as a decimal integer with an optional sign, kept to its low
@@ -79,7 +84,7 @@ std::optional<Quake3Status::Player> ParsePlayerLine(const ByteReader& reader,
   // field of two bytes or fewer leaves nothing.
   std::size_t name_begin = *ping_end + 1;
   if (end - name_begin > 2) {
-    player.name = RemoveColourCodes(FieldText(text, name_begin + 1, end - 1));
+    player.name = RemoveColourCodes(FieldView(text, name_begin + 1, end - 1));
   }
   return player;
 }
@@ -128,9 +133,9 @@ Quake3Status ParseQuake3Status(std::span<const std::uint8_t> reply, bool players
   std::optional<std::size_t> info_end = FindByte(reader, kNewline, kInfoLineOffset, reader.Size());
   std::size_t section = info_end ? *info_end + 1 : reader.Size();
   status.has_player_section = section < reader.Size();
-  for (std::size_t pos = section; pos < reader.Size(); ++pos) {
-    if (reader.ByteAt(pos) == kNewline) ++status.player_count;
-  }
+  const auto data = reader.Data();
+  status.player_count = static_cast<std::uint16_t>(
+      std::count(data.begin() + static_cast<std::ptrdiff_t>(section), data.end(), kNewline));
 
   if (!players) {
     status.name = RemoveColourCodes(Quake3InfoValue(text, "sv_hostname"));
@@ -143,6 +148,7 @@ Quake3Status ParseQuake3Status(std::span<const std::uint8_t> reply, bool players
   // A lone last byte starts no line. A line that the end of the datagram cuts
   // off (no newline) is dropped and ends the list; a malformed line before it
   // is dropped on its own.
+  status.players.reserve(status.player_count);
   for (std::size_t pos = section; pos + 1 < reader.Size();) {
     std::optional<std::size_t> line_end = FindByte(reader, kNewline, pos, reader.Size());
     if (!line_end) break;

@@ -112,6 +112,7 @@ SourcePlayers ParseSourcePlayers(std::span<const std::uint8_t> reply) {
   ByteReader reader(reply);
   SourcePlayers result;
   result.count = reader.ByteAt(kPlayerCountOffset);
+  result.players.reserve(result.count);
   // A first record with an empty name stands for an empty server, whatever
   // the count byte says.
   if (result.count == 0 || reader.ByteAt(kFirstPlayerNameOffset) == 0) {

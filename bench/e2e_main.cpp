@@ -1,0 +1,149 @@
+// End to end on loopback, from PluginProcess to the host callback, against
+// simulators that scripts/bench-e2e starts: one request to one server, one
+// request to 100 servers, and the resident size over 10,000 requests.
+//   bench_e2e_main --kind hl|cod --ports P1,P2,... [--repeat N]
+// Prints one line per measure: name, median, 10th and 90th percentile, max.
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "plugin/chat_handler.h"
+#include "plugin/host_record.h"
+#include "plugin/lifecycle.h"
+#include "settings/scan_queue.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::mutex g_lock;
+std::condition_variable g_replied;
+int g_replies = 0;
+
+void MORVANE_CALL CountReply(std::int32_t, std::int32_t code, const void*, std::int32_t) {
+  if (code != 50) return;
+  {
+    std::lock_guard lock(g_lock);
+    ++g_replies;
+  }
+  g_replied.notify_all();
+}
+
+std::int32_t MORVANE_CALL AnswerDirect(std::int32_t, std::int32_t code, void* answer,
+                                       std::int32_t size, const void*, std::int32_t) {
+  if (code != 2000 && code != 11) return 0;
+  if (answer != nullptr && size >= 4) {
+    auto* bytes = static_cast<std::uint8_t*>(answer);
+    bytes[0] = code == 2000 ? 1 : 2;
+    bytes[1] = bytes[2] = bytes[3] = 0;
+  }
+  return 4;
+}
+
+std::vector<std::uint8_t> ChannelMessage(const std::u16string& text) {
+  morvane::HostRecord record;
+  morvane::AppendText(record, u"bench");
+  morvane::AppendText(record, u"");
+  morvane::AppendInt(record, 0);
+  morvane::AppendText(record, u"main");
+  morvane::AppendInt(record, 0);
+  morvane::AppendText(record, text);
+  return record;
+}
+
+// Sends one command and waits for its reply; the time between them in µs.
+double Ask(const std::vector<std::uint8_t>& record) {
+  int before;
+  {
+    std::lock_guard lock(g_lock);
+    before = g_replies;
+  }
+  auto start = Clock::now();
+  morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
+  std::unique_lock lock(g_lock);
+  g_replied.wait_for(lock, std::chrono::seconds(30), [&] { return g_replies > before; });
+  return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+void Report(const char* name, std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  auto at = [&](double q) { return samples[static_cast<std::size_t>(q * (samples.size() - 1))]; };
+  std::printf("%-34s n=%-5zu median %9.1f us   p10 %9.1f   p90 %9.1f   max %9.1f\n", name,
+              samples.size(), at(0.5), at(0.1), at(0.9), samples.back());
+}
+
+long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string kind = "hl";
+  std::vector<std::string> ports;
+  int repeat = 200;
+  int memory_requests = 10000;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string arg = argv[i];
+    std::string value = argv[i + 1];
+    if (arg == "--kind") kind = value;
+    if (arg == "--repeat") repeat = std::stoi(value);
+    if (arg == "--memory-requests") memory_requests = std::stoi(value);
+    if (arg == "--ports") {
+      for (std::size_t at = 0; at <= value.size();) {
+        std::size_t comma = value.find(',', at);
+        if (comma == std::string::npos) comma = value.size();
+        if (comma > at) ports.push_back(value.substr(at, comma - at));
+        at = comma + 1;
+      }
+    }
+  }
+  if (ports.empty()) {
+    std::fprintf(stderr, "usage: bench_e2e_main --kind hl|cod --ports P1,P2,... [--repeat N]\n");
+    return 2;
+  }
+
+  const long rss_loaded = ResidentKilobytes();
+  auto started = Clock::now();
+  morvane::SetModuleDirectoryForTesting(u"./");
+  if (morvane::StartPlugin(1, &CountReply, &AnswerDirect) != 1) return 1;
+  const double start_us = std::chrono::duration<double, std::micro>(Clock::now() - started).count();
+  const long rss_started = ResidentKilobytes();
+
+  const std::u16string kind16 = morvane::AsciiToUtf16(kind);
+  const auto one = ChannelMessage(u"/gs " + kind16 + u" 127.0.0.1:" + morvane::AsciiToUtf16(ports[0]));
+  std::u16string all_addresses;
+  for (const auto& port : ports) {
+    if (!all_addresses.empty()) all_addresses += u",";
+    all_addresses += u"127.0.0.1:" + morvane::AsciiToUtf16(port);
+  }
+  const auto all = ChannelMessage(u"/gs " + kind16 + u" " + all_addresses);
+
+  for (int i = 0; i < 20; ++i) Ask(one);  // warm-up
+  std::vector<double> single;
+  for (int i = 0; i < repeat; ++i) single.push_back(Ask(one));
+  Report(("one " + kind + " request, 1 server").c_str(), single);
+  std::vector<double> many;
+  for (int i = 0; i < std::max(5, repeat / 10); ++i) many.push_back(Ask(all));
+  Report(("one " + kind + " request, " + std::to_string(ports.size()) + " servers").c_str(), many);
+
+  // Memory: the resident size after many more requests.
+  const long rss_before = ResidentKilobytes();
+  for (int i = 0; i < memory_requests; ++i) Ask(one);
+  const long rss_after = ResidentKilobytes();
+  std::printf("start: %.1f us; resident: %ld kB loaded, %ld kB started, %ld kB before and %ld kB after %d more requests\n",
+              start_us, rss_loaded, rss_started, rss_before, rss_after, memory_requests);
+  morvane::StopPlugin();
+  return 0;
+}
