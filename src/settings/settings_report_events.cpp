@@ -1,0 +1,172 @@
+// The event table in the settings report: each event the plug-in loads, with
+// its effective fields, and where and why the table stops.
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "common/text.h"
+#include "settings/settings_report_builder.h"
+
+namespace morvane::report_detail {
+namespace {
+
+constexpr std::int32_t kPeriodicEvent = 3;
+constexpr std::int32_t kAnyMessageEvent = 2;
+
+// The server kind words that the request queue accepts, compared exactly.
+constexpr std::array<std::u16string_view, 7> kServerKinds = {u"hl", u"hlpl", u"cod", u"codpl",
+                                                             u"sa", u"sapl", u"tcp"};
+
+std::u16string EventSection(std::size_t n) {
+  return u"Event_" + Decimal(static_cast<std::int64_t>(n));
+}
+
+std::string EventTypeMeaning(std::int32_t type) {
+  switch (type) {
+    case 0:
+      return "channel-message event: fires when a channel message equals Msg";
+    case 1:
+      return "private-message event: fires when a private message equals Msg";
+    case 2:
+      return "any-message event: fires on any message equal to Msg, status notices included";
+    case 3:
+      return "periodic event: fires every Delay seconds while the plug-in's user is online";
+    default:
+      return "not an event type: never fires";
+  }
+}
+
+}  // namespace
+
+void ReportBuilder::ReadEvent(std::size_t n, const TEvent& event) {
+  using enum TextHandling;
+  const std::u16string section = EventSection(n);
+  EventReport entry;
+  entry.number = n;
+  entry.section = section;
+  for (const auto& found : file_.Sections()) {
+    if (EqualsIgnoringAsciiCase(found.name, section)) entry.section = found.name;
+  }
+  auto& out = entry.fields;
+  const bool periodic = event.EventType == kPeriodicEvent;
+  AddNumber(out, section, u"Type", Decimal(event.EventType), EventTypeMeaning(event.EventType));
+  AddText(out, section, u"Game", event.Game, kAsRead);
+  std::string delay_remark;
+  if (periodic && IntegerOr(file_.Value(section, u"Delay"), 0) == 0) {
+    delay_remark = "a periodic event's Delay of 0 (or none) becomes 5";
+  } else if (!periodic && event.Delay <= 0) {
+    delay_remark = "no least time between two firings";
+  }
+  AddNumber(out, section, u"Delay", Decimal(event.Delay), delay_remark);
+  AddNumber(out, section, u"TimeOut", Decimal(event.TimeOut), "milliseconds per server");
+  if (event.EventType != kAnyMessageEvent) {
+    std::string remark;
+    if (periodic) {
+      remark = "where the report goes";
+    } else if (event.ChOrUser.empty()) {
+      remark =
+          event.EventType == 0 ? "empty: listens in every channel" : "empty: listens to every user";
+    } else {
+      remark = event.EventType == 0 ? "the channels listened to, \"|\" between them"
+                                    : "the users listened to, \"|\" between them";
+    }
+    AddText(out, section, u"Source", event.ChOrUser, kAsRead, remark);
+  }
+  if (event.EventType < kPeriodicEvent) AddText(out, section, u"Msg", event.Msg, kMarkers);
+  AddText(out, section, u"Addr", event.Addr, kAsRead);
+  AddText(out, section, u"Title", event.Title, kMarkers);
+  AddText(out, section, u"Format", event.Format, kMarkersEmptyGivesDefault);
+  AddText(out, section, u"OfflineFormat", event.OffFormat, kMarkersEmptyGivesDefault);
+  AddText(out, section, u"PlTitle", event.PlTitle, kMarkers);
+  AddText(out, section, u"Delimiter", event.Delimiter, kMarkers);
+  AddText(out, section, u"PlDelimiter", event.PlDelimiter, kMarkers);
+  AddNumber(out, section, u"MsgType", Decimal(event.MsgType), ReplyModeMeaning(event.MsgType));
+  report_.events.push_back(std::move(entry));
+  CheckEvent(section, event);
+}
+
+void ReportBuilder::CheckEvent(std::u16string_view section, const TEvent& event) {
+  const bool periodic = event.EventType == kPeriodicEvent;
+  const bool message_event = event.EventType >= 0 && event.EventType < kPeriodicEvent;
+  if (!message_event && !periodic) {
+    Add(Severity::kWarning, FindingKind::kEventType, Where(section, u"Type"),
+        std::to_string(event.EventType) +
+            " is not an event type (0 channel message, 1 private message, 2 any message, "
+            "3 periodic): this event never fires.");
+  }
+  if (std::find(kServerKinds.begin(), kServerKinds.end(), event.Game) == kServerKinds.end()) {
+    std::string text = Quoted(event.Game) +
+                       " is not a server kind (hl, hlpl, cod, codpl, sa, sapl, tcp; compared "
+                       "exactly): every request of this event is dropped.";
+    const std::u16string lowered = LowerAsciiLetters(event.Game);
+    if (std::find(kServerKinds.begin(), kServerKinds.end(), lowered) != kServerKinds.end()) {
+      text += " Write it in small letters: " + U8(lowered) + ".";
+    }
+    Add(Severity::kWarning, FindingKind::kEventGame, Where(section, u"Game"), text);
+  }
+  if (event.MsgType < 0 || event.MsgType > 3) {
+    Add(Severity::kWarning, FindingKind::kEventMsgType, Where(section, u"MsgType"),
+        std::to_string(event.MsgType) +
+            " is not a reply mode (0 to 3): the reply of this event is never delivered.");
+  } else if (message_event && event.MsgType == 3) {
+    Add(Severity::kWarning, FindingKind::kEventMsgType, Where(section, u"MsgType"),
+        "a message event with reply mode 3 is never tried: it never fires.");
+  }
+  CheckTimeOut(section, event.TimeOut, event.Game == u"tcp" ? TimeOutUse::kTcp : TimeOutUse::kUdp);
+  if (event.Addr.empty()) {
+    Add(Severity::kWarning, FindingKind::kEventAddr, Where(section, u"Addr"),
+        "empty: there is no server to ask, so nothing is ever posted.");
+  }
+  if (periodic) {
+    if (event.Delay < 0) {
+      Add(Severity::kWarning, FindingKind::kEventDelay, Where(section, u"Delay"),
+          "a negative interval makes the periodic event fire every second.");
+    }
+    if (event.ChOrUser.empty()) {
+      Add(Severity::kWarning, FindingKind::kEventSource, Where(section, u"Source"),
+          "a periodic event's report goes to the channel or user named in Source, and Source is "
+          "empty or missing.");
+    } else if (event.ChOrUser.find(u'|') != std::u16string::npos) {
+      Add(Severity::kWarning, FindingKind::kEventSource, Where(section, u"Source"),
+          "a periodic event's Source is not split at \"|\": the report goes to one target named " +
+              Quoted(event.ChOrUser) + ".");
+    }
+    if (file_.Value(section, u"Msg")) {
+      Add(Severity::kWarning, FindingKind::kKeyNotRead, Where(section, u"Msg"),
+          "a periodic event has no trigger: Msg is never read.");
+    }
+  }
+  if (event.EventType == kAnyMessageEvent && file_.Value(section, u"Source")) {
+    Add(Severity::kWarning, FindingKind::kKeyNotRead, Where(section, u"Source"),
+        "an any-message event (Type 2) has no source filter: Source is never read.");
+  }
+  if ((event.EventType == 0 || event.EventType == 1) && event.Msg.empty()) {
+    Add(Severity::kNote, FindingKind::kEventMsg, Where(section, u"Msg"),
+        "empty: the event fires only on a message with no text.");
+  }
+}
+
+void ReportBuilder::ReadTableEnd(std::size_t n) {
+  const std::u16string section = EventSection(n);
+  if (!file_.HasSection(section)) {
+    report_.table_end = "no section " + U8(section);
+    return;
+  }
+  std::vector<std::string> missing;
+  for (std::u16string_view key : {u"Type", u"Addr", u"Game"}) {
+    if (!file_.Value(section, key)) missing.push_back(U8(key));
+  }
+  std::string keys;
+  for (std::size_t i = 0; i < missing.size(); ++i) {
+    if (i != 0) keys += i + 1 == missing.size() ? " and " : ", ";
+    keys += missing[i];
+  }
+  const std::string lacks = std::string(missing.size() == 1 ? "no key " : "no keys ") + keys;
+  report_.table_end = "the section " + U8(section) + " has " + lacks;
+  Add(Severity::kWarning, FindingKind::kEventTableEnd, "[" + U8(section) + "]",
+      "the section has " + lacks +
+          " (Type, Addr and Game must all be present): the event table stops here, so this "
+          "event and every one after it are never read.");
+}
+
+}  // namespace morvane::report_detail

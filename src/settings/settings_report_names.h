@@ -1,0 +1,23 @@
+// The part of the settings report that looks at names and lines rather than
+// values: sections and keys the plug-in does not know (likely typos), lines
+// it can never look up, lines before the first section, and Event_N sections
+// beyond the end of the event table. Used by settings_report.cpp only.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "settings/ini_file.h"
+#include "settings/settings_report.h"
+
+namespace morvane {
+
+// Adds the findings about names to findings. text is the settings text as
+// the plug-in decodes it; file is that text parsed; loaded_events is the
+// length of the event table the plug-in loads from it, and table_end says why
+// the table stops there.
+void AddNameFindings(std::u16string_view text, const IniFile& file, std::size_t loaded_events,
+                     std::string_view table_end, std::vector<Finding>& findings);
+
+}  // namespace morvane
