@@ -5,7 +5,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 CONFIGURE = cmake -S . -G Ninja -Wno-dev $(CMAKE_FLAGS)
 
-.PHONY: all deps native win32 check demo bench fuzz soak \
+.PHONY: all deps native win32 check demo dist bench fuzz soak test-dist \
         test-native test-asan test-tsan test-win32 test-fuzz clean
 
 all: native
@@ -16,12 +16,12 @@ deps:
 # The native module with the console host and the simulators beside it.
 native: deps
 	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build/native -j$(JOBS) --target Morvane morvane-host morvane-gamesim
+	cmake --build build/native -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini
 
 # The Windows module (i686, stdcall) with the Windows console host and simulators.
 win32: deps
 	$(CONFIGURE) -B build/win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
-	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim
+	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini
 
 test-native: deps
 	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -50,12 +50,21 @@ test-fuzz: deps
 	scripts/fuzz --smoke
 
 # Everything built, every test passed: native, ASan+UBSan, TSan, Win32 under
-# Wine, and the fuzz targets' smoke run.
-check: deps test-native test-asan test-tsan test-win32 test-fuzz
+# Wine, the Windows release zip run under Wine, and the fuzz targets' smoke
+# run.
+check: deps test-native test-asan test-tsan test-win32 test-dist test-fuzz
 	@echo "make check: all test runs passed"
 
 demo: native
 	scripts/demo
+
+# The Windows release zip, build/dist/morvane-<version>-win32.zip.
+dist: win32
+	scripts/dist build/win32
+
+# The zip unpacked and run under Wine: simulators, host, plug-in, settings.
+test-dist: dist
+	scripts/dist-test
 
 bench: deps
 	$(CONFIGURE) -B build/bench -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON

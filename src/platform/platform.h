@@ -244,6 +244,11 @@ class LoadedModule {
 
 // The process's own environment variable, UTF-8; empty when unset.
 std::string GetEnvironment(const char* name);
+
+// For the console tools, which write UTF-8: on Windows standard output and
+// standard error become binary (no CR added before LF) and the console shows
+// UTF-8; nothing on POSIX.
+void PrepareStandardOutput();
 // For tools and tests: sets the process's own environment variable (UTF-8);
 // a null value removes it. True on success.
 bool SetEnvironment(const char* name, const char* value);

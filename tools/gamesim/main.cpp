@@ -114,6 +114,7 @@ void WaitFor(double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  morvane::platform::PrepareStandardOutput();
   morvane::gamesim::CommandLine command;
   std::string error;
   if (!morvane::gamesim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc),

@@ -34,6 +34,7 @@ void Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  morvane::platform::PrepareStandardOutput();
   using namespace morvane::host;
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;

@@ -8,6 +8,7 @@
 
 #include "ini_command_line.h"
 #include "ini_commands.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ void Write(std::FILE* stream, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  morvane::platform::PrepareStandardOutput();
   using namespace morvane::ini;
   const std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;

@@ -20,4 +20,6 @@ bool SetEnvironment(const char* name, const char* value) {
 
 int CurrentProcessId() { return static_cast<int>(getpid()); }
 
+void PrepareStandardOutput() {}
+
 }  // namespace morvane::platform

@@ -1,4 +1,7 @@
 // The process on Windows: its environment and its id.
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>
 
@@ -52,5 +55,13 @@ bool SetEnvironment(const char* name, const char* value) {
 }
 
 int CurrentProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+
+void PrepareStandardOutput() {
+  // The tools write UTF-8 bytes and their own line ends: text mode would put
+  // a CR before every LF, and a console would read the bytes in its OEM page.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  SetConsoleOutputCP(CP_UTF8);
+}
 
 }  // namespace morvane::platform
