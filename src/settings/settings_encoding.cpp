@@ -1,5 +1,6 @@
 #include "settings/settings_encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -215,8 +216,10 @@ ConvertedSettings ConvertToPluginEncoding(std::span<const std::uint8_t> bytes) {
     case SettingsEncoding::kUtf16Le:
       // The bytes are already what the plug-in reads; only the mark is new,
       // so nothing of the text (an odd last byte included) is rewritten.
-      converted.bytes = {0xFF, 0xFE};
-      converted.bytes.insert(converted.bytes.end(), bytes.begin(), bytes.end());
+      converted.bytes.resize(bytes.size() + 2);
+      converted.bytes[0] = 0xFF;
+      converted.bytes[1] = 0xFE;
+      std::copy(bytes.begin(), bytes.end(), converted.bytes.begin() + 2);
       return converted;
     default:
       converted.bytes = EncodeUtf16LeWithMark(DecodeAs(bytes, converted.from));
