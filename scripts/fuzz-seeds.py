@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora of the fuzz targets into OUT/<target>/: captured
+"""Writes each fuzz target's seed corpus into OUT/<target>/: captured
 replies of real servers (from the fixtures beside the project), settings files
 and host records. Usage: fuzz-seeds.py FIXTURES_DIR EXAMPLES_DIR OUT"""
 import os
