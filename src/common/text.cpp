@@ -1,6 +1,7 @@
 #include "common/text.h"
 
 #include <limits>
+#include <optional>
 
 namespace morvane {
 namespace {
@@ -42,52 +43,49 @@ int DigitValue(char16_t c) {
   return -1;
 }
 
+// One UTF-8 sequence at pos: its code point, or nothing when the sequence is
+// cut, overlong, a surrogate or past U+10FFFF. pos moves past the bytes the
+// sequence took (at least one).
+std::optional<char32_t> NextUtf8(std::string_view utf8, std::size_t& pos) {
+  const auto b0 = static_cast<unsigned char>(utf8[pos++]);
+  if (b0 < 0x80) return b0;
+  int extra = 0;
+  char32_t cp = 0;
+  char32_t min = 0;
+  if ((b0 & 0xE0) == 0xC0) {
+    extra = 1, cp = b0 & 0x1F, min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    extra = 2, cp = b0 & 0x0F, min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    extra = 3, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    return std::nullopt;
+  }
+  int got = 0;
+  while (got < extra && pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80) {
+    cp = (cp << 6) | (static_cast<unsigned char>(utf8[pos]) & 0x3F);
+    ++pos;
+    ++got;
+  }
+  if (got < extra || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+  return cp;
+}
+
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
   out.reserve(utf8.size());
-  std::size_t i = 0;
-  const std::size_t n = utf8.size();
-  while (i < n) {
-    auto b0 = static_cast<unsigned char>(utf8[i]);
-    if (b0 < 0x80) {
-      out.push_back(b0);
-      ++i;
-      continue;
-    }
-    int extra = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-      extra = 1, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-      extra = 2, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-      extra = 3, cp = b0 & 0x07, min = 0x10000;
-    } else {
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    std::size_t j = i + 1;
-    int got = 0;
-    while (got < extra && j < n && (static_cast<unsigned char>(utf8[j]) & 0xC0) == 0x80) {
-      cp = (cp << 6) | (static_cast<unsigned char>(utf8[j]) & 0x3F);
-      ++j;
-      ++got;
-    }
-    // A cut or overlong sequence, a surrogate or a value past U+10FFFF is one
-    // replacement character for the bytes it took.
-    if (got < extra || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(kReplacement);
-      i = j;
-      continue;
-    }
-    AppendUtf16(out, cp);
-    i = j;
-  }
+  // A malformed sequence is one replacement character for the bytes it took.
+  for (std::size_t pos = 0; pos < utf8.size();) AppendUtf16(out, NextUtf8(utf8, pos).value_or(kReplacement));
   return out;
+}
+
+bool IsValidUtf8(std::string_view utf8) {
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    if (!NextUtf8(utf8, pos)) return false;
+  }
+  return true;
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {

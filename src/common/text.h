@@ -15,6 +15,9 @@ namespace morvane {
 // MultiByteToWideChar does for CP_UTF8.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 
+// Strict UTF-8: no cut, overlong or surrogate sequence, nothing past U+10FFFF.
+bool IsValidUtf8(std::string_view utf8);
+
 // UTF-16 to UTF-8. A lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 

@@ -89,36 +89,37 @@ HostAnswer QueryHostRecord(std::int32_t code, const HostRecord& input) {
   return out;
 }
 
-void SendChannelMessage(std::u16string_view target, std::u16string_view text, bool type_flag) {
+namespace {
+
+// A message spoken by the plug-in's user: [target][type flag][text] as the
+// host's own user, [virtual user][type flag][target][text] as the virtual one.
+void SendSpokenMessage(std::int32_t direct_code, std::int32_t virtual_code,
+                       std::u16string_view target, std::u16string_view text, bool type_flag) {
   HostRecord record;
   if (g_host.virtual_user_mode) {
     AppendText(record, VirtualUserName());
     AppendInt(record, type_flag ? 1 : 0);
     AppendText(record, target);
     AppendText(record, text);
-    SendHostRecord(host_code::kVirtualChannelMessage, record);
+    SendHostRecord(virtual_code, record);
     return;
   }
   AppendText(record, target);
   AppendInt(record, type_flag ? 1 : 0);
   AppendText(record, text);
-  SendHostRecord(host_code::kChannelMessage, record);
+  SendHostRecord(direct_code, record);
+}
+
+}  // namespace
+
+void SendChannelMessage(std::u16string_view target, std::u16string_view text, bool type_flag) {
+  SendSpokenMessage(host_code::kChannelMessage, host_code::kVirtualChannelMessage, target, text,
+                    type_flag);
 }
 
 void SendPrivateMessage(std::u16string_view target, std::u16string_view text, bool type_flag) {
-  HostRecord record;
-  if (g_host.virtual_user_mode) {
-    AppendText(record, VirtualUserName());
-    AppendInt(record, type_flag ? 1 : 0);
-    AppendText(record, target);
-    AppendText(record, text);
-    SendHostRecord(host_code::kVirtualPrivateMessage, record);
-    return;
-  }
-  AppendText(record, target);
-  AppendInt(record, type_flag ? 1 : 0);
-  AppendText(record, text);
-  SendHostRecord(host_code::kPrivateMessage, record);
+  SendSpokenMessage(host_code::kPrivateMessage, host_code::kVirtualPrivateMessage, target, text,
+                    type_flag);
 }
 
 void SendMode3Message(std::u16string_view target, std::u16string_view text) {

@@ -139,7 +139,8 @@ void TGameScan::CloseSocket() {
   FSock = platform::kInvalidSocket;
 }
 
-TGameScan::Wait TGameScan::WaitForDatagram(std::int64_t deadline_ms) {
+TGameScan::Wait TGameScan::WaitSliced(std::int64_t deadline_ms,
+                                      platform::WaitResult (*wait)(platform::Socket, std::int32_t)) {
   for (;;) {
     if (Terminated()) return Wait::kStopped;
     std::int32_t slice = kWaitSliceMs;
@@ -148,7 +149,7 @@ TGameScan::Wait TGameScan::WaitForDatagram(std::int64_t deadline_ms) {
       if (left <= 0) return Wait::kTimedOut;
       slice = static_cast<std::int32_t>(std::min<std::int64_t>(left, kWaitSliceMs));
     }
-    switch (platform::WaitReadable(FSock, slice)) {
+    switch (wait(FSock, slice)) {
       case platform::WaitResult::kReady:
         return Wait::kReady;
       case platform::WaitResult::kError:
@@ -157,6 +158,25 @@ TGameScan::Wait TGameScan::WaitForDatagram(std::int64_t deadline_ms) {
         break;
     }
   }
+}
+
+TGameScan::Wait TGameScan::WaitForDatagram(std::int64_t deadline_ms) {
+  return WaitSliced(deadline_ms, &platform::WaitReadable);
+}
+
+TGameScan::Wait TGameScan::WaitForConnection(std::int32_t timeout_ms) {
+  if (timeout_ms > 0) return WaitSliced(NowMs() + timeout_ms, &platform::WaitWritable);
+  // A single poll, or a refused time-out: nothing to cut into slices. A
+  // refused connection never becomes writable, so its wait runs out.
+  switch (platform::WaitWritable(FSock, timeout_ms)) {
+    case platform::WaitResult::kReady:
+      return Wait::kReady;
+    case platform::WaitResult::kTimedOut:
+      return Wait::kTimedOut;
+    case platform::WaitResult::kError:
+      break;
+  }
+  return Wait::kError;
 }
 
 TGameScan::Outcome TGameScan::ExchangeUdp(AddressItem& item, ReplyHandler& handler) {

@@ -45,9 +45,12 @@ class TGameScan {
   int SendQuery(std::span<const std::uint8_t> datagram);
   bool FromTarget() const;
   // Waits for the socket in short slices so that the terminate request is
-  // seen at once; a time-out of 0 waits without limit, a negative one as
-  // Winsock takes it (about 49 days) for reading, and is an error for the
-  // connect wait.
+  // seen at once, until the deadline (milliseconds of the steady clock; -1
+  // waits without limit).
+  Wait WaitSliced(std::int64_t deadline_ms, platform::WaitResult (*wait)(platform::Socket, std::int32_t));
+  // A receive time-out of 0 waits without limit, a negative one as Winsock
+  // takes it (about 49 days). A connect time-out of 0 is a single poll, and a
+  // negative one is refused as select refuses it.
   Wait WaitForDatagram(std::int64_t deadline_ms);
   Wait WaitForConnection(std::int32_t timeout_ms);
   void CloseSocket();

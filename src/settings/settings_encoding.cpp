@@ -31,35 +31,9 @@ bool StartsWith(std::span<const std::uint8_t> bytes, std::initializer_list<std::
   return true;
 }
 
-bool IsContinuation(std::uint8_t byte) { return (byte & 0xC0) == 0x80; }
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 bool IsValidUtf8(std::span<const std::uint8_t> bytes) {
-  ByteReader reader(bytes);
-  while (!reader.AtEnd()) {
-    const std::uint8_t lead = reader.ReadU8();
-    if (lead < 0x80) continue;
-    int extra = 0;
-    char32_t cp = 0;
-    char32_t least = 0;
-    if ((lead & 0xE0) == 0xC0) {
-      extra = 1, cp = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2, cp = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3, cp = lead & 0x07, least = 0x10000;
-    } else {
-      return false;
-    }
-    for (int i = 0; i < extra; ++i) {
-      if (reader.AtEnd()) return false;
-      const std::uint8_t next = reader.ReadU8();
-      if (!IsContinuation(next)) return false;
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-  }
-  return true;
+  return morvane::IsValidUtf8(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 enum class ByteOrder { kLittle, kBig };
