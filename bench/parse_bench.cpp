@@ -13,7 +13,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 void Put(Bytes& d, std::string_view text, bool nul = true) {
-  d.insert(d.end(), text.begin(), text.end());
+  for (char c : text) d.push_back(static_cast<std::uint8_t>(c));
   if (nul) d.push_back(0);
 }
 void PutInt(Bytes& d, std::uint32_t v) {

@@ -29,7 +29,7 @@ namespace {
 // ---- replies of well-behaved servers -------------------------------------
 
 void Put(Datagram& d, std::string_view text, bool nul = true) {
-  d.insert(d.end(), text.begin(), text.end());
+  for (char c : text) d.push_back(static_cast<std::uint8_t>(c));
   if (nul) d.push_back(0);
 }
 void PutInt(Datagram& d, std::uint32_t v) {
