@@ -82,8 +82,16 @@ void TGameScan::Execute() {
       if (head == nullptr) break;
       // The worker serves a copy: PluginStop may free the queue while a name
       // lookup that nothing can cut short still holds this thread.
-      const TScanItem request = CopyOfRequest(*head);
-      if (ServeRequest(request) == Outcome::kStopped) break;
+      Outcome outcome = Outcome::kDone;
+      try {
+        const TScanItem request = CopyOfRequest(*head);
+        outcome = ServeRequest(request);
+      } catch (...) {
+        // Out of memory in the middle of a request: it is dropped, and the
+        // worker goes on with the next one rather than ending the host.
+        CloseSocket();
+      }
+      if (outcome == Outcome::kStopped) break;
       Queue().PopHead();
     }
   }
@@ -263,7 +271,13 @@ void TGameScan::Deliver(const TScanItem& request, const ReplyText& output) {
 void ScanWorker::Start(std::shared_ptr<platform::AutoResetEvent> wake_event) {
   scan_ = std::make_shared<TGameScan>(MakeHandlers(), std::move(wake_event));
   std::shared_ptr<TGameScan> body = scan_;
-  thread_ = platform::Thread([body] { body->Execute(); });
+  thread_ = platform::Thread([body] {
+    try {
+      body->Execute();
+    } catch (...) {
+      // Nothing may end the host's process from this thread.
+    }
+  });
 }
 
 bool ScanWorker::Stop(std::int32_t wait_ms) {

@@ -7,9 +7,22 @@
 
 namespace morvane {
 
+namespace {
+
+// The system calls the procedure from its message loop (or the POSIX
+// stand-in's timer thread): nothing may escape into it.
+void GuardedEventTimerProc() noexcept {
+  try {
+    EventTimerProc();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 void StartEventTimer() {
   StopEventTimer();
-  Plugin().timer_id = platform::StartThreadTimer(1000, &EventTimerProc);
+  Plugin().timer_id = platform::StartThreadTimer(1000, &GuardedEventTimerProc);
 }
 
 void StopEventTimer() {
