@@ -46,6 +46,9 @@ std::u16string ComputeModuleDirectory() {
 std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
                          MorvaneHostQuery query) {
   PluginState& state = Plugin();
+  // A host that starts the plug-in twice without stopping it gets one
+  // worker, not two.
+  if (g_worker.Running()) g_worker.Stop(kWorkerStopWaitMs);
   HostConnection host{plugin_id, callback, query, false};
   ConnectHost(host);
   state.module_directory = ComputeModuleDirectory();

@@ -167,8 +167,9 @@ class Soak : public CoreTest {
  protected:
   void SetUp() override {
     with_worker_ = true;
+    hold_entry_lock_ = false;  // The real timer fires periodic events.
     CoreTest::SetUp();
-    platform::SetClockForTesting(nullptr);  // The real timer fires periodic events.
+    platform::SetClockForTesting(nullptr);
   }
 
   // Every call into the core holds the entry lock, as the exports do: the

@@ -10,6 +10,7 @@
 namespace morvane::test {
 
 void CoreTest::SetUp() {
+  if (hold_entry_lock_) platform::EntryLock().lock();
   FakeHost::Instance().Reset();
   folder_ = MakeTestFolder("core");
   std::u16string directory = Utf8ToUtf16(folder_);
@@ -24,6 +25,7 @@ void CoreTest::TearDown() {
   platform::SetClockForTesting(nullptr);
   SetModuleDirectoryForTesting({});
   SetWorkerEnabledForTesting(true);
+  if (hold_entry_lock_) platform::EntryLock().unlock();
 }
 
 void CoreTest::WriteSettings(std::u16string_view settings) { WriteSettingsUtf16(folder_, settings); }

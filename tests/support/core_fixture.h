@@ -40,6 +40,11 @@ class CoreTest : public ::testing::Test {
 
   // Fixtures that test the worker set this before SetUp.
   bool with_worker_ = false;
+  // The test body runs as an export does, holding the entry lock, so that
+  // the POSIX stand-in of the event timer never runs the timer procedure
+  // beside it. A fixture that wants the real timer to fire clears this and
+  // takes the lock around its own calls.
+  bool hold_entry_lock_ = true;
   std::string folder_;
   double now_ = 46000.5;  // a day in 2025, noon
   HostMode mode_ = HostMode::kDirect;
