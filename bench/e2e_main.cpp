@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "bench_host.h"
 #include "plugin/chat_handler.h"
 #include "plugin/host_record.h"
 #include "plugin/lifecycle.h"
@@ -33,17 +34,6 @@ void MORVANE_CALL CountReply(std::int32_t, std::int32_t code, const void*, std::
     ++g_replies;
   }
   g_replied.notify_all();
-}
-
-std::int32_t MORVANE_CALL AnswerDirect(std::int32_t, std::int32_t code, void* answer,
-                                       std::int32_t size, const void*, std::int32_t) {
-  if (code != 2000 && code != 11) return 0;
-  if (answer != nullptr && size >= 4) {
-    auto* bytes = static_cast<std::uint8_t*>(answer);
-    bytes[0] = code == 2000 ? 1 : 2;
-    bytes[1] = bytes[2] = bytes[3] = 0;
-  }
-  return 4;
 }
 
 std::vector<std::uint8_t> ChannelMessage(const std::u16string& text) {
@@ -117,7 +107,7 @@ int main(int argc, char** argv) {
   const long rss_loaded = ResidentKilobytes();
   auto started = Clock::now();
   morvane::SetModuleDirectoryForTesting(u"./");
-  if (morvane::StartPlugin(1, &CountReply, &AnswerDirect) != 1) return 1;
+  if (morvane::StartPlugin(1, &CountReply, &morvane::bench::AnswerDirectMode) != 1) return 1;
   const double start_us = std::chrono::duration<double, std::micro>(Clock::now() - started).count();
   const long rss_started = ResidentKilobytes();
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "bench_host.h"
 #include "plugin/chat_handler.h"
 #include "plugin/host_record.h"
 #include "plugin/lifecycle.h"
@@ -13,17 +14,6 @@
 namespace {
 
 void MORVANE_CALL IgnoreCall(std::int32_t, std::int32_t, const void*, std::int32_t) {}
-std::int32_t MORVANE_CALL AnswerDirect(std::int32_t, std::int32_t code, void* answer,
-                                       std::int32_t size, const void*, std::int32_t) {
-  if (code != 2000 && code != 11) return 0;
-  if (answer != nullptr && size >= 4) {
-    auto* bytes = static_cast<std::uint8_t*>(answer);
-    bytes[0] = code == 2000 ? 1 : 2;
-    bytes[1] = bytes[2] = bytes[3] = 0;
-  }
-  return 4;
-}
-
 std::vector<std::uint8_t> ChannelRecord(std::u16string_view text) {
   morvane::HostRecord record;
   morvane::AppendText(record, u"alice");
@@ -37,7 +27,7 @@ std::vector<std::uint8_t> ChannelRecord(std::u16string_view text) {
 
 void BM_ProcessScanCommand(benchmark::State& state) {
   morvane::SetWorkerEnabledForTesting(false);
-  morvane::StartPlugin(1, &IgnoreCall, &AnswerDirect);
+  morvane::StartPlugin(1, &IgnoreCall, &morvane::bench::AnswerDirectMode);
   const auto record = ChannelRecord(u"/gs hl 192.0.2.1:27015");
   for (auto _ : state) {
     morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
@@ -50,7 +40,7 @@ BENCHMARK(BM_ProcessScanCommand);
 
 void BM_ProcessOrdinaryMessage(benchmark::State& state) {
   morvane::SetWorkerEnabledForTesting(false);
-  morvane::StartPlugin(1, &IgnoreCall, &AnswerDirect);
+  morvane::StartPlugin(1, &IgnoreCall, &morvane::bench::AnswerDirectMode);
   const auto record = ChannelRecord(u"Hello, how is everyone doing tonight?");
   for (auto _ : state) {
     morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));

@@ -7,9 +7,8 @@
 # Usage: gamesim_qstat.sh BUILD_DIR (builds nothing).
 set -u
 
-build=${1:?usage: gamesim_qstat.sh BUILD_DIR}
-gamesim="$build/morvane-gamesim"
-[ -e "$gamesim" ] || { echo "gamesim_qstat: missing $gamesim (build it first)"; exit 1; }
+source "$(dirname "$0")/common.bash"
+e2e_begin gamesim_qstat "${1:?usage: gamesim_qstat.sh BUILD_DIR}" morvane-gamesim
 qstat=$(command -v quakestat || command -v qstat)
 if [ -z "$qstat" ]; then
   echo "gamesim_qstat: neither quakestat nor qstat is installed (scripts/install-deps installs it)"
@@ -17,17 +16,6 @@ if [ -z "$qstat" ]; then
   exit 1
 fi
 
-work=$(mktemp -d)
-sim_pid=
-cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-passed=0
-failed=0
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
-pass() { passed=$((passed + 1)); }
 
 # Repeated servers of one kind take that kind's servers of the world in turn:
 # Source has the Cyrillic-named Arena, then the passworded Dust; Quake 3 the

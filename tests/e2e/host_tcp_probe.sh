@@ -6,25 +6,9 @@
 # Usage: host_tcp_probe.sh BUILD_DIR (builds nothing).
 set -u
 
-build=${1:?usage: host_tcp_probe.sh BUILD_DIR}
-host="$build/morvane-host"
-gamesim="$build/morvane-gamesim"
-module_file="$build/Morvane.so"
-for f in "$host" "$gamesim" "$module_file"; do
-  [ -e "$f" ] || { echo "host_tcp_probe: missing $f (build the targets first)"; exit 1; }
-done
+source "$(dirname "$0")/common.bash"
+e2e_begin host_tcp_probe "${1:?usage: host_tcp_probe.sh BUILD_DIR}" morvane-host morvane-gamesim Morvane.so
 
-work=$(mktemp -d)
-sim_pid=
-cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-passed=0
-failed=0
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
-pass() { passed=$((passed + 1)); }
 
 mkdir "$work/module"
 cp "$module_file" "$work/module/Morvane.so"

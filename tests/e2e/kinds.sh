@@ -9,28 +9,12 @@
 # Usage: kinds.sh BUILD_DIR (builds nothing).
 set -u
 
-build=${1:?usage: kinds.sh BUILD_DIR}
-host="$build/morvane-host"
-gamesim="$build/morvane-gamesim"
-module_file="$build/Morvane.so"
-for f in "$host" "$gamesim" "$module_file"; do
-  [ -e "$f" ] || { echo "kinds: missing $f (build the targets first)"; exit 1; }
-done
+source "$(dirname "$0")/common.bash"
+e2e_begin kinds "${1:?usage: kinds.sh BUILD_DIR}" morvane-host morvane-gamesim Morvane.so
 # The module holds server texts in its ANSI code page: Windows-1251 unless
 # this says otherwise.
 unset MORVANE_CODEPAGE
 
-work=$(mktemp -d)
-sim_pid=
-cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-passed=0
-failed=0
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
-pass() { passed=$((passed + 1)); }
 
 # Single-line templates, so that each reply is one transcript line; the
 # Delimiter " // " joins servers and "; " players.
