@@ -16,7 +16,6 @@ if [ -z "$qstat" ]; then
   exit 1
 fi
 
-
 # Repeated servers of one kind take that kind's servers of the world in turn:
 # Source has the Cyrillic-named Arena, then the passworded Dust; Quake 3 the
 # Latin Test, then the Cyrillic, passworded Arena.

@@ -9,7 +9,6 @@ set -u
 source "$(dirname "$0")/common.bash"
 e2e_begin host_tcp_probe "${1:?usage: host_tcp_probe.sh BUILD_DIR}" morvane-host morvane-gamesim Morvane.so
 
-
 mkdir "$work/module"
 cp "$module_file" "$work/module/Morvane.so"
 

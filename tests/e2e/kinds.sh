@@ -15,7 +15,6 @@ e2e_begin kinds "${1:?usage: kinds.sh BUILD_DIR}" morvane-host morvane-gamesim M
 # this says otherwise.
 unset MORVANE_CODEPAGE
 
-
 # Single-line templates, so that each reply is one transcript line; the
 # Delimiter " // " joins servers and "; " players.
 mkdir "$work/module"

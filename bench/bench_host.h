@@ -1,0 +1,22 @@
+// A host for the benchmarks: it answers the two queries a direct-mode start
+// asks (2000: the host's own user; 11: connected) and nothing else.
+#pragma once
+
+#include <cstdint>
+
+#include "morvane/plugin_api.h"
+
+namespace morvane::bench {
+
+inline std::int32_t MORVANE_CALL AnswerDirectMode(std::int32_t, std::int32_t code, void* answer,
+                                                  std::int32_t size, const void*, std::int32_t) {
+  if (code != 2000 && code != 11) return 0;
+  if (answer != nullptr && size >= 4) {
+    auto* bytes = static_cast<std::uint8_t*>(answer);
+    bytes[0] = code == 2000 ? 1 : 2;
+    bytes[1] = bytes[2] = bytes[3] = 0;
+  }
+  return 4;
+}
+
+}  // namespace morvane::bench
