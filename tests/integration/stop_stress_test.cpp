@@ -23,7 +23,7 @@ void MORVANE_CALL WatchingCallback(std::int32_t id, std::int32_t code, const voi
   FakeHost::Callback(id, code, record, length);
 }
 
-TEST(StopStress, TwoHundredStartsAndStopsWithRequestsInFlight) {
+TEST(StopStress, TwoHundredStartsAndStopsWithRequestsInFlightAndTheQueueFull) {
   std::string folder = MakeTestFolder("stop-stress");
   // Never unloaded: see ModuleUnderTest.
   static ModuleUnderTest& module = *new ModuleUnderTest(folder);
@@ -39,7 +39,9 @@ TEST(StopStress, TwoHundredStartsAndStopsWithRequestsInFlight) {
     FakeHost::Instance().Reset();
     g_stopping = false;
     ASSERT_EQ(module.Start(1, &WatchingCallback, &FakeHost::Query), 1);
-    for (int i = 0; i < 3; ++i) {
+    // Every tenth cycle fills the queue past its bound of 50.
+    const int commands = cycle % 10 == 0 ? 60 : 3;
+    for (int i = 0; i < commands; ++i) {
       module.Process(5, message.data(), static_cast<std::int32_t>(message.size()));
     }
     // Stop at different points: before the worker woke, while it waits.
