@@ -10,7 +10,7 @@ std::u16string LoopbackAddress(std::uint16_t port) {
   return AsciiToUtf16("127.0.0.1:" + std::to_string(port));
 }
 
-UdpResponder::UdpResponder(Script script) : script_(std::move(script)) {
+UdpResponder::UdpResponder(Script script, Log log) : script_(std::move(script)), log_(log) {
   socket_ = platform::OpenLoopbackServer(platform::SocketType::kUdp, 0);
   other_ = platform::OpenLoopbackServer(platform::SocketType::kUdp, 0);
   port_ = platform::LocalPort(socket_);
@@ -37,7 +37,7 @@ void UdpResponder::Run() {
     int n = platform::ReceiveFrom(socket_, buffer, from);
     if (n < 0) continue;
     Datagram query(buffer.begin(), buffer.begin() + n);
-    {
+    if (log_ == Log::kQueries) {
       std::lock_guard lock(lock_);
       queries_.push_back(query);
     }

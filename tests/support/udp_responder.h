@@ -27,7 +27,10 @@ struct Response {
 class UdpResponder {
  public:
   using Script = std::function<Response(const Datagram& query)>;
-  explicit UdpResponder(Script script);
+  enum class Log { kQueries, kNothing };
+  // kNothing keeps no log of the queries, for runs long enough that the log
+  // would show in the process's resident size.
+  explicit UdpResponder(Script script, Log log = Log::kQueries);
   ~UdpResponder();
 
   std::uint16_t Port() const { return port_; }
@@ -38,6 +41,7 @@ class UdpResponder {
   void Run();
 
   Script script_;
+  Log log_;
   platform::Socket socket_ = platform::kInvalidSocket;
   platform::Socket other_ = platform::kInvalidSocket;
   std::uint16_t port_ = 0;
