@@ -42,10 +42,6 @@ std::string_view FieldView(std::string_view text, std::size_t from, std::size_t 
   return text.substr(from, to - from);
 }
 
-std::string FieldText(std::string_view text, std::size_t from, std::size_t to) {
-  return std::string(FieldView(text, from, to));
-}
-
 // sv_maxclients as a decimal integer with an optional sign, kept to its low
 // 16 bits (so "-1" gives 65535); anything else gives 0. Working modulo 2^16
 // throughout gives those bits for a number of any length.
@@ -78,8 +74,8 @@ std::optional<Quake3Status::Player> ParsePlayerLine(const ByteReader& reader,
   if (!ping_end) return std::nullopt;
 
   Quake3Status::Player player;
-  player.score = FieldText(text, begin, *score_end);
-  player.ping = FieldText(text, ping_begin, *ping_end);
+  player.score = std::string(FieldView(text, begin, *score_end));
+  player.ping = std::string(FieldView(text, ping_begin, *ping_end));
   // The name field is quoted: its first and last bytes are dropped, so a
   // field of two bytes or fewer leaves nothing.
   std::size_t name_begin = *ping_end + 1;
@@ -111,10 +107,13 @@ std::string Quake3InfoValue(std::string_view reply_text, std::string_view key) {
 std::string RemoveColourCodes(std::string_view text) {
   // Deleting the first "^" and its follower leaves no "^" before that point,
   // so searching again from the start is the same as one pass from the left
-  // that drops each "^" together with the character after it.
-  std::string out;
+  // that drops each "^" together with the character after it. Names without
+  // a "^" are copied whole.
+  std::size_t caret = text.find('^');
+  if (caret == std::string_view::npos) return std::string(text);
+  std::string out(text.substr(0, caret));
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  for (std::size_t i = caret; i < text.size(); ++i) {
     if (text[i] == '^') {
       ++i;
       continue;
