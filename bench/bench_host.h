@@ -1,10 +1,14 @@
 // A host for the benchmarks: it answers the two queries a direct-mode start
-// asks (2000: the host's own user; 11: connected) and nothing else.
+// asks (2000: the host's own user; 11: connected) and nothing else, and
+// builds the chat records it delivers.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "morvane/plugin_api.h"
+#include "plugin/host_record.h"
 
 namespace morvane::bench {
 
@@ -17,6 +21,19 @@ inline std::int32_t MORVANE_CALL AnswerDirectMode(std::int32_t, std::int32_t cod
     bytes[1] = bytes[2] = bytes[3] = 0;
   }
   return 4;
+}
+
+// A direct-mode channel message (code 5) from user in #main.
+inline std::vector<std::uint8_t> ChannelMessageRecord(std::u16string_view user,
+                                                      std::u16string_view text) {
+  HostRecord record;
+  AppendText(record, user);
+  AppendText(record, u"");
+  AppendInt(record, 0);
+  AppendText(record, u"main");
+  AppendInt(record, 0);
+  AppendText(record, text);
+  return record;
 }
 
 }  // namespace morvane::bench

@@ -36,17 +36,6 @@ void MORVANE_CALL CountReply(std::int32_t, std::int32_t code, const void*, std::
   g_replied.notify_all();
 }
 
-std::vector<std::uint8_t> ChannelMessage(const std::u16string& text) {
-  morvane::HostRecord record;
-  morvane::AppendText(record, u"bench");
-  morvane::AppendText(record, u"");
-  morvane::AppendInt(record, 0);
-  morvane::AppendText(record, u"main");
-  morvane::AppendInt(record, 0);
-  morvane::AppendText(record, text);
-  return record;
-}
-
 // Sends one command and waits for its reply; the time between them in µs.
 double Ask(const std::vector<std::uint8_t>& record) {
   int before;
@@ -112,13 +101,15 @@ int main(int argc, char** argv) {
   const long rss_started = ResidentKilobytes();
 
   const std::u16string kind16 = morvane::AsciiToUtf16(kind);
-  const auto one = ChannelMessage(u"/gs " + kind16 + u" 127.0.0.1:" + morvane::AsciiToUtf16(ports[0]));
+  const auto one = morvane::bench::ChannelMessageRecord(
+      u"bench", u"/gs " + kind16 + u" 127.0.0.1:" + morvane::AsciiToUtf16(ports[0]));
   std::u16string all_addresses;
   for (const auto& port : ports) {
     if (!all_addresses.empty()) all_addresses += u",";
     all_addresses += u"127.0.0.1:" + morvane::AsciiToUtf16(port);
   }
-  const auto all = ChannelMessage(u"/gs " + kind16 + u" " + all_addresses);
+  const auto all =
+      morvane::bench::ChannelMessageRecord(u"bench", u"/gs " + kind16 + u" " + all_addresses);
 
   for (int i = 0; i < 20; ++i) Ask(one);  // warm-up
   std::vector<double> single;

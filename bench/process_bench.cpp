@@ -14,21 +14,10 @@
 namespace {
 
 void MORVANE_CALL IgnoreCall(std::int32_t, std::int32_t, const void*, std::int32_t) {}
-std::vector<std::uint8_t> ChannelRecord(std::u16string_view text) {
-  morvane::HostRecord record;
-  morvane::AppendText(record, u"alice");
-  morvane::AppendText(record, u"10.0.0.9");
-  morvane::AppendInt(record, 0);
-  morvane::AppendText(record, u"main");
-  morvane::AppendInt(record, 0);
-  morvane::AppendText(record, text);
-  return record;
-}
-
 void BM_ProcessScanCommand(benchmark::State& state) {
   morvane::SetWorkerEnabledForTesting(false);
   morvane::StartPlugin(1, &IgnoreCall, &morvane::bench::AnswerDirectMode);
-  const auto record = ChannelRecord(u"/gs hl 192.0.2.1:27015");
+  const auto record = morvane::bench::ChannelMessageRecord(u"alice", u"/gs hl 192.0.2.1:27015");
   for (auto _ : state) {
     morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
     // Keep the queue from filling: the request is what a worker would take.
@@ -41,7 +30,8 @@ BENCHMARK(BM_ProcessScanCommand);
 void BM_ProcessOrdinaryMessage(benchmark::State& state) {
   morvane::SetWorkerEnabledForTesting(false);
   morvane::StartPlugin(1, &IgnoreCall, &morvane::bench::AnswerDirectMode);
-  const auto record = ChannelRecord(u"Hello, how is everyone doing tonight?");
+  const auto record =
+      morvane::bench::ChannelMessageRecord(u"alice", u"Hello, how is everyone doing tonight?");
   for (auto _ : state) {
     morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
   }

@@ -45,6 +45,8 @@ ReplyHandlers MakeHandlers() {
 }  // namespace
 
 TScanItem CopyOfRequest(const TScanItem& request) {
+  // Field by field, leaving out `Next`: a producer may be writing the link
+  // under the queue lock while the worker copies the rest without it.
   TScanItem copy;
   copy.Addr = request.Addr;
   copy.ChOrUser = request.ChOrUser;
