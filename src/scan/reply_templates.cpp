@@ -1,5 +1,6 @@
 #include "scan/reply_templates.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -18,37 +19,71 @@ void AppendTwoDigits(std::string& out, std::int64_t value) {
 
 }  // namespace
 
-std::u16string ReplacePlaceholder(std::u16string_view text, std::u16string_view placeholder,
-                                  std::u16string_view value) {
-  return ReplaceAll(text, placeholder, value);
+std::u16string FillTemplate(std::u16string_view text, std::span<const Placeholder> fills) {
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t percent = text.find(u'%', at);
+    if (percent == std::u16string_view::npos) {
+      out.append(text.substr(at));
+      return out;
+    }
+    out.append(text.substr(at, percent - at));
+    const std::u16string_view rest = text.substr(percent);
+    // Every placeholder ends in "%", so no two of them start alike: at most
+    // one matches here.
+    const auto match = std::find_if(fills.begin(), fills.end(), [rest](const Placeholder& fill) {
+      return rest.starts_with(fill.name);
+    });
+    if (match == fills.end()) {
+      out.push_back(u'%');
+      at = percent + 1;
+      continue;
+    }
+    out.append(match->value);
+    at = percent + match->name.size();
+  }
 }
 
 std::u16string FillSummary(std::u16string_view format, std::u16string_view address,
                            const ServerValues& values) {
-  std::u16string text = ReplacePlaceholder(format, u"%pass%", values.password ? kPasswordMark : u"");
-  text = ReplacePlaceholder(text, u"%addr%", address);
-  text = ReplacePlaceholder(text, u"%name%", platform::FromAnsi(values.name));
-  text = ReplacePlaceholder(text, u"%map%", platform::FromAnsi(values.map));
-  text = ReplacePlaceholder(text, u"%pl%", Decimal(values.players));
-  text = ReplacePlaceholder(text, u"%plmax%", Decimal(values.max_players));
-  return ReplacePlaceholder(text, u"%mod%", platform::FromAnsi(values.mod));
+  const std::u16string name = platform::FromAnsi(values.name);
+  const std::u16string map = platform::FromAnsi(values.map);
+  const std::u16string mod = platform::FromAnsi(values.mod);
+  const std::u16string players = Decimal(values.players);
+  const std::u16string max_players = Decimal(values.max_players);
+  const Placeholder fills[] = {
+      {u"%pass%", values.password ? kPasswordMark : u""},
+      {u"%addr%", address},
+      {u"%name%", name},
+      {u"%map%", map},
+      {u"%pl%", players},
+      {u"%plmax%", max_players},
+      {u"%mod%", mod},
+  };
+  return FillTemplate(format, fills);
 }
 
 std::u16string FillHeader(std::u16string_view pl_title, std::u16string_view address,
                           std::uint16_t players) {
-  std::u16string text = ReplacePlaceholder(pl_title, u"%addr%", address);
-  return ReplacePlaceholder(text, u"%pl%", Decimal(players));
+  const std::u16string count = Decimal(players);
+  const Placeholder fills[] = {{u"%addr%", address}, {u"%pl%", count}};
+  return FillTemplate(pl_title, fills);
 }
 
 std::u16string FillPlayerLine(std::u16string_view format, std::string_view name,
                               std::string_view score, std::string_view time) {
-  std::u16string text = ReplacePlaceholder(format, u"%plname%", platform::FromAnsi(name));
-  text = ReplacePlaceholder(text, u"%plscore%", platform::FromAnsi(score));
-  return ReplacePlaceholder(text, u"%pltime%", platform::FromAnsi(time));
+  const std::u16string name16 = platform::FromAnsi(name);
+  const std::u16string score16 = platform::FromAnsi(score);
+  const std::u16string time16 = platform::FromAnsi(time);
+  const Placeholder fills[] = {{u"%plname%", name16}, {u"%plscore%", score16}, {u"%pltime%", time16}};
+  return FillTemplate(format, fills);
 }
 
 std::u16string FillAddress(std::u16string_view text, std::u16string_view address) {
-  return ReplacePlaceholder(text, u"%addr%", address);
+  const Placeholder fills[] = {{u"%addr%", address}};
+  return FillTemplate(text, fills);
 }
 
 std::string TimeText(float seconds) {

@@ -2,13 +2,16 @@
 // answered, and the rules that join them into the one output text a request
 // delivers.
 //
-// Placeholders are case-sensitive words in percent signs. Each fill replaces
-// its placeholders one after another in a fixed order, each step working on
-// the result of the one before: a value that holds a later placeholder is
-// replaced again, and a placeholder the fill does not list stays as written.
+// Placeholders are case-sensitive words in percent signs. Each fill walks its
+// template once, from left to right: a placeholder is recognised only in the
+// template's own text, and a value put in (a server's name, the typed
+// address, a count) is copied as it is and never looked at again. So a server
+// named "%map%" shows that name, and no reply can make a fill grow beyond the
+// sum of its values. A placeholder the fill does not list stays as written.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,10 +33,13 @@ struct ServerValues {
 inline constexpr char16_t kNoPlayersText[] = u"Нет игроков";
 inline constexpr char16_t kPasswordMark[] = u"[pass]";
 
-// Every occurrence, left to right, without looking into what was put in; an
-// empty value removes the placeholder.
-std::u16string ReplacePlaceholder(std::u16string_view text, std::u16string_view placeholder,
-                                  std::u16string_view value);
+// One placeholder of a fill and its value; an empty value removes it.
+struct Placeholder {
+  std::u16string_view name;  // with its percent signs: "%name%"
+  std::u16string_view value;
+};
+// Every occurrence of each placeholder, in one pass over the text.
+std::u16string FillTemplate(std::u16string_view text, std::span<const Placeholder> fills);
 
 // "%pass%", "%addr%", "%name%", "%map%", "%pl%", "%plmax%", "%mod%".
 std::u16string FillSummary(std::u16string_view format, std::u16string_view address,

@@ -17,18 +17,40 @@ ServerValues Arena(bool password) {
   return values;
 }
 
-TEST(Fills, SummaryReplacesInOrderSoValuesMayHoldLaterPlaceholders) {
+TEST(Fills, SummaryFillsEveryPlaceholderOfTheTemplate) {
   const std::u16string format = u"%name% (%addr%) %pl%/%plmax% %map% %pass%";
   EXPECT_EQ(FillSummary(format, u"1.2.3.4:27016", Arena(true)),
             u"Arena (1.2.3.4:27016) 5/16 de_dust2 [pass]");
   EXPECT_EQ(FillSummary(format, u"1.2.3.4:27016", Arena(false)),
             u"Arena (1.2.3.4:27016) 5/16 de_dust2 ");
 
-  ServerValues tricky = Arena(false);
-  tricky.name = "%map% on %pass%";  // %map% comes later and is replaced; %pass% came earlier
-  EXPECT_EQ(FillSummary(u"%name%|%pl%|%pl%|%Name%", u"a", tricky), u"de_dust2 on %pass%|5|5|%Name%");
   ServerValues empty;
   EXPECT_EQ(FillSummary(u"[%name%][%map%][%mod%]", u"a", empty), u"[][][]");
+  EXPECT_EQ(FillSummary(u"%pl%%plmax% %%pl% 100% %Name% %", u"a", Arena(false)),
+            u"516 %5 100% %Name% %");
+}
+
+// A fill scanned what the step before had put in, so a server's value that
+// held placeholders was expanded again: 250 x "%map%" in the name and
+// 250 x "%mod%" in the map made a message of millions of characters. Values
+// are copied as they are, whoever sent them.
+TEST(Fills, ValuesPutInAreNeverFilledAgain) {
+  ServerValues hostile = Arena(false);
+  hostile.name = "X%map%";
+  hostile.map = "%mod%%pl%";
+  hostile.mod = "%addr%";
+  EXPECT_EQ(FillSummary(u"%name%|%map%|%mod%", u"%name%:1", hostile), u"X%map%|%mod%%pl%|%addr%");
+  EXPECT_EQ(FillSummary(u"%addr%", u"1.2.3.4:27015%name%", hostile), u"1.2.3.4:27015%name%");
+  EXPECT_EQ(FillHeader(u"%addr% %pl%", u"h%pl%", 3), u"h%pl% 3");
+  EXPECT_EQ(FillPlayerLine(u"%plname% %plscore% %pltime%", "%plscore%", "%pltime%", "%plname%"),
+            u"%plscore% %pltime% %plname%");
+  EXPECT_EQ(FillAddress(u"%addr%%addr%", u"%addr%"), u"%addr%%addr%");
+
+  std::string many;
+  for (int i = 0; i < 250; ++i) many += "%map%";
+  hostile.name = many;
+  hostile.map = std::string(250 * 5, '%');
+  EXPECT_EQ(FillSummary(u"%name% %map%", u"a", hostile).size(), 2 * 1250u + 1);
 }
 
 TEST(Fills, OfflineAndOnlineReplaceTheAddressOnly) {
