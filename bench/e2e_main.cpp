@@ -1,7 +1,7 @@
 // End to end on loopback, from PluginProcess to the host callback, against
 // simulators that scripts/bench-e2e starts: one request to one server, one
 // request to 100 servers, and the resident size over 10,000 requests.
-//   bench_e2e_main --kind hl|cod --ports P1,P2,... [--repeat N]
+//   bench_e2e_main --kind hl|cod --ports P1,P2,... [--repeat N] [--folder DIR]
 // Prints one line per measure: name, median, 10th and 90th percentile, max.
 #include <algorithm>
 #include <chrono>
@@ -14,6 +14,7 @@
 
 #include "common/text.h"
 #include "bench_host.h"
+#include "platform/platform.h"
 #include "plugin/chat_handler.h"
 #include "plugin/host_record.h"
 #include "plugin/lifecycle.h"
@@ -57,6 +58,18 @@ void Report(const char* name, std::vector<double> samples) {
               samples.size(), at(0.5), at(0.1), at(0.9), samples.back());
 }
 
+// The settings the benchmark runs with: every default but MaxAddr, since one
+// request names all the servers at once.
+bool WriteSettings(const std::u16string& folder) {
+  std::vector<std::uint8_t> bytes = {0xFF, 0xFE};
+  for (char16_t c : std::u16string_view(u"[Main]\r\nMaxAddr=0\r\n")) {
+    bytes.push_back(static_cast<std::uint8_t>(c));
+    bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  return morvane::platform::MakeDirectories(morvane::Utf16ToUtf8(folder)) &&
+         morvane::platform::WriteWholeFile(folder + u"/Morvane.ini", bytes);
+}
+
 long ResidentKilobytes() {
   std::ifstream status("/proc/self/status");
   std::string line;
@@ -73,12 +86,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> ports;
   int repeat = 200;
   int memory_requests = 10000;
+  std::u16string folder = u"bench-e2e-settings";
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string arg = argv[i];
     std::string value = argv[i + 1];
     if (arg == "--kind") kind = value;
     if (arg == "--repeat") repeat = std::stoi(value);
     if (arg == "--memory-requests") memory_requests = std::stoi(value);
+    if (arg == "--folder") folder = morvane::Utf8ToUtf16(value);
     if (arg == "--ports") {
       for (std::size_t at = 0; at <= value.size();) {
         std::size_t comma = value.find(',', at);
@@ -95,7 +110,12 @@ int main(int argc, char** argv) {
 
   const long rss_loaded = ResidentKilobytes();
   auto started = Clock::now();
-  morvane::SetModuleDirectoryForTesting(u"./");
+  if (!WriteSettings(folder)) {
+    std::fprintf(stderr, "bench_e2e_main: cannot write the settings into %s\n",
+                 morvane::Utf16ToUtf8(folder).c_str());
+    return 1;
+  }
+  morvane::SetModuleDirectoryForTesting(folder + u"/");
   if (morvane::StartPlugin(1, &CountReply, &morvane::bench::AnswerDirectMode) != 1) return 1;
   const double start_us = std::chrono::duration<double, std::micro>(Clock::now() - started).count();
   const long rss_started = ResidentKilobytes();

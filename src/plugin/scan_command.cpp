@@ -1,5 +1,7 @@
 #include "plugin/scan_command.h"
 
+#include <algorithm>
+
 #include "common/date_time.h"
 #include "plugin/plugin_state.h"
 #include "settings/scan_queue.h"
@@ -9,6 +11,11 @@ namespace {
 
 constexpr std::u16string_view kPrefix = u"/gs ";
 constexpr char16_t kBlank = u' ';
+
+// The worker splits the address text at every ",", keeping empty items.
+std::int64_t CountAddressItems(std::u16string_view address) {
+  return std::count(address.begin(), address.end(), u',') + 1;
+}
 
 bool EndsWithPl(std::u16string_view kind) {
   return kind.size() >= 2 && kind.substr(kind.size() - 2) == u"pl";
@@ -50,8 +57,12 @@ void HandleScanCommand(MessageClass message_class, std::u16string_view reply_tar
   ScanCommand command = ParseScanCommand(text);
   if (command.kind.empty() || command.address.empty()) return;
 
-  // The flood delay starts even when the queue then drops the request.
+  // The flood delay starts even when the request is then refused.
   state.last_scan_command_time = now;
+  // A chat user may not make the worker wait on, or probe, hundreds of
+  // addresses at once: a longer list is refused as a full queue refuses it.
+  // Events, written by the operator, are never capped.
+  if (settings.MaxAddr > 0 && CountAddressItems(command.address) > settings.MaxAddr) return;
 
   const bool is_private = message_class == MessageClass::kPrivate;
   const std::int32_t reply_mode = is_private ? 2 : (settings.MsgType ? 1 : 0);

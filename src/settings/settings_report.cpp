@@ -108,6 +108,9 @@ void ReportBuilder::ReadMain(const MainSettings& main) {
                             : "seconds between two accepted \"/gs\" commands");
   AddNumber(out, kMain, u"TimeOut", Decimal(main.TimeOut), "milliseconds per server");
   AddNumber(out, kMain, u"MaxQueue", Decimal(main.MaxQueue), "requests waiting at most");
+  AddNumber(out, kMain, u"MaxAddr", Decimal(main.MaxAddr),
+            main.MaxAddr <= 0 ? "no limit on the addresses of one \"/gs\""
+                              : "addresses at most in one \"/gs\"; a longer list is ignored");
   AddText(out, kMain, u"Format", main.Format, kMarkersEmptyGivesDefault);
   AddText(out, kMain, u"OfflineFormat", main.OfflineFormat, kMarkersEmptyGivesDefault);
   AddText(out, kMain, u"TCPFormat", main.TCPFormat, kMarkersEmptyGivesDefault);

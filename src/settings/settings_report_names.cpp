@@ -11,10 +11,11 @@
 namespace morvane {
 namespace {
 
-constexpr std::array<std::u16string_view, 15> kMainKeys = {
+constexpr std::array<std::u16string_view, 16> kMainKeys = {
     u"Channels", u"ChScanEn", u"PmScanEn",  u"MsgType",       u"Delay",
-    u"TimeOut",  u"MaxQueue", u"Format",    u"OfflineFormat", u"TCPFormat",
-    u"PlFormat", u"PlTitle",  u"Delimiter", u"PlDelimiter",   u"AdmUsers"};
+    u"TimeOut",  u"MaxQueue", u"MaxAddr",   u"Format",        u"OfflineFormat",
+    u"TCPFormat", u"PlFormat", u"PlTitle",  u"Delimiter",     u"PlDelimiter",
+    u"AdmUsers"};
 constexpr std::array<std::u16string_view, 3> kVirtUserKeys = {u"Name", u"IP", u"Password"};
 constexpr std::array<std::u16string_view, 14> kEventKeys = {
     u"Type",  u"Game",   u"Delay",         u"TimeOut", u"Source",    u"Msg",         u"Addr",

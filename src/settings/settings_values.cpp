@@ -41,6 +41,7 @@ MainSettings ReadMain(const IniFile& file) {
   main.Delay = ReadIntegerKey(file, kMain, u"Delay", 0);
   main.TimeOut = ReadIntegerKey(file, kMain, u"TimeOut", 1000);
   main.MaxQueue = ReadIntegerKey(file, kMain, u"MaxQueue", 20);
+  main.MaxAddr = ReadIntegerKey(file, kMain, u"MaxAddr", 32);
   main.Format = ReadTextKey(file, kMain, u"Format", kDefaultFormat, kMarkersEmptyGivesDefault);
   main.OfflineFormat = ReadTextKey(file, kMain, u"OfflineFormat", kDefaultOfflineFormat,
                                    kMarkersEmptyGivesDefault);

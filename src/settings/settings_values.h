@@ -71,6 +71,8 @@ struct MainSettings {
   std::u16string Channels = std::u16string(kDefaultChannels);
   bool ChScanEn = true, PmScanEn = true, MsgType = true;
   std::int32_t Delay = 0, TimeOut = 1000, MaxQueue = 20;
+  // The most address items one chat "/gs" may name; 0 or less: no limit.
+  std::int32_t MaxAddr = 32;
   std::u16string Format = ApplyMarkers(kDefaultFormat);
   std::u16string OfflineFormat = ApplyMarkers(kDefaultOfflineFormat);
   std::u16string TCPFormat = ApplyMarkers(kDefaultTcpFormat);

@@ -83,6 +83,7 @@ std::u16string PluginMainValue(const MainSettings& main, std::u16string_view key
   if (key == u"Delay") return Decimal(main.Delay);
   if (key == u"TimeOut") return Decimal(main.TimeOut);
   if (key == u"MaxQueue") return Decimal(main.MaxQueue);
+  if (key == u"MaxAddr") return Decimal(main.MaxAddr);
   if (key == u"Format") return main.Format;
   if (key == u"OfflineFormat") return main.OfflineFormat;
   if (key == u"TCPFormat") return main.TCPFormat;
@@ -136,7 +137,7 @@ class InspectorAgreesWithPlugin : public CoreTest {
 
   void ExpectReportMatchesPlugin(const SettingsReport& report) {
     const PluginState& plugin = Plugin();
-    EXPECT_EQ(report.main.size(), 14u);
+    EXPECT_EQ(report.main.size(), 15u);
     for (const ReportValue& value : report.main) {
       EXPECT_EQ(value.value, PluginMainValue(plugin.settings, value.key)) << Utf16ToUtf8(value.key);
     }

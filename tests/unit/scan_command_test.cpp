@@ -1,6 +1,7 @@
 // The "/gs " command: parsing, switches, flood delay and the request it queues.
 #include <gtest/gtest.h>
 
+#include "common/text.h"
 #include "plugin/chat_handler.h"
 #include "plugin/plugin_state.h"
 #include "plugin/scan_command.h"
@@ -111,6 +112,40 @@ TEST_F(ScanCommandTest, FloodDelayRefusesNineSecondsAndAcceptsTen) {
   ChannelMessage(u"main", u"alice", u"/gs hl c");
   ASSERT_EQ(Queued().size(), 2u);
   EXPECT_EQ(Queued()[1].Addr, u"c");
+}
+
+// One "/gs" could name as many addresses as a message holds: a thousand silent
+// servers held the worker for a thousand time-outs, and "/gs tcp" probed
+// hundreds of ports for anyone in the channel. A longer list is refused as a
+// full queue refuses it; events are never capped.
+TEST_F(ScanCommandTest, MaxAddrCapsTheAddressesOfAChatCommandOnly) {
+  auto list = [](int items) {
+    std::u16string addresses = u"a";
+    for (int i = 1; i < items; ++i) addresses += u", a";
+    return addresses;
+  };
+  const struct {
+    std::u16string settings;
+    int items;
+    bool queued;
+  } cases[] = {
+      {u"", 32, true},  {u"", 33, false}, {u"MaxAddr=2\r\n", 2, true},
+      {u"MaxAddr=2\r\n", 3, false},      {u"MaxAddr=0\r\n", 500, true},
+      {u"MaxAddr=-1\r\n", 500, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.settings) + std::to_string(c.items));
+    ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nDelay=10\r\nMaxQueue=100\r\n" + c.settings +
+                                           u"[Event_0]\r\nType=0\r\nMsg=!all\r\nGame=hl\r\nAddr=" +
+                                           list(40) + u"\r\n"),
+              1);
+    ChannelMessage(u"main", u"alice", u"/gs hl " + list(c.items));
+    EXPECT_EQ(Queued().size(), c.queued ? 1u : 0u);
+    EXPECT_NE(Plugin().last_scan_command_time, 0) << "the flood delay starts either way";
+    ChannelMessage(u"main", u"alice", u"!all");
+    EXPECT_EQ(Queued().size(), c.queued ? 2u : 1u) << "an event's 40 addresses are not capped";
+    Stop();
+  }
 }
 
 TEST_F(ScanCommandTest, IgnoredCommandsLeaveTheFloodDelayAlone) {
