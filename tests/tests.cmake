@@ -4,7 +4,7 @@
 function(morvane_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} morvane_test_main GTest::gmock GTest::gtest)
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)

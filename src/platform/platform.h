@@ -95,6 +95,10 @@ std::uint16_t LocalPort(Socket socket);
 Socket Accept(Socket listener);
 
 // WSAStartup and WSACleanup (reference-counted by the system); nothing on POSIX.
+// Every program starts Winsock itself before its first socket call: the
+// plug-in in PluginStart (and stops it in PluginStop), the tools and the tests
+// in main. Nothing here starts it behind a caller's back, so the module never
+// keeps a reference that nobody releases.
 bool StartSocketLibrary();
 void StopSocketLibrary();
 
@@ -188,6 +192,12 @@ inline constexpr char16_t kPathDelimiter =
 
 enum class ReadFileResult { kRead, kMissing, kUnreadable };
 ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& contents);
+// The same for a file the plug-in reads on the host's thread: only a regular
+// file of at most max_bytes is read. A FIFO or a device (a link to /dev/zero,
+// say) would hang or never end, and a huge file would exhaust memory: each is
+// kUnreadable, and opening it never waits for a writer.
+ReadFileResult ReadRegularFile(const std::u16string& path, std::vector<std::uint8_t>& contents,
+                               std::size_t max_bytes);
 bool FileExists(const std::u16string& path);
 // Writes or replaces a file; for tools and tests.
 bool WriteWholeFile(const std::u16string& path, std::span<const std::uint8_t> contents);
@@ -197,9 +207,12 @@ bool WriteWholeFile(const std::u16string& path, std::span<const std::uint8_t> co
 void OpenWithAssociatedProgram(const std::u16string& path);
 
 // MessageBoxW with no owner and MB_ICONINFORMATION; returns its result. POSIX
-// writes the text to standard error and "returns" IDOK (1); so does Windows
-// when the environment variable MORVANE_NO_DIALOGS is set (tests, CI).
+// writes the text to standard error and "returns" IDOK (1).
 std::int32_t ShowInformationBox(const std::u16string& caption, const std::u16string& text);
+// Tests of the Windows desktop calls, which no one would close under Wine:
+// in this program (never in the shipped module, which does not call it) both
+// calls then only report on standard error, as the POSIX build does.
+void SuppressDialogsForTesting(bool suppress);
 
 // Keeps the plug-in's module loaded until the process ends, so that a thread
 // that outlives PluginStop never runs unmapped code (Windows: a pinned module;
@@ -218,6 +231,10 @@ std::string ToAnsi(std::u16string_view text);
 std::u16string FromAnsi(std::string_view text);
 // The code page in use.
 std::uint32_t AnsiCodePage();
+// POSIX: reads MORVANE_CODEPAGE again (PluginStart does, on the host's
+// thread); it is read once at the first conversion otherwise. Nothing on
+// Windows, whose code page is the system's.
+void ReadCodePageSetting();
 
 // ---------------------------------------------------------------------------
 // Loading a module (for the console host and the tests).

@@ -1,5 +1,6 @@
 #include "plugin/chat_handler.h"
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -23,14 +24,9 @@ struct ChatMessage {
   TUser sender;
   std::u16string text;          // lowered (A to Z only)
   std::u16string reply_target;  // the channel, the sender's Name, or empty
+  // A status report about the plug-in's own user: connected or not.
+  std::optional<bool> online;
 };
-
-void SetOnline(bool online) {
-  PluginState& state = Plugin();
-  state.online = online;
-  // Every "connected" report joins the channels, also when the flag was set.
-  if (online) JoinChannels();
-}
 
 // Step 1: decode by code and mode. False for a code that this mode ignores
 // (and a direct private message that is not of kind 3): nothing more happens.
@@ -55,11 +51,11 @@ bool DecodeMessage(std::int32_t code, ByteReader& record, ChatMessage& message) 
         return true;
       case 1078:
         message.sender = ReadUser(record);
-        if (message.sender.Name == state.identity.Name) SetOnline(true);
+        if (message.sender.Name == state.identity.Name) message.online = true;
         return true;
       case 1079:
         message.sender = ReadUser(record);
-        if (message.sender.Name == state.identity.Name) SetOnline(false);
+        if (message.sender.Name == state.identity.Name) message.online = false;
         return true;
       default:
         return false;
@@ -67,7 +63,7 @@ bool DecodeMessage(std::int32_t code, ByteReader& record, ChatMessage& message) 
   }
   switch (code) {
     case 3:
-      SetOnline(ReadInt(record) == 2);
+      message.online = ReadInt(record) == 2;
       return true;
     case 5:
       message.sender = ReadUser(record);
@@ -157,9 +153,20 @@ void ProcessHostMessage(std::int32_t code, const void* record, std::int32_t reco
   if (record != nullptr && record_length > 0) {
     bytes = {static_cast<const std::uint8_t*>(record), static_cast<std::size_t>(record_length)};
   }
+  // A plug-in that is stopped, or not started yet, takes no message: a
+  // request queued now would only wait for the next start.
+  const LinkSession session = CurrentLinkSession();
+  if (!LinkStillOpen(session)) return;
   ByteReader reader(bytes);
   ChatMessage message;
   if (!DecodeMessage(code, reader, message)) return;
+
+  if (message.online) {
+    Plugin().online = *message.online;
+    // Every "connected" report joins the channels, also when the flag was
+    // set. The host may stop the plug-in from inside a join.
+    if (*message.online && !JoinChannels()) return;
+  }
 
   message.text = LowerAsciiLetters(message.text);
 

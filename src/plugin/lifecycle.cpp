@@ -1,5 +1,7 @@
 #include "plugin/lifecycle.h"
 
+#include <chrono>
+
 #include "platform/platform.h"
 #include "plugin/host_link.h"
 #include "plugin/host_record.h"
@@ -12,12 +14,11 @@
 namespace morvane {
 namespace {
 
-// How long PluginStop waits for a send that the worker has begun.
-constexpr std::int32_t kSendDrainMs = 1000;
-
-// How long PluginStop waits for the worker to end. Its network waits end
-// within a short slice of the stop request; only a name lookup can hold it.
-constexpr std::int32_t kWorkerStopWaitMs = 1000;
+// How long PluginStop waits, in all, for the worker's host call in progress
+// and for the worker to end. Its network waits end within a short slice of
+// the stop request; only a name lookup, or a host that holds our callback,
+// can hold it longer.
+constexpr auto kStopWait = std::chrono::milliseconds(1000);
 
 bool g_socket_library_started = false;
 ScanWorker g_worker;
@@ -46,16 +47,20 @@ std::u16string ComputeModuleDirectory() {
 std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
                          MorvaneHostQuery query) {
   PluginState& state = Plugin();
-  // A host that starts the plug-in twice without stopping it gets one
-  // worker, not two.
-  if (g_worker.Running()) g_worker.Stop(kWorkerStopWaitMs);
-  HostConnection host{plugin_id, callback, query, false};
-  ConnectHost(host);
+  // A host that starts the plug-in twice without stopping it gets a stop
+  // first: one worker, tracked (and the module pinned if it will not end).
+  if (LinkStillOpen(CurrentLinkSession()) || g_worker.Running()) StopPlugin();
+  platform::ReadCodePageSetting();
+  ConnectHost({plugin_id, callback, query, false});
+  // The host may stop the plug-in from inside any call below: then nothing
+  // more is done and the start fails.
+  const LinkSession session = CurrentLinkSession();
   state.module_directory = ComputeModuleDirectory();
   // Query 2000 answered with 0 selects the virtual user; anything else, no
   // answer (-1) included, the host's own user.
-  host.virtual_user_mode = QueryHostInt(host_code::kQueryMode) == 0;
-  ConnectHost(host);
+  const bool virtual_user_mode = QueryHostInt(host_code::kQueryMode) == 0;
+  if (!LinkStillOpen(session)) return 0;
+  SetVirtualUserMode(virtual_user_mode);
   state.online = false;
   // A start after a stop in the same process begins afresh: no "/gs " has
   // been accepted yet, and no settings file has been read.
@@ -63,23 +68,26 @@ std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
   state.settings_read = false;
   if (!g_socket_library_started) g_socket_library_started = platform::StartSocketLibrary();
 
-  if (!LoadSettings()) return 0;
+  if (!LoadSettings() || !LinkStillOpen(session)) return 0;
   Queue().OpenWakeEvent();
-  if (g_worker_enabled) g_worker.Start(Queue().WakeEvent());
+  if (g_worker_enabled) g_worker.Start(Queue().WakeEvent(), session);
   return 1;
 }
 
 void StopPlugin() {
   PluginState& state = Plugin();
-  // From here on the host is never called again, from either thread.
-  DisconnectHost(kSendDrainMs);
+  const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+  // From here on the host is never called again, from either thread. A host
+  // call that the worker has begun is waited for, within the bound.
+  DisconnectHost(deadline);
   state.online = false;
   StopEventTimer();
   state.admin_list.reset();
-  // A worker still inside a name lookup keeps its own copy of its request and
-  // its own reference to the wake event; it touches nothing freed below, and
-  // the module stays mapped until it has ended.
-  const bool worker_ended = g_worker.Stop(kWorkerStopWaitMs);
+  // A worker still inside a name lookup, or inside a host call that the host
+  // holds (or that called this PluginStop), keeps its own copy of its request
+  // and its own reference to the wake event; it touches nothing freed below,
+  // and the module stays mapped until it has ended.
+  const bool worker_ended = g_worker.Stop(deadline);
   if (!worker_ended) platform::PinModule();
   Queue().CloseWakeEvent();
   Queue().Clear();

@@ -34,6 +34,9 @@ std::int64_t ReceiveDeadline(std::int32_t timeout_ms) {
   return NowMs() + static_cast<std::int64_t>(static_cast<std::uint32_t>(timeout_ms));
 }
 
+// Set on the worker's own thread.
+thread_local bool t_on_worker_thread = false;
+
 std::mutex g_handlers_lock;
 std::function<ReplyHandlers()> g_make_handlers_for_testing;
 
@@ -80,21 +83,23 @@ void TGameScan::Execute() {
     // The queue is emptied before the next wait, so one signal may stand for
     // several requests and a wake with an empty queue is harmless.
     while (!Terminated()) {
-      const TScanItem* head = Queue().Head();
-      if (head == nullptr) break;
+      const ScanQueue::HeadTicket head = Queue().TakeHead();
+      if (head.item == nullptr) break;
       // The worker serves a copy: PluginStop may free the queue while a name
       // lookup that nothing can cut short still holds this thread.
       Outcome outcome = Outcome::kDone;
       try {
-        const TScanItem request = CopyOfRequest(*head);
+        const TScanItem request = CopyOfRequest(*head.item);
         outcome = ServeRequest(request);
       } catch (...) {
         // Out of memory in the middle of a request: it is dropped, and the
         // worker goes on with the next one rather than ending the host.
         CloseSocket();
       }
-      if (outcome == Outcome::kStopped) break;
-      Queue().PopHead();
+      // A stop that came while the reply was delivered has cleared the queue
+      // already: the head is not this worker's to pop any more.
+      if (outcome == Outcome::kStopped || Terminated()) break;
+      Queue().PopHead(head);
     }
   }
   FBuf.clear();
@@ -270,10 +275,13 @@ void TGameScan::Deliver(const TScanItem& request, const ReplyText& output) {
   }
 }
 
-void ScanWorker::Start(std::shared_ptr<platform::AutoResetEvent> wake_event) {
+void ScanWorker::Start(std::shared_ptr<platform::AutoResetEvent> wake_event, LinkSession session) {
   scan_ = std::make_shared<TGameScan>(MakeHandlers(), std::move(wake_event));
   std::shared_ptr<TGameScan> body = scan_;
-  thread_ = platform::Thread([body] {
+  thread_ = platform::Thread([body, session] {
+    t_on_worker_thread = true;
+    // Replies go to the host of the session that started this worker only.
+    BindThreadToLinkSession(session);
     try {
       body->Execute();
     } catch (...) {
@@ -282,14 +290,23 @@ void ScanWorker::Start(std::shared_ptr<platform::AutoResetEvent> wake_event) {
   });
 }
 
-bool ScanWorker::Stop(std::int32_t wait_ms) {
+bool ScanWorker::Stop(std::chrono::steady_clock::time_point deadline) {
   if (!scan_) return true;
   scan_->RequestTerminate();
-  const bool ended = thread_.WaitForEnd(wait_ms);
+  bool ended = false;
+  // PluginStop from inside one of the worker's own host calls: the worker
+  // cannot wait for itself, and ends once that call has returned.
+  if (!OnWorkerThread()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    ended = thread_.WaitForEnd(static_cast<std::int32_t>(std::max<std::int64_t>(left.count(), 0)));
+  }
   scan_.reset();
   thread_ = platform::Thread();
   return ended;
 }
+
+bool ScanWorker::OnWorkerThread() { return t_on_worker_thread; }
 
 void ScanWorker::SetHandlersForTesting(std::function<ReplyHandlers()> make) {
   std::lock_guard lock(g_handlers_lock);

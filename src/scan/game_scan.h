@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "plugin/host_link.h"
 #include "scan/reply_handler.h"
 #include "settings/scan_queue.h"
 
@@ -68,12 +70,16 @@ class TGameScan {
 // successful load, stopped by PluginStop.
 class ScanWorker {
  public:
-  void Start(std::shared_ptr<platform::AutoResetEvent> wake_event);
-  // Tells the worker to end and waits for it at most wait_ms. False when it
-  // is still running (inside a name lookup, which nothing can cut short): the
+  // The worker sends its replies within the given link session only.
+  void Start(std::shared_ptr<platform::AutoResetEvent> wake_event, LinkSession session);
+  // Tells the worker to end and waits for it until the deadline. False when
+  // it is still running (inside a name lookup, which nothing can cut short,
+  // or inside a host call, which may be the one this stop came from): the
   // caller then keeps alive whatever it still touches.
-  bool Stop(std::int32_t wait_ms);
+  bool Stop(std::chrono::steady_clock::time_point deadline);
   bool Running() const { return scan_ != nullptr; }
+  // Whether the calling thread is the worker's.
+  static bool OnWorkerThread();
 
   // Tests replace the protocol handlers; nullptr restores the real ones.
   static void SetHandlersForTesting(std::function<ReplyHandlers()> make);

@@ -23,8 +23,9 @@ bool ReadListedChannel(ByteReader& answer, std::u16string& name) {
 
 }  // namespace
 
-void JoinChannels() {
+bool JoinChannels() {
   const PluginState& state = Plugin();
+  const LinkSession session = CurrentLinkSession();
   // Pieces are not trimmed and empty pieces count: an empty value joins one
   // channel with an empty name.
   const std::vector<std::u16string> pieces = SplitKeepingEmpty(state.settings.Channels, u'|');
@@ -35,11 +36,13 @@ void JoinChannels() {
       AppendInt(join, 1);
       AppendText(join, piece);
       SendHostRecord(host_code::kJoinChannel, join);
+      if (!LinkStillOpen(session)) return false;
     }
-    return;
+    return true;
   }
 
-  const std::u16string& user = state.identity.Name;
+  // A copy: a host that stops the plug-in inside a join clears the identity.
+  const std::u16string user = state.identity.Name;
   for (const auto& piece : pieces) {
     HostRecord join;
     AppendText(join, user);
@@ -47,15 +50,17 @@ void JoinChannels() {
     AppendInt(join, 1);
     AppendInt(join, 0);
     SendHostRecord(host_code::kVirtualJoinChannel, join);
+    if (!LinkStillOpen(session)) return false;
   }
 
   HostRecord ask;
   AppendText(ask, user);
   HostAnswer listed = QueryHostRecord(host_code::kQueryVirtualChannels, ask);
-  if (listed.answer.empty()) return;
+  if (!LinkStillOpen(session)) return false;
+  if (listed.answer.empty()) return true;
   ByteReader answer(std::span<const std::uint8_t>(listed.answer.data(), listed.answer.size()));
   std::int32_t count = ReadInt(answer);
-  if (answer.Exhausted() || count <= 0) return;
+  if (answer.Exhausted() || count <= 0) return true;
   std::u16string channel;
   for (std::int32_t i = 0; i < count && ReadListedChannel(answer, channel); ++i) {
     if (std::find(pieces.begin(), pieces.end(), channel) != pieces.end()) continue;
@@ -63,7 +68,9 @@ void JoinChannels() {
     AppendText(leave, user);
     AppendText(leave, channel);
     SendHostRecord(host_code::kVirtualLeaveChannel, leave);
+    if (!LinkStillOpen(session)) return false;
   }
+  return true;
 }
 
 }  // namespace morvane

@@ -40,12 +40,17 @@ bool ScanQueue::Append(std::unique_ptr<TScanItem> item, std::int32_t max_queue) 
   return true;
 }
 
-void ScanQueue::PopHead() {
+ScanQueue::HeadTicket ScanQueue::TakeHead() const {
+  std::lock_guard lock(lock_);
+  return {head_.load(std::memory_order_relaxed), generation_};
+}
+
+void ScanQueue::PopHead(const HeadTicket& served) {
   TScanItem* done = nullptr;
   {
     std::lock_guard lock(lock_);
     done = head_.load(std::memory_order_relaxed);
-    if (done == nullptr) return;
+    if (done == nullptr || done != served.item || generation_ != served.generation) return;
     head_.store(done->Next, std::memory_order_release);
     if (tail_ == done) tail_ = nullptr;
     --count_;
@@ -53,22 +58,15 @@ void ScanQueue::PopHead() {
   delete done;
 }
 
-void ScanQueue::Clear(bool keep_head) {
+void ScanQueue::Clear() {
   TScanItem* first = nullptr;
   {
     std::lock_guard lock(lock_);
-    TScanItem* head = head_.load(std::memory_order_relaxed);
-    if (keep_head && head != nullptr) {
-      first = head->Next;
-      head->Next = nullptr;
-      tail_ = head;
-      count_ = 1;
-    } else {
-      first = head;
-      head_.store(nullptr, std::memory_order_release);
-      tail_ = nullptr;
-      count_ = 0;
-    }
+    first = head_.load(std::memory_order_relaxed);
+    head_.store(nullptr, std::memory_order_release);
+    tail_ = nullptr;
+    count_ = 0;
+    ++generation_;
   }
   while (first != nullptr) {
     TScanItem* next = first->Next;

@@ -71,11 +71,22 @@ class ScanQueue {
   // serves it. Read without the lock: a stale nil only delays the request to
   // the next signal, which every append gives after linking.
   TScanItem* Head() const { return head_.load(std::memory_order_acquire); }
-  // Unlinks and frees the head (the worker, when it is done with it).
-  void PopHead();
+
+  // The head the worker takes up, with the queue's generation, which every
+  // Clear moves on.
+  struct HeadTicket {
+    TScanItem* item = nullptr;
+    std::uint64_t generation = 0;
+  };
+  HeadTicket TakeHead() const;
+  // Unlinks and frees the head when it is still the one the ticket names: a
+  // worker that ends late never pops a request of a queue that PluginStop
+  // cleared (and a new start filled) meanwhile.
+  void PopHead(const HeadTicket& served);
+  // Unlinks and frees the head, whatever it is.
+  void PopHead() { PopHead(TakeHead()); }
   // Frees every request, head first, and sets the count to 0 (PluginStop).
-  // keep_head leaves the head linked for a worker that is still serving it.
-  void Clear(bool keep_head = false);
+  void Clear();
   std::int32_t Count() const;
 
   // The wake event: created after a successful start, closed by PluginStop.
@@ -93,6 +104,7 @@ class ScanQueue {
   std::atomic<TScanItem*> head_{nullptr};
   TScanItem* tail_ = nullptr;
   std::int32_t count_ = 0;
+  std::uint64_t generation_ = 0;
   std::shared_ptr<platform::AutoResetEvent> wake_event_;  // Guarded by lock_ too.
 };
 

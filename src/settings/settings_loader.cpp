@@ -14,19 +14,24 @@ namespace morvane {
 namespace {
 
 constexpr char16_t kSettingsFileName[] = u"Morvane.ini";
+// A settings file of a few kilobytes is large; anything past this is no
+// settings file, and reading it on the host's thread would stall the chat.
+constexpr std::size_t kMaxSettingsFileBytes = 1 << 20;
 
 bool SameIdentity(const VirtualUserIdentity& a, const VirtUserValues& b) {
   return a.Name == b.Name && a.IP == b.IP && a.Password == b.Password;
 }
 
 // Logs the virtual user in, replacing the one logged in before, unless the
-// very same user is already online.
-void LogInVirtualUser(PluginState& state, const VirtUserValues& user) {
+// very same user is already online. False when the host stopped the plug-in
+// from inside one of these calls.
+bool LogInVirtualUser(PluginState& state, const VirtUserValues& user, LinkSession session) {
   if (!(state.online && SameIdentity(state.identity, user))) {
     if (!state.identity.Name.empty()) {
       HostRecord log_out;
       AppendText(log_out, state.identity.Name);
       SendHostRecord(host_code::kVirtualLogOut, log_out);
+      if (!LinkStillOpen(session)) return false;
     }
     HostRecord log_in;
     AppendText(log_in, user.Name);
@@ -35,9 +40,11 @@ void LogInVirtualUser(PluginState& state, const VirtUserValues& user) {
     AppendText(log_in, user.Password);
     AppendInt(log_in, 0);
     SendHostRecord(host_code::kVirtualLogIn, log_in);
+    if (!LinkStillOpen(session)) return false;
   }
   state.identity = {user.Name, user.IP, user.Password};
   SetVirtualUserName(user.Name);
+  return true;
 }
 
 }  // namespace
@@ -45,13 +52,18 @@ void LogInVirtualUser(PluginState& state, const VirtUserValues& user) {
 bool LoadSettings() {
   PluginState& state = Plugin();
   const bool virtual_user_mode = Host().virtual_user_mode;
+  // The host may stop the plug-in from inside any of the calls below; after
+  // each one a changed session means PluginStop has run, and nothing more may
+  // happen: no timer, no further call.
+  const LinkSession session = CurrentLinkSession();
 
   // The file is read before anything is torn down: a file that exists but
   // cannot be read (another program holds it open for writing, say) leaves
   // everything as the last load set it. With no load before, it is taken as
   // missing, so every key gets its default.
   std::vector<std::uint8_t> bytes;
-  auto read = platform::ReadWholeFile(state.module_directory + kSettingsFileName, bytes);
+  auto read = platform::ReadRegularFile(state.module_directory + kSettingsFileName, bytes,
+                                       kMaxSettingsFileBytes);
   if (read == platform::ReadFileResult::kUnreadable && state.settings_read) return true;
   if (read != platform::ReadFileResult::kRead) bytes.clear();
 
@@ -70,10 +82,14 @@ bool LoadSettings() {
       return false;
     }
     state.last_scan_command_time = 0;
-    LogInVirtualUser(state, values.virt_user);
-  } else if (QueryHostInt(host_code::kQueryConnection) == 2) {
-    state.online = true;
-    JoinChannels();
+    if (!LogInVirtualUser(state, values.virt_user, session)) return false;
+  } else {
+    const std::int32_t connection = QueryHostInt(host_code::kQueryConnection);
+    if (!LinkStillOpen(session)) return false;
+    if (connection == 2) {
+      state.online = true;
+      if (!JoinChannels()) return false;
+    }
   }
 
   if (values.has_periodic_event) StartEventTimer();

@@ -5,8 +5,9 @@
 
 namespace morvane {
 
-// Runs on the host's thread only. False in exactly one case: virtual-user mode
-// with an empty virtual user Name or Password.
+// Runs on the host's thread only. False for virtual-user mode with an empty
+// virtual user Name or Password, and when the host stopped the plug-in from
+// inside one of the calls the load makes (the load then ends at once).
 bool LoadSettings();
 
 }  // namespace morvane

@@ -31,7 +31,10 @@ void FakeHost::SetChannelsAnswer(std::vector<std::uint8_t> bytes) {
 }
 
 void FakeHost::Reset() {
+  ServeHandedCalls();
   std::lock_guard lock(lock_);
+  hand_calls_ = false;
+  hook_ = nullptr;
   mode_answer_ = 1;
   connection_answer_ = 2;
   channels_answer_.clear();
@@ -58,13 +61,58 @@ std::vector<std::int32_t> FakeHost::QueriesAsked() const {
   return queries_;
 }
 
-bool FakeHost::WaitForCalls(std::int32_t code, std::size_t n, std::int32_t timeout_ms) const {
+bool FakeHost::WaitForCalls(std::int32_t code, std::size_t n, std::int32_t timeout_ms) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {
+    ServeHandedCalls();
     if (CallsWithCode(code).size() >= n) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     platform::PumpMessages(10);
   }
+}
+
+void FakeHost::SetHook(Hook hook) {
+  std::lock_guard lock(lock_);
+  hook_ = std::move(hook);
+}
+
+void FakeHost::HandCallsToThisThread() {
+  std::lock_guard lock(lock_);
+  host_thread_ = std::this_thread::get_id();
+  hand_calls_ = true;
+}
+
+void FakeHost::ServeHandedCalls() {
+  for (;;) {
+    std::shared_ptr<HandedCall> handed;
+    {
+      std::lock_guard lock(lock_);
+      if (handed_.empty()) return;
+      handed = handed_.front();
+      handed_.pop_front();
+    }
+    Record(handed->call);
+    {
+      std::lock_guard lock(lock_);
+      handed->done = true;
+    }
+    handed_done_.notify_all();
+  }
+}
+
+std::size_t FakeHost::HandedCallsWaiting() const {
+  std::lock_guard lock(lock_);
+  return handed_.size();
+}
+
+void FakeHost::Record(HostCall call) {
+  Hook hook;
+  {
+    std::lock_guard lock(lock_);
+    calls_.push_back(call);
+    hook = hook_;
+  }
+  if (hook) hook(call.code, call.record);
 }
 
 void FakeHost::ClearCalls() {
@@ -81,8 +129,20 @@ void MORVANE_CALL FakeHost::Callback(std::int32_t plugin_id, std::int32_t code, 
     call.record.assign(bytes, bytes + length);
   }
   auto& host = Instance();
-  std::lock_guard lock(host.lock_);
-  host.calls_.push_back(std::move(call));
+  std::unique_lock lock(host.lock_);
+  if (!host.hand_calls_ || std::this_thread::get_id() == host.host_thread_) {
+    lock.unlock();
+    host.Record(std::move(call));
+    return;
+  }
+  auto handed = std::make_shared<HandedCall>();
+  handed->call = std::move(call);
+  host.handed_.push_back(handed);
+  // A host that gets no answer gives up after a while, as SendMessageTimeout
+  // does; the call is then dropped unserved.
+  if (!host.handed_done_.wait_for(lock, std::chrono::seconds(5), [&] { return handed->done; })) {
+    std::erase(host.handed_, handed);
+  }
 }
 
 std::vector<std::uint8_t> FakeHost::AnswerFor(std::int32_t code) const {
@@ -102,14 +162,20 @@ std::int32_t MORVANE_CALL FakeHost::Query(std::int32_t /*plugin_id*/, std::int32
                                           std::int32_t answer_size, const void* /*input*/,
                                           std::int32_t /*input_length*/) {
   auto& host = Instance();
-  std::lock_guard lock(host.lock_);
-  host.queries_.push_back(code);
-  auto bytes = host.AnswerFor(code);
+  std::vector<std::uint8_t> bytes;
+  Hook hook;
+  {
+    std::lock_guard lock(host.lock_);
+    host.queries_.push_back(code);
+    bytes = host.AnswerFor(code);
+    if (answer == nullptr) hook = host.hook_;
+  }
   if (answer != nullptr && answer_size > 0) {
     std::size_t n = std::min(bytes.size(), static_cast<std::size_t>(answer_size));
     std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n),
               static_cast<std::uint8_t*>(answer));
   }
+  if (hook) hook(code, {});
   return static_cast<std::int32_t>(bytes.size());
 }
 

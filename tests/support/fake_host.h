@@ -4,9 +4,14 @@
 // each test.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "morvane/plugin_api.h"
@@ -29,12 +34,27 @@ class FakeHost {
   void SetChannelsAnswer(std::vector<std::uint8_t> bytes);  // query 1080, raw
   void Reset();
 
+  // Re-entry: the hook runs inside every callback and query (once per query,
+  // on its first call), after the call is recorded, on the calling thread and
+  // with no lock of the fake host held. It may call the plug-in's exports.
+  using Hook = std::function<void(std::int32_t code, const std::vector<std::uint8_t>& record)>;
+  void SetHook(Hook hook);
+
+  // A window program's host: a callback made on any thread but the calling
+  // one (the host's) is handed to the host's thread, and its caller waits
+  // for it, at most 5 s, as such a host's SendMessage does. The host's thread
+  // serves handed calls only between its own export calls: in
+  // ServeHandedCalls and while it waits in WaitForCalls.
+  void HandCallsToThisThread();
+  void ServeHandedCalls();
+  std::size_t HandedCallsWaiting() const;
+
   std::vector<HostCall> Calls() const;
   std::vector<HostCall> CallsWithCode(std::int32_t code) const;
   std::vector<std::int32_t> QueriesAsked() const;
   // Waits (pumping messages) until at least n calls have the code, at most
   // timeout_ms; true when they arrived.
-  bool WaitForCalls(std::int32_t code, std::size_t n, std::int32_t timeout_ms) const;
+  bool WaitForCalls(std::int32_t code, std::size_t n, std::int32_t timeout_ms);
   void ClearCalls();
 
   static void MORVANE_CALL Callback(std::int32_t plugin_id, std::int32_t code, const void* record,
@@ -45,8 +65,19 @@ class FakeHost {
 
  private:
   std::vector<std::uint8_t> AnswerFor(std::int32_t code) const;
+  void Record(HostCall call);
+
+  struct HandedCall {
+    HostCall call;
+    bool done = false;
+  };
 
   mutable std::mutex lock_;  // Guards everything below: the worker calls back too.
+  std::condition_variable handed_done_;
+  std::deque<std::shared_ptr<HandedCall>> handed_;
+  std::thread::id host_thread_;
+  bool hand_calls_ = false;
+  Hook hook_;
   std::int32_t mode_answer_ = 1;
   std::int32_t connection_answer_ = 2;
   std::vector<std::uint8_t> channels_answer_;

@@ -39,6 +39,12 @@ class ModuleUnderTest {
   decltype(&::PluginShowOptions) ShowOptions = nullptr;
   decltype(&::PluginShowAbout) ShowAbout = nullptr;
 
+  // Unloads the module, as a host does after PluginStop: any thread of the
+  // module still running (a timer, a worker) then crashes the process, unless
+  // the module pinned itself.
+  void Unload() { module_.Unload(); }
+  bool Loaded() const { return module_.Loaded(); }
+
  private:
   platform::LoadedModule module_;
 };

@@ -2,6 +2,7 @@
 // the two query operations treat short and empty answers.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 #include "plugin/host_link.h"
@@ -36,7 +37,7 @@ class HostLink : public ::testing::Test {
     SetVirtualUserName(u"Bot");
     g_query_calls = 0;
   }
-  void TearDown() override { DisconnectHost(0); }
+  void TearDown() override { DisconnectHost(std::chrono::steady_clock::now()); }
 };
 
 TEST_F(HostLink, DirectModeRecords) {
@@ -85,6 +86,9 @@ TEST_F(HostLink, QueryHostIntTreatsEmptyAndShortAnswersAsNoAnswer) {
       {4, {2, 0, 0, 0}, 2, 2},
       {8, {0, 0, 0, 0, 7, 7, 7, 7}, 0, 2},
       {4, {0xFF, 0xFF, 0xFF, 0xFF}, -1, 2},
+      // An answer announced past 1 MiB is no answer: nothing is allocated.
+      {kMaxHostAnswerBytes + 1, {}, -1, 1},
+      {0x7FFFFFFF, {}, -1, 1},
   };
   for (const auto& c : cases) {
     g_announced = c.announced;
@@ -102,6 +106,11 @@ TEST_F(HostLink, QueryHostRecordReturnsAnEmptyAnswerForNoAnswer) {
   EXPECT_EQ(none.result, 0);
   EXPECT_TRUE(none.answer.empty());
   EXPECT_EQ(g_query_calls, 1);
+  g_announced = kMaxHostAnswerBytes + 1;
+  g_query_calls = 0;
+  HostAnswer huge = QueryHostRecord(1080, {});
+  EXPECT_TRUE(huge.answer.empty());
+  EXPECT_EQ(g_query_calls, 1);
   g_announced = 3;
   g_answer = {5, 6, 7};
   HostAnswer some = QueryHostRecord(1080, {});
@@ -111,7 +120,7 @@ TEST_F(HostLink, QueryHostRecordReturnsAnEmptyAnswerForNoAnswer) {
 
 TEST_F(HostLink, NothingIsSentOnceTheLinkIsClosed) {
   Connect(false);
-  DisconnectHost(100);
+  DisconnectHost(std::chrono::steady_clock::now());
   SendChannelMessage(u"main", u"late", false);
   SendHostRecord(67, {});
   EXPECT_TRUE(FakeHost::Instance().Calls().empty());

@@ -66,6 +66,24 @@ TEST_F(FilesTest, MissingAndUnreadableAreToldApart) {
   }
 }
 
+// The settings file was read whatever it was: a FIFO, a device or a link to
+// /dev/zero hung the host's thread or exhausted its memory.
+TEST_F(FilesTest, TheBoundedReadTakesRegularFilesWithinTheLimitOnly) {
+  const std::u16string file = Join(kScratch, u"five.ini");
+  ASSERT_TRUE(WriteWholeFile(file, Bytes("12345")));
+#ifdef _WIN32
+  const std::u16string device = u"\\\\.\\NUL";
+#else
+  const std::u16string device = u"/dev/zero";
+#endif
+  std::vector<std::uint8_t> contents;
+  EXPECT_EQ(ReadRegularFile(file, contents, 5), ReadFileResult::kRead);
+  EXPECT_EQ(contents, Bytes("12345"));
+  EXPECT_EQ(ReadRegularFile(file, contents, 4), ReadFileResult::kUnreadable);
+  EXPECT_EQ(ReadRegularFile(device, contents, 1 << 20), ReadFileResult::kUnreadable);
+  EXPECT_EQ(ReadRegularFile(Join(kScratch, u"absent.ini"), contents, 5), ReadFileResult::kMissing);
+}
+
 TEST_F(FilesTest, MakeDirectoriesCreatesParentsAndAcceptsExistingOnes) {
   const std::string nested = Ascii(Join(Join(kScratch, u"a"), u"b"));
   EXPECT_TRUE(MakeDirectories(nested));

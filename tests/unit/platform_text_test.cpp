@@ -19,11 +19,15 @@ class AnsiTextTest : public ::testing::Test {
     const std::string saved = GetEnvironment(kVariable);
     if (!saved.empty()) saved_ = saved;
   }
-  void TearDown() override { SetEnvironment(kVariable, saved_ ? saved_->c_str() : nullptr); }
+  void TearDown() override {
+    SetEnvironment(kVariable, saved_ ? saved_->c_str() : nullptr);
+    ReadCodePageSetting();
+  }
 
   // True when the code page is now the one asked for.
   static bool Use(std::uint32_t code_page) {
     SetEnvironment(kVariable, std::to_string(code_page).c_str());
+    ReadCodePageSetting();
     return AnsiCodePage() == code_page;
   }
 
@@ -100,11 +104,22 @@ TEST_F(AnsiTextTest, UnknownCodePageFallsBackTo1251) {
   USE_CODE_PAGE_OR_SKIP(1252);
   for (const char* value : {"437", "", "1251x", "-1252", "99999999999"}) {
     SetEnvironment(kVariable, value);
+    ReadCodePageSetting();
     EXPECT_EQ(AnsiCodePage(), 1251u) << value;
   }
   SetEnvironment(kVariable, nullptr);
+  ReadCodePageSetting();
   EXPECT_EQ(AnsiCodePage(), 1251u);
   EXPECT_EQ(ToAnsi(u"Да"), "\xC4\xE0");
+}
+
+// The variable was read by getenv on the worker at every conversion, racing
+// with a host that calls setenv: it is read when asked (PluginStart) only.
+TEST_F(AnsiTextTest, TheVariableIsReadOnlyWhenAsked) {
+  USE_CODE_PAGE_OR_SKIP(1252);
+  SetEnvironment(kVariable, "1251");
+  EXPECT_EQ(AnsiCodePage(), 1252u);
+  EXPECT_EQ(ToAnsi(u"é"), "\xE9");
 }
 
 }  // namespace

@@ -116,6 +116,20 @@ TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
   EXPECT_EQ(Queue().Count(), 3);
 }
 
+// A worker that ended late after a stop popped whatever was at the head, which
+// after a new start is a request of the new queue: the worker pops only the
+// request it served, of the queue it took it from.
+TEST_F(QueueTest, APopAfterAClearLeavesTheNewHeadAlone) {
+  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  Add(u"served");
+  const ScanQueue::HeadTicket served = Queue().TakeHead();
+  Queue().Clear();
+  Add(u"new");
+  Queue().PopHead(served);
+  ASSERT_EQ(Queued().size(), 1u);
+  EXPECT_EQ(Queued()[0].Addr, u"new");
+}
+
 TEST_F(QueueTest, RequestsQueuedWithoutAWorkerWaitForStop) {
   // A refused start leaves no wake event; requests still queue and are freed
   // by PluginStop.

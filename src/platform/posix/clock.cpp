@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
+#include "platform/posix/immortal.h"
 
 namespace morvane::platform {
 namespace {
@@ -20,8 +21,8 @@ struct TestClock {
 
 TestClock& Replacement() {
   // Never destroyed, so that a late caller during exit finds it intact.
-  static auto* const replacement = new TestClock;
-  return *replacement;
+  static Immortal<TestClock> replacement;
+  return replacement.Get();
 }
 
 double SystemDateTime() {

@@ -1,6 +1,9 @@
 // Text in the ANSI code page. Windows converts with CP_ACP and no best-fit
 // mapping; here the code page is Windows-1251 unless MORVANE_CODEPAGE names
-// another one, read at each call so that a test can switch it.
+// another one. The variable is read at PluginStart (and at the first
+// conversion in a program that has none), never on the worker: getenv there
+// would race with a host that calls setenv.
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -104,9 +107,7 @@ char EncodeUnit(const HighHalf& high, char16_t unit) {
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-}  // namespace
-
-std::uint32_t AnsiCodePage() {
+std::uint32_t CodePageFromEnvironment() {
   const char* text = std::getenv("MORVANE_CODEPAGE");
   if (text == nullptr) return kDefaultCodePage;
   const char* end = text + std::strlen(text);
@@ -116,6 +117,17 @@ std::uint32_t AnsiCodePage() {
   if (code_page == kUtf8CodePage || HighHalfOf(code_page) != nullptr) return code_page;
   return kDefaultCodePage;
 }
+
+std::atomic<std::uint32_t>& CodePageInUse() {
+  static std::atomic<std::uint32_t> code_page{CodePageFromEnvironment()};
+  return code_page;
+}
+
+}  // namespace
+
+void ReadCodePageSetting() { CodePageInUse().store(CodePageFromEnvironment()); }
+
+std::uint32_t AnsiCodePage() { return CodePageInUse().load(std::memory_order_relaxed); }
 
 std::string ToAnsi(std::u16string_view text) {
   const std::uint32_t code_page = AnsiCodePage();

@@ -14,6 +14,8 @@ constexpr std::int32_t kIdOk = 1;
 
 }  // namespace
 
+void SuppressDialogsForTesting(bool) {}
+
 void OpenWithAssociatedProgram(const std::u16string& path) {
   std::fprintf(stderr, "morvane: open %s\n", Utf16ToUtf8(path).c_str());
 }

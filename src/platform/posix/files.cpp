@@ -40,13 +40,17 @@ class Descriptor {
   int fd_;
 };
 
-}  // namespace
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 
-ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& contents) {
+ReadFileResult ReadFile(const std::u16string& path, std::vector<std::uint8_t>& contents,
+                        std::size_t max_bytes, bool regular_only) {
   contents.clear();
   const auto disk_path = DiskPath(path);
   if (!disk_path) return ReadFileResult::kMissing;
-  Descriptor file(open(disk_path->c_str(), O_RDONLY | O_CLOEXEC));
+  // O_NONBLOCK: opening a FIFO for reading would wait for a writer. Reads of
+  // a regular file never block anyway.
+  const int flags = O_RDONLY | O_CLOEXEC | (regular_only ? O_NONBLOCK : 0);
+  Descriptor file(open(disk_path->c_str(), flags));
   if (file.get() < 0) {
     // ENOTDIR: a part of the path is a file, so nothing exists there.
     return errno == ENOENT || errno == ENOTDIR ? ReadFileResult::kMissing
@@ -55,6 +59,9 @@ ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_
   // A folder opens here but is no file to read, as CreateFile refuses it.
   struct stat info {};
   if (fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) return ReadFileResult::kUnreadable;
+  if (regular_only && (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > max_bytes)) {
+    return ReadFileResult::kUnreadable;
+  }
 
   std::vector<std::uint8_t> bytes;
   std::uint8_t chunk[65536];
@@ -65,10 +72,23 @@ ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_
       return ReadFileResult::kUnreadable;
     }
     if (got == 0) break;
+    // The file may grow while it is read.
+    if (static_cast<std::size_t>(got) > max_bytes - bytes.size()) return ReadFileResult::kUnreadable;
     bytes.insert(bytes.end(), chunk, chunk + got);
   }
   contents = std::move(bytes);
   return ReadFileResult::kRead;
+}
+
+}  // namespace
+
+ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& contents) {
+  return ReadFile(path, contents, kNoLimit, false);
+}
+
+ReadFileResult ReadRegularFile(const std::u16string& path, std::vector<std::uint8_t>& contents,
+                               std::size_t max_bytes) {
+  return ReadFile(path, contents, max_bytes, true);
 }
 
 bool FileExists(const std::u16string& path) {

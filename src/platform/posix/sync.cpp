@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "platform/posix/immortal.h"
 
 namespace morvane::platform {
 namespace {
@@ -136,8 +137,8 @@ void SleepMilliseconds(std::int32_t milliseconds) {
 std::recursive_timed_mutex& EntryLock() {
   // Never destroyed: a timer thread or a detached worker may still take it
   // while the process runs its exit handlers.
-  static auto* const lock = new std::recursive_timed_mutex;
-  return *lock;
+  static Immortal<std::recursive_timed_mutex> lock;
+  return lock.Get();
 }
 
 }  // namespace morvane::platform

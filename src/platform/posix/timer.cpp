@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "platform/posix/immortal.h"
 
 namespace morvane::platform {
 namespace {
@@ -48,8 +49,8 @@ struct TimerTable {
 TimerTable& Timers() {
   // Never destroyed: a host that exits without killing its timers would
   // otherwise destroy running std::threads, which ends the process.
-  static auto* const table = new TimerTable;
-  return *table;
+  static Immortal<TimerTable> table;
+  return table.Get();
 }
 
 // Takes the entry lock, giving up once the timer is stopped. try_lock_for in

@@ -77,6 +77,8 @@ std::u16string FromAnsi(std::string_view text) {
   return converted;
 }
 
+void ReadCodePageSetting() {}
+
 std::uint32_t AnsiCodePage() { return GetACP(); }
 
 }  // namespace morvane::platform

@@ -1,15 +1,16 @@
 // The desktop on Windows: opening a file with its associated program and the
 // information box.
 //
-// Tests and CI run without a user, and under Wine without a display, where a
-// message box would never be closed and an editor would never be seen. When
-// the environment variable MORVANE_NO_DIALOGS is set to any non-empty value,
-// both report the request on standard error instead, as the POSIX build always
-// does, and the box "returns" IDOK.
+// Tests run without a user, and under Wine without a display, where a message
+// box would never be closed: a test program may turn both calls into reports
+// on standard error, as the POSIX build always makes them. The switch is a
+// call, not an environment variable, so the shipped module, which never makes
+// it, always shows its dialogs.
 #include <windows.h>
 
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "common/text.h"
@@ -18,13 +19,17 @@
 namespace morvane::platform {
 namespace {
 
-bool DialogsSuppressed() { return !GetEnvironment("MORVANE_NO_DIALOGS").empty(); }
+std::atomic<bool> g_dialogs_suppressed{false};
+
+bool DialogsSuppressed() { return g_dialogs_suppressed.load(); }
 
 const wchar_t* Wide(const std::u16string& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
 }  // namespace
+
+void SuppressDialogsForTesting(bool suppress) { g_dialogs_suppressed = suppress; }
 
 void OpenWithAssociatedProgram(const std::u16string& path) {
   if (DialogsSuppressed()) {

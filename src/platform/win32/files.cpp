@@ -47,9 +47,10 @@ bool IsFolder(const std::u16string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-}  // namespace
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 
-ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& contents) {
+ReadFileResult ReadFileBounded(const std::u16string& path, std::vector<std::uint8_t>& contents,
+                               std::size_t max_bytes, bool regular_only) {
   contents.clear();
   FileHandle file(CreateFileW(WidePath(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -60,12 +61,20 @@ ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_
                ? ReadFileResult::kMissing
                : ReadFileResult::kUnreadable;
   }
+  // A pipe or a device (CON, a serial port) is no settings file: reading it
+  // could wait for ever.
+  if (regular_only && GetFileType(file.Get()) != FILE_TYPE_DISK) {
+    return ReadFileResult::kUnreadable;
+  }
   // Read to the end rather than trusting the size, which may change while
   // another program writes the file.
   std::vector<std::uint8_t> read;
   LARGE_INTEGER size;
-  if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 &&
-      size.QuadPart < std::numeric_limits<std::int32_t>::max()) {
+  const bool sized = GetFileSizeEx(file.Get(), &size) != 0;
+  if (regular_only && sized && static_cast<std::uint64_t>(size.QuadPart) > max_bytes) {
+    return ReadFileResult::kUnreadable;
+  }
+  if (sized && size.QuadPart > 0 && size.QuadPart < std::numeric_limits<std::int32_t>::max()) {
     read.reserve(static_cast<std::size_t>(size.QuadPart));
   }
   std::uint8_t chunk[64 * 1024];
@@ -77,10 +86,24 @@ ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_
     if (got == 0) {
       break;
     }
+    if (got > max_bytes - read.size()) {
+      return ReadFileResult::kUnreadable;
+    }
     read.insert(read.end(), chunk, chunk + got);
   }
   contents = std::move(read);
   return ReadFileResult::kRead;
+}
+
+}  // namespace
+
+ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& contents) {
+  return ReadFileBounded(path, contents, kNoLimit, false);
+}
+
+ReadFileResult ReadRegularFile(const std::u16string& path, std::vector<std::uint8_t>& contents,
+                               std::size_t max_bytes) {
+  return ReadFileBounded(path, contents, max_bytes, true);
 }
 
 bool FileExists(const std::u16string& path) {

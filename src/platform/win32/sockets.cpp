@@ -15,19 +15,6 @@
 namespace morvane::platform {
 namespace {
 
-// The tests and tools call socket functions without StartSocketLibrary, and
-// Winsock refuses every call until WSAStartup has run in the process. So the
-// first socket use starts Winsock once and never cleans it up; the plug-in's
-// own balanced StartSocketLibrary/StopSocketLibrary pair sits on top of this
-// reference and so never takes Winsock away from anyone.
-bool EnsureSocketLibrary() {
-  static const bool started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  return started;
-}
-
 SOCKET ToNative(Socket socket) { return static_cast<SOCKET>(socket); }
 
 sockaddr_in ToNative(const SocketAddress& address) {
@@ -96,13 +83,11 @@ std::uint32_t ParseIpv4(std::string_view dotted) {
   if (dotted.find('\0') != std::string_view::npos) {
     return INADDR_NONE;
   }
-  EnsureSocketLibrary();
   const std::string text(dotted);
   return inet_addr(text.c_str());
 }
 
 std::string FormatIpv4(std::uint32_t address_be) {
-  EnsureSocketLibrary();
   in_addr address;
   address.s_addr = address_be;
   // inet_ntoa's buffer belongs to the calling thread, so copying it at once is
@@ -121,9 +106,6 @@ std::string ResolveHostIpv4(const std::string& host) {
   if (dotted != INADDR_NONE) {
     return FormatIpv4(dotted);
   }
-  if (!EnsureSocketLibrary()) {
-    return {};
-  }
   // gethostbyname's result lives in storage of the calling thread.
   const hostent* entry = gethostbyname(host.c_str());
   if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
@@ -136,9 +118,6 @@ std::string ResolveHostIpv4(const std::string& host) {
 }
 
 Socket OpenSocket(SocketType type) {
-  if (!EnsureSocketLibrary()) {
-    return kInvalidSocket;
-  }
   const bool udp = type == SocketType::kUdp;
   const SOCKET socket =
       ::socket(AF_INET, udp ? SOCK_DGRAM : SOCK_STREAM, udp ? IPPROTO_UDP : IPPROTO_TCP);
