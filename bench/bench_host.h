@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "morvane/plugin_api.h"
-#include "plugin/host_record.h"
+#include "host/host_record.h"
 
 namespace morvane::bench {
 

@@ -16,9 +16,9 @@
 #include "bench_host.h"
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
-#include "plugin/host_record.h"
+#include "host/host_record.h"
 #include "plugin/lifecycle.h"
-#include "settings/scan_queue.h"
+#include "scan/scan_queue.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include "bench_host.h"
 #include "plugin/chat_handler.h"
-#include "plugin/host_record.h"
+#include "host/host_record.h"
 #include "plugin/lifecycle.h"
 #include "scan/reply_templates.h"
-#include "settings/scan_queue.h"
+#include "scan/scan_queue.h"
 
 namespace {
 

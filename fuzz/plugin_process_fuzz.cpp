@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
-#include "settings/scan_queue.h"
+#include "scan/scan_queue.h"
 
 namespace {
 

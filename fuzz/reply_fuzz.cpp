@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   static morvane::ReplyHandlers handlers = morvane::MakeReplyHandlers();
-  morvane::TScanItem request;
+  morvane::ScanRequest request;
   request.Format = u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%|%plname%|%plscore%|%pltime%";
   request.PlTitle = u"%addr% (%pl%):";
   request.Delimiter = u" / ";

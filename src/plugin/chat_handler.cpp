@@ -7,13 +7,13 @@
 #include "common/date_time.h"
 #include "common/text.h"
 #include "platform/platform.h"
-#include "plugin/host_link.h"
-#include "plugin/host_record.h"
+#include "host/host_link.h"
+#include "host/host_record.h"
 #include "plugin/plugin_state.h"
 #include "plugin/scan_command.h"
-#include "settings/channels.h"
-#include "settings/scan_queue.h"
-#include "settings/settings_loader.h"
+#include "plugin/channels.h"
+#include "plugin/scan_requests.h"
+#include "plugin/settings_loader.h"
 
 namespace morvane {
 namespace {
@@ -34,14 +34,14 @@ bool DecodeMessage(std::int32_t code, ByteReader& record, ChatMessage& message) 
   const PluginState& state = Plugin();
   if (Host().virtual_user_mode) {
     switch (code) {
-      case 1061:
+      case host_code::kVirtualPrivateText:
         (void)ReadText(record);
         message.sender = ReadUser(record);
         message.text = ReadText(record);
         message.message_class = MessageClass::kPrivate;
         message.reply_target = message.sender.Name;
         return true;
-      case 1070:
+      case host_code::kVirtualChannelText:
         (void)ReadText(record);
         message.sender = ReadUser(record);
         message.reply_target = ReadText(record);
@@ -49,11 +49,11 @@ bool DecodeMessage(std::int32_t code, ByteReader& record, ChatMessage& message) 
         message.text = ReadText(record);
         message.message_class = MessageClass::kChannel;
         return true;
-      case 1078:
+      case host_code::kVirtualUserOnline:
         message.sender = ReadUser(record);
         if (message.sender.Name == state.identity.Name) message.online = true;
         return true;
-      case 1079:
+      case host_code::kVirtualUserOffline:
         message.sender = ReadUser(record);
         if (message.sender.Name == state.identity.Name) message.online = false;
         return true;
@@ -62,19 +62,19 @@ bool DecodeMessage(std::int32_t code, ByteReader& record, ChatMessage& message) 
     }
   }
   switch (code) {
-    case 3:
-      message.online = ReadInt(record) == 2;
+    case host_code::kStatus:
+      message.online = ReadInt(record) == host_value::kConnected;
       return true;
-    case 5:
+    case host_code::kChannelText:
       message.sender = ReadUser(record);
       message.reply_target = ReadText(record);
       (void)ReadInt(record);
       message.text = ReadText(record);
       message.message_class = MessageClass::kChannel;
       return true;
-    case 10:
+    case host_code::kPrivateText:
       message.sender = ReadUser(record);
-      if (ReadInt(record) != 3) return false;
+      if (ReadInt(record) != host_value::kPrivateMessageKind) return false;
       message.text = ReadText(record);
       message.message_class = MessageClass::kPrivate;
       message.reply_target = message.sender.Name;
@@ -122,7 +122,7 @@ bool EventListensTo(const TEvent& event, MessageClass message_class) {
 void FireMessageEvents(const ChatMessage& message, double now) {
   for (TEvent& event : Plugin().event_table) {
     if (!EventListensTo(event, message.message_class)) continue;
-    if (event.MsgType == 3) continue;
+    if (event.MsgType == reply_mode::kMode3) continue;
     if (LowerAsciiLetters(event.Msg) != message.text) continue;
     if (event.Delay != 0 && event.LastUse != 0 &&
         WholeSecondsBetween(now, event.LastUse) < static_cast<std::int64_t>(event.Delay)) {
@@ -134,15 +134,14 @@ void FireMessageEvents(const ChatMessage& message, double now) {
     }
     event.LastUse = now;
     std::u16string_view reply_to;
-    if (event.MsgType == 0 || event.MsgType == 1) {
+    if (event.MsgType == reply_mode::kChannel || event.MsgType == reply_mode::kChannelWithFlag) {
       reply_to = message.reply_target;
-    } else if (event.MsgType == 2) {
+    } else if (event.MsgType == reply_mode::kPrivate) {
       reply_to = message.sender.Name;
     } else {
       continue;
     }
-    AddScanItem(event.Addr, reply_to, event.Title, event.Format, event.OffFormat, event.PlTitle,
-                event.Delimiter, event.PlDelimiter, event.Game, event.MsgType, event.TimeOut);
+    AddScanItem(event.Game, EventRequest(event, reply_to));
   }
 }
 

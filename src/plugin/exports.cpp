@@ -6,7 +6,7 @@
 #include "morvane/plugin_api.h"
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
-#include "plugin/host_link.h"
+#include "host/host_link.h"
 #include "plugin/lifecycle.h"
 
 namespace {

@@ -3,13 +3,13 @@
 #include <chrono>
 
 #include "platform/platform.h"
-#include "plugin/host_link.h"
-#include "plugin/host_record.h"
+#include "host/host_link.h"
+#include "host/host_record.h"
 #include "plugin/plugin_state.h"
 #include "scan/game_scan.h"
-#include "settings/event_timer.h"
-#include "settings/scan_queue.h"
-#include "settings/settings_loader.h"
+#include "plugin/event_timer.h"
+#include "scan/scan_queue.h"
+#include "plugin/settings_loader.h"
 
 namespace morvane {
 namespace {
@@ -58,7 +58,7 @@ std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
   state.module_directory = ComputeModuleDirectory();
   // Query 2000 answered with 0 selects the virtual user; anything else, no
   // answer (-1) included, the host's own user.
-  const bool virtual_user_mode = QueryHostInt(host_code::kQueryMode) == 0;
+  const bool virtual_user_mode = QueryHostInt(host_code::kQueryMode) == host_value::kModeVirtualUser;
   if (!LinkStillOpen(session)) return 0;
   SetVirtualUserMode(virtual_user_mode);
   state.online = false;
@@ -100,9 +100,9 @@ void StopPlugin() {
 
 std::int32_t GetPluginData(std::int32_t code, void* buffer, std::int32_t size) {
   std::int32_t answer_size = 0;
-  if (code == 2800) {
+  if (code == host_code::kDataZero) {
     answer_size = 4;
-  } else if (code == 2810) {
+  } else if (code == host_code::kDataDisplayName) {
     answer_size = static_cast<std::int32_t>(TextFieldSize(kDisplayName));
   } else {
     return 0;
@@ -112,7 +112,7 @@ std::int32_t GetPluginData(std::int32_t code, void* buffer, std::int32_t size) {
   if (size < answer_size || buffer == nullptr) return answer_size;
   std::span<std::uint8_t> out(static_cast<std::uint8_t*>(buffer), static_cast<std::size_t>(size));
   std::size_t offset = 0;
-  if (code == 2800) {
+  if (code == host_code::kDataZero) {
     PutInt(out, offset, 0);
   } else {
     PutText(out, offset, kDisplayName);

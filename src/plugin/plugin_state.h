@@ -4,7 +4,7 @@
 // joining and the event timer's procedure, which never runs beside an export)
 // alone reads and writes everything here. The worker thread touches none of
 // it: what it needs travels in each request, and the host link keeps its own
-// copies behind its own locks (plugin/host_link.h).
+// copies behind its own locks (host/host_link.h).
 #pragma once
 
 #include <cstdint>

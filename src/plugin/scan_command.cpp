@@ -4,7 +4,7 @@
 
 #include "common/date_time.h"
 #include "plugin/plugin_state.h"
-#include "settings/scan_queue.h"
+#include "plugin/scan_requests.h"
 
 namespace morvane {
 namespace {
@@ -15,10 +15,6 @@ constexpr char16_t kBlank = u' ';
 // The worker splits the address text at every ",", keeping empty items.
 std::int64_t CountAddressItems(std::u16string_view address) {
   return std::count(address.begin(), address.end(), u',') + 1;
-}
-
-bool EndsWithPl(std::u16string_view kind) {
-  return kind.size() >= 2 && kind.substr(kind.size() - 2) == u"pl";
 }
 
 }  // namespace
@@ -63,21 +59,7 @@ void HandleScanCommand(MessageClass message_class, std::u16string_view reply_tar
   // addresses at once: a longer list is refused as a full queue refuses it.
   // Events, written by the operator, are never capped.
   if (settings.MaxAddr > 0 && CountAddressItems(command.address) > settings.MaxAddr) return;
-
-  const bool is_private = message_class == MessageClass::kPrivate;
-  const std::int32_t reply_mode = is_private ? 2 : (settings.MsgType ? 1 : 0);
-  const std::u16string_view title = is_private ? u"" : u"\r\n";
-
-  std::u16string_view format = settings.Format;
-  std::u16string_view player_title;
-  if (command.kind == u"tcp") {
-    format = settings.TCPFormat;
-  } else if (EndsWithPl(command.kind)) {
-    format = settings.PlFormat;
-    player_title = settings.PlTitle;
-  }
-  AddScanItem(command.address, reply_target, title, format, settings.OfflineFormat, player_title,
-              settings.Delimiter, settings.PlDelimiter, command.kind, reply_mode, settings.TimeOut);
+  AddScanItem(command.kind, CommandRequest(settings, message_class, reply_target, command));
 }
 
 }  // namespace morvane

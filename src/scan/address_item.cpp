@@ -1,7 +1,7 @@
 #include "scan/address_item.h"
 
 #include "common/text.h"
-#include "settings/scan_queue.h"
+#include "scan/scan_request.h"
 
 namespace morvane {
 

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
-#include "plugin/host_link.h"
+#include "host/host_link.h"
 #include "scan/address_item.h"
 
 namespace morvane {
@@ -47,26 +47,6 @@ ReplyHandlers MakeHandlers() {
 
 }  // namespace
 
-TScanItem CopyOfRequest(const TScanItem& request) {
-  // Field by field, leaving out `Next`: a producer may be writing the link
-  // under the queue lock while the worker copies the rest without it.
-  TScanItem copy;
-  copy.Addr = request.Addr;
-  copy.ChOrUser = request.ChOrUser;
-  copy.OutTitle = request.OutTitle;
-  copy.Format = request.Format;
-  copy.PlTitle = request.PlTitle;
-  copy.OffFormat = request.OffFormat;
-  copy.Delimiter = request.Delimiter;
-  copy.PlDelimiter = request.PlDelimiter;
-  copy.MsgType = request.MsgType;
-  copy.TimeOut = request.TimeOut;
-  copy.Game = request.Game;
-  copy.Players = request.Players;
-  copy.TCP = request.TCP;
-  return copy;
-}
-
 TGameScan::TGameScan(ReplyHandlers handlers, std::shared_ptr<platform::AutoResetEvent> wake_event)
     : handlers_(std::move(handlers)), wake_event_(std::move(wake_event)) {}
 
@@ -89,7 +69,9 @@ void TGameScan::Execute() {
       // lookup that nothing can cut short still holds this thread.
       Outcome outcome = Outcome::kDone;
       try {
-        const TScanItem request = CopyOfRequest(*head.item);
+        // The payload only: a producer may be writing the head's `Next`
+        // under the queue lock meanwhile.
+        const ScanRequest request = *head.item;
         outcome = ServeRequest(request);
       } catch (...) {
         // Out of memory in the middle of a request: it is dropped, and the
@@ -106,7 +88,7 @@ void TGameScan::Execute() {
   FBuf.shrink_to_fit();
 }
 
-TGameScan::Outcome TGameScan::ServeRequest(const TScanItem& request) {
+TGameScan::Outcome TGameScan::ServeRequest(const ScanRequest& request) {
   ReplyText output(request);
   std::int32_t index = 0;
   for (const std::u16string& address : SplitAddressItems(request.Addr)) {
@@ -195,7 +177,7 @@ TGameScan::Wait TGameScan::WaitForConnection(std::int32_t timeout_ms) {
 }
 
 TGameScan::Outcome TGameScan::ExchangeUdp(AddressItem& item, ReplyHandler& handler) {
-  const TScanItem& request = item.request;
+  const ScanRequest& request = item.request;
   FSock = platform::OpenSocket(platform::SocketType::kUdp);
   if (FSock == platform::kInvalidSocket) return Outcome::kDone;
   platform::SetReceiveTimeout(FSock, request.TimeOut);
@@ -255,19 +237,19 @@ TGameScan::Outcome TGameScan::ExchangeUdp(AddressItem& item, ReplyHandler& handl
   return Outcome::kDone;
 }
 
-void TGameScan::Deliver(const TScanItem& request, const ReplyText& output) {
+void TGameScan::Deliver(const ScanRequest& request, const ReplyText& output) {
   if (output.Empty()) return;
   std::u16string text = request.OutTitle;
   text += output.Text();
   switch (request.MsgType) {
-    case 0:
-    case 1:
-      SendChannelMessage(request.ChOrUser, text, request.MsgType == 1);
+    case reply_mode::kChannel:
+    case reply_mode::kChannelWithFlag:
+      SendChannelMessage(request.ChOrUser, text, request.MsgType == reply_mode::kChannelWithFlag);
       return;
-    case 2:
+    case reply_mode::kPrivate:
       SendPrivateMessage(request.ChOrUser, text, false);
       return;
-    case 3:
+    case reply_mode::kMode3:
       SendMode3Message(request.ChOrUser, text);
       return;
     default:

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "plugin/host_link.h"
+#include "host/host_link.h"
 #include "scan/reply_handler.h"
-#include "settings/scan_queue.h"
+#include "scan/scan_queue.h"
 
 namespace morvane {
 
@@ -38,10 +38,10 @@ class TGameScan {
   enum class Outcome { kDone, kStopped };
   enum class Wait { kReady, kTimedOut, kError, kStopped };
 
-  Outcome ServeRequest(const TScanItem& request);
+  Outcome ServeRequest(const ScanRequest& request);
   Outcome ExchangeUdp(AddressItem& item, ReplyHandler& handler);
   Outcome ProbeTcp(AddressItem& item);
-  void Deliver(const TScanItem& request, const ReplyText& output);
+  void Deliver(const ScanRequest& request, const ReplyText& output);
 
   ReplyHandler& HandlerFor(std::uint8_t game);
   int SendQuery(std::span<const std::uint8_t> datagram);
@@ -88,8 +88,5 @@ class ScanWorker {
   std::shared_ptr<TGameScan> scan_;
   platform::Thread thread_;
 };
-
-// A copy of a queued request without its link, for the worker to serve.
-TScanItem CopyOfRequest(const TScanItem& request);
 
 }  // namespace morvane

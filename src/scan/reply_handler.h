@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "scan/reply_templates.h"
-#include "settings/scan_queue.h"
+#include "scan/scan_request.h"
 
 namespace morvane {
 
 // One address item of the request being served.
 struct AddressItem {
-  const TScanItem& request;
+  const ScanRequest& request;
   std::u16string_view address;  // the trimmed item as typed: "%addr%"
   std::int32_t index = 0;       // 1-based, counting every item
   ReplyText& output;            // the request's output text
@@ -34,7 +34,7 @@ class ReplyHandler {
  public:
   virtual ~ReplyHandler() = default;
   // The first datagram of an address item.
-  virtual std::span<const std::uint8_t> FirstQuery(const TScanItem& request) = 0;
+  virtual std::span<const std::uint8_t> FirstQuery(const ScanRequest& request) = 0;
   // One datagram from the target while the item is unanswered. A handler of
   // a player kind appends its header and lines to item.output itself.
   virtual Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) = 0;

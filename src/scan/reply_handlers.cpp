@@ -24,7 +24,7 @@ void AppendHeaderIfAny(AddressItem& item, std::uint16_t players) {
 
 class SourceHandler final : public ReplyHandler {
  public:
-  std::span<const std::uint8_t> FirstQuery(const TScanItem& request) override {
+  std::span<const std::uint8_t> FirstQuery(const ScanRequest& request) override {
     if (request.Players) return kSourcePlayerRequest;
     return kSourceInfoRequest;
   }
@@ -96,7 +96,7 @@ class SourceHandler final : public ReplyHandler {
 
 class Quake3Handler final : public ReplyHandler {
  public:
-  std::span<const std::uint8_t> FirstQuery(const TScanItem&) override { return kQuake3StatusRequest; }
+  std::span<const std::uint8_t> FirstQuery(const ScanRequest&) override { return kQuake3StatusRequest; }
   std::span<const std::uint8_t> NextQuery() override { return kQuake3StatusRequest; }
 
   Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) override {
@@ -129,7 +129,7 @@ class Quake3Handler final : public ReplyHandler {
 
 class SampHandler final : public ReplyHandler {
  public:
-  std::span<const std::uint8_t> FirstQuery(const TScanItem& request) override {
+  std::span<const std::uint8_t> FirstQuery(const ScanRequest& request) override {
     if (request.Players) return kSampPlayerRequest;
     return kSampInfoRequest;
   }

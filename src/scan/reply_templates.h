@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/scan_queue.h"
+#include "scan/scan_request.h"
 
 namespace morvane {
 
@@ -62,7 +62,7 @@ std::string TimeText(float seconds);
 // The output text of one request, with its joining rules.
 class ReplyText {
  public:
-  explicit ReplyText(const TScanItem& request) : request_(request) {}
+  explicit ReplyText(const ScanRequest& request) : request_(request) {}
 
   // A summary, an offline text or a TCP online text: directly when the text
   // is empty, otherwise after `Delimiter` (an empty piece still adds it).
@@ -80,7 +80,7 @@ class ReplyText {
   bool Empty() const { return text_.empty(); }
 
  private:
-  const TScanItem& request_;
+  const ScanRequest& request_;
   std::u16string text_;
 };
 

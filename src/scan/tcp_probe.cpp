@@ -6,7 +6,7 @@
 namespace morvane {
 
 TGameScan::Outcome TGameScan::ProbeTcp(AddressItem& item) {
-  const TScanItem& request = item.request;
+  const ScanRequest& request = item.request;
   FSock = platform::OpenSocket(platform::SocketType::kTcp);
   if (FSock == platform::kInvalidSocket) return Outcome::kDone;
   if (!platform::SetNonBlocking(FSock) ||

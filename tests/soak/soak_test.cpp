@@ -17,10 +17,10 @@
 #include "common/text.h"
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
-#include "plugin/host_record.h"
+#include "host/host_record.h"
 #include "plugin/lifecycle.h"
 #include "plugin/plugin_state.h"
-#include "settings/scan_queue.h"
+#include "scan/scan_queue.h"
 #include "support/core_fixture.h"
 #include "support/udp_responder.h"
 
@@ -281,8 +281,16 @@ TEST_F(Soak, EveryRequestEndsAndMemoryStaysFlat) {
         }
         const std::u16string id = u"req-" + AsciiToUtf16(std::to_string(sent));
         expected[static_cast<std::size_t>(sent)] = resolvable;
-        AddScanItem(addr, id, u"", u"%name% %pl%/%plmax%", u"%addr% off", u"[%pl%]", u" | ", u"; ",
-                    kind.word, static_cast<std::int32_t>(random() % 2), 150);
+        AddScanItem(kind.word, {.Addr = addr,
+                                .ChOrUser = id,
+                                .OutTitle = {},
+                                .Format = u"%name% %pl%/%plmax%",
+                                .PlTitle = u"[%pl%]",
+                                .OffFormat = u"%addr% off",
+                                .Delimiter = u" | ",
+                                .PlDelimiter = u"; ",
+                                .MsgType = static_cast<std::int32_t>(random() % 2),
+                                .TimeOut = 150});
       }
       if (sent % 200 < kBurst) PrivateMessage(u"root", u"/reload");
     });

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host_record.h"
-#include "settings/scan_queue.h"
+#include "host/host_record.h"
+#include "plugin/scan_requests.h"
+#include "scan/scan_queue.h"
 #include "support/fake_host.h"
 
 namespace morvane::test {
@@ -35,7 +36,7 @@ class CoreTest : public ::testing::Test {
   void StatusNotification(bool online, std::u16string_view user = u"Morvane");
   void Process(std::int32_t code, const std::vector<std::uint8_t>& record);
 
-  std::vector<TScanItem> Queued() const { return Queue().Snapshot(); }
+  std::vector<ScanRequest> Queued() const { return Queue().Snapshot(); }
   void AdvanceSeconds(double seconds);
 
   // Fixtures that test the worker set this before SetUp.

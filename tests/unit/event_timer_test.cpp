@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "plugin/plugin_state.h"
-#include "settings/channels.h"
-#include "settings/event_timer.h"
+#include "plugin/channels.h"
+#include "plugin/event_timer.h"
 #include "support/core_fixture.h"
 
 namespace morvane::test {

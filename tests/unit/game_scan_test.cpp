@@ -19,7 +19,7 @@ namespace {
 class TestHandler final : public ReplyHandler {
  public:
   explicit TestHandler(std::atomic<int>* datagrams_seen) : seen_(datagrams_seen) {}
-  std::span<const std::uint8_t> FirstQuery(const TScanItem&) override { return kQuery; }
+  std::span<const std::uint8_t> FirstQuery(const ScanRequest&) override { return kQuery; }
   std::span<const std::uint8_t> NextQuery() override { return kAgain; }
   Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) override {
     ++*seen_;
@@ -62,8 +62,16 @@ class Worker : public CoreTest {
 
   void Ask(std::u16string_view addr, std::u16string_view kind = u"hl", std::int32_t msg_type = 1,
            std::int32_t timeout = 300, std::u16string_view pl_title = u"") {
-    AddScanItem(addr, u"main", u"T:", u"%addr% is %name%", u"%addr% off", pl_title, u" | ", u", ",
-                kind, msg_type, timeout);
+    AddScanItem(kind, {.Addr = std::u16string(addr),
+                       .ChOrUser = u"main",
+                       .OutTitle = u"T:",
+                       .Format = u"%addr% is %name%",
+                       .PlTitle = std::u16string(pl_title),
+                       .OffFormat = u"%addr% off",
+                       .Delimiter = u" | ",
+                       .PlDelimiter = u", ",
+                       .MsgType = msg_type,
+                       .TimeOut = timeout});
   }
   // Waits for the queue to empty, pumping messages; true when it did.
   bool WaitForIdle(int timeout_ms = 10000) {
@@ -186,8 +194,16 @@ TEST_F(Worker, TcpProbeOnlineAndOffline) {
   platform::Socket probe = platform::OpenLoopbackServer(platform::SocketType::kTcp, 0);
   const auto closed_port = platform::LocalPort(probe);
   platform::CloseSocket(probe);
-  AddScanItem(LoopbackAddress(open_port) + u"," + LoopbackAddress(closed_port), u"main", u"",
-              u"%addr% up %name%", u"%addr% down", u"", u" | ", u"", u"tcp", 1, 300);
+  AddScanItem(u"tcp", {.Addr = LoopbackAddress(open_port) + u"," + LoopbackAddress(closed_port),
+                       .ChOrUser = u"main",
+                       .OutTitle = {},
+                       .Format = u"%addr% up %name%",
+                       .PlTitle = {},
+                       .OffFormat = u"%addr% down",
+                       .Delimiter = u" | ",
+                       .PlDelimiter = {},
+                       .MsgType = 1,
+                       .TimeOut = 300});
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Delivered(), std::vector<std::u16string>{LoopbackAddress(open_port) + u" up %name% | " +
                                                      LoopbackAddress(closed_port) + u" down"});

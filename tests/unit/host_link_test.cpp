@@ -5,7 +5,7 @@
 #include <chrono>
 #include <vector>
 
-#include "plugin/host_link.h"
+#include "host/host_link.h"
 #include "support/fake_host.h"
 
 namespace morvane {

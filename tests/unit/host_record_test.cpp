@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "plugin/host_record.h"
+#include "host/host_record.h"
 
 namespace morvane {
 namespace {

@@ -10,7 +10,7 @@
 #include "common/text.h"
 #include "plugin/plugin_state.h"
 #include "settings/settings_encoding.h"
-#include "settings/settings_loader.h"
+#include "plugin/settings_loader.h"
 #include "settings/settings_report.h"
 #include "support/core_fixture.h"
 #include "support/module_under_test.h"

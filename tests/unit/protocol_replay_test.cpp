@@ -25,8 +25,16 @@ class Replay : public CoreTest {
   std::u16string Ask(std::uint16_t port, std::u16string_view kind, std::u16string_view format,
                      std::u16string_view pl_title = u"") {
     FakeHost::Instance().ClearCalls();
-    AddScanItem(LoopbackAddress(port), u"main", u"", format, u"%addr% offline", pl_title, u" / ",
-                u"; ", kind, 0, 400);
+    AddScanItem(kind, {.Addr = LoopbackAddress(port),
+                       .ChOrUser = u"main",
+                       .OutTitle = {},
+                       .Format = std::u16string(format),
+                       .PlTitle = std::u16string(pl_title),
+                       .OffFormat = u"%addr% offline",
+                       .Delimiter = u" / ",
+                       .PlDelimiter = u"; ",
+                       .MsgType = 0,
+                       .TimeOut = 400});
     if (!FakeHost::Instance().WaitForCalls(50, 1, 10000)) return u"(nothing delivered)";
     auto calls = FakeHost::Instance().CallsWithCode(50);
     return DecodeRecord(calls.at(0).record, "tit").back();

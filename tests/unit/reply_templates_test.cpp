@@ -83,15 +83,15 @@ TEST(TimeText, HoursMinutesDotSeconds) {
   EXPECT_EQ(TimeText(1e19f), "00:00:00");
 }
 
-TScanItem Request() {
-  TScanItem request;
+ScanRequest Request() {
+  ScanRequest request;
   request.Delimiter = u" | ";
   request.PlDelimiter = u", ";
   return request;
 }
 
 TEST(ReplyText, PlainKindsJoinWithTheDelimiterEvenForAnEmptyPiece) {
-  TScanItem request = Request();
+  ScanRequest request = Request();
   ReplyText output(request);
   output.AppendPiece(u"a is offline");
   output.AppendPiece(u"b summary");
@@ -100,7 +100,7 @@ TEST(ReplyText, PlainKindsJoinWithTheDelimiterEvenForAnEmptyPiece) {
 }
 
 TEST(ReplyText, PlayerListsJoinLinesAndServersDifferently) {
-  TScanItem request = Request();
+  ScanRequest request = Request();
   ReplyText output(request);
   output.AppendHeader(1, u"H1:");
   output.AppendPlayerLine(u"Ann", true);

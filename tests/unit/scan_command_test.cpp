@@ -44,7 +44,7 @@ TEST_F(ScanCommandTest, ChannelCommandQueuesTheMainTemplates) {
   ChannelMessage(u"main", u"alice", u"/gs hl 192.0.2.1:27015");
   auto queued = Queued();
   ASSERT_EQ(queued.size(), 1u);
-  const TScanItem& item = queued[0];
+  const ScanRequest& item = queued[0];
   const MainSettings& main = Plugin().settings;
   EXPECT_EQ(item.Addr, u"192.0.2.1:27015");
   EXPECT_EQ(item.ChOrUser, u"main");

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "settings/scan_queue.h"
+#include "scan/scan_queue.h"
 #include "support/core_fixture.h"
 
 namespace morvane::test {
@@ -37,7 +37,16 @@ TEST(ServerKind, TheSevenWordsExactlyAndNothingElse) {
 class QueueTest : public CoreTest {
  protected:
   void Add(std::u16string_view addr, std::u16string_view kind = u"hl") {
-    AddScanItem(addr, u"main", u"", u"f", u"off", u"", u",", u";", kind, 1, 1000);
+    AddScanItem(kind, {.Addr = std::u16string(addr),
+                       .ChOrUser = u"main",
+                       .OutTitle = {},
+                       .Format = u"f",
+                       .PlTitle = {},
+                       .OffFormat = u"off",
+                       .Delimiter = u",",
+                       .PlDelimiter = u";",
+                       .MsgType = 1,
+                       .TimeOut = 1000});
   }
 };
 

@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "plugin/lifecycle.h"
 #include "plugin/plugin_state.h"
-#include "settings/settings_loader.h"
+#include "plugin/settings_loader.h"
 #include "support/core_fixture.h"
 #include "support/module_under_test.h"
 

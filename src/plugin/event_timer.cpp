@@ -1,9 +1,9 @@
-#include "settings/event_timer.h"
+#include "plugin/event_timer.h"
 
 #include "common/date_time.h"
 #include "platform/platform.h"
 #include "plugin/plugin_state.h"
-#include "settings/scan_queue.h"
+#include "plugin/scan_requests.h"
 
 namespace morvane {
 
@@ -43,9 +43,7 @@ void EventTimerProc() {
         WholeSecondsBetween(now, event.LastUse) < static_cast<std::int64_t>(event.Delay)) {
       continue;
     }
-    AddScanItem(event.Addr, event.ChOrUser, event.Title, event.Format, event.OffFormat,
-                event.PlTitle, event.Delimiter, event.PlDelimiter, event.Game, event.MsgType,
-                event.TimeOut);
+    AddScanItem(event.Game, EventRequest(event, event.ChOrUser));
     // Set whether or not the queue took the request: a refused one waits a
     // whole interval.
     event.LastUse = now;

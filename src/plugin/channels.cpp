@@ -1,11 +1,11 @@
-#include "settings/channels.h"
+#include "plugin/channels.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "common/text.h"
-#include "plugin/host_link.h"
+#include "host/host_link.h"
 #include "plugin/plugin_state.h"
 
 namespace morvane {

@@ -20,40 +20,9 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "scan/scan_request.h"
 
 namespace morvane {
-
-// One scan request. Each text is the request's own copy.
-struct TScanItem {
-  std::u16string Addr;         // one or more addresses, separated by ","
-  std::u16string ChOrUser;     // where the reply goes
-  std::u16string OutTitle;     // put before the whole reply
-  std::u16string Format;       // summary, player line or TCP online template
-  std::u16string PlTitle;      // player-list header template
-  std::u16string OffFormat;    // offline template
-  std::u16string Delimiter;    // between the texts of the addresses
-  std::u16string PlDelimiter;  // between player lines
-  std::int32_t MsgType = 0;    // reply mode: 0, 1 channel; 2 private; 3 third form
-  std::int32_t TimeOut = 0;    // milliseconds, per network wait
-  TScanItem* Next = nullptr;   // the queue's link, written under the queue lock
-  std::uint8_t Game = 0;       // 0 Source, 1 Quake 3 family, 2 SA-MP, 255 TCP probe
-  bool Players = false;
-  bool TCP = false;
-};
-using PScanItem = TScanItem*;
-
-struct ServerKind {
-  std::uint8_t Game = 0;
-  bool Players = false;
-  bool TCP = false;
-};
-inline constexpr std::uint8_t kGameSource = 0;
-inline constexpr std::uint8_t kGameQuake3 = 1;
-inline constexpr std::uint8_t kGameSamp = 2;
-inline constexpr std::uint8_t kGameTcp = 255;
-
-// The seven kind words, exact and case-sensitive; nothing for any other word.
-std::optional<ServerKind> ServerKindFromWord(std::u16string_view word);
 
 class ScanQueue {
  public:
@@ -97,7 +66,7 @@ class ScanQueue {
   void SignalWakeEvent() const;
 
   // Copies of the queued requests, head first (for tests and tools).
-  std::vector<TScanItem> Snapshot() const;
+  std::vector<ScanRequest> Snapshot() const;
 
  private:
   mutable std::mutex lock_;  // The queue lock.
@@ -109,13 +78,5 @@ class ScanQueue {
 };
 
 ScanQueue& Queue();
-
-// Queues one request. Arguments in this order; a full queue or a kind word
-// that is not one of the seven drops it without a sound.
-void AddScanItem(std::u16string_view Addr, std::u16string_view ChOrUser,
-                 std::u16string_view OutTitle, std::u16string_view Format,
-                 std::u16string_view OffFormat, std::u16string_view PlTitle,
-                 std::u16string_view Delimiter, std::u16string_view PlDelimiter,
-                 std::u16string_view kind, std::int32_t MsgType, std::int32_t TimeOut);
 
 }  // namespace morvane

@@ -1,24 +1,7 @@
-#include "settings/scan_queue.h"
+#include "scan/scan_queue.h"
 
-#include "plugin/plugin_state.h"
 
 namespace morvane {
-
-std::optional<ServerKind> ServerKindFromWord(std::u16string_view word) {
-  static constexpr struct {
-    std::u16string_view word;
-    ServerKind kind;
-  } kKinds[] = {
-      {u"hl", {kGameSource, false, false}},   {u"hlpl", {kGameSource, true, false}},
-      {u"cod", {kGameQuake3, false, false}},  {u"codpl", {kGameQuake3, true, false}},
-      {u"sa", {kGameSamp, false, false}},     {u"sapl", {kGameSamp, true, false}},
-      {u"tcp", {kGameTcp, false, true}},
-  };
-  for (const auto& entry : kKinds) {
-    if (entry.word == word) return entry.kind;
-  }
-  return std::nullopt;
-}
 
 ScanQueue::~ScanQueue() { Clear(); }
 
@@ -101,12 +84,11 @@ void ScanQueue::SignalWakeEvent() const {
   if (auto event = WakeEvent()) event->Set();
 }
 
-std::vector<TScanItem> ScanQueue::Snapshot() const {
+std::vector<ScanRequest> ScanQueue::Snapshot() const {
   std::lock_guard lock(lock_);
-  std::vector<TScanItem> items;
+  std::vector<ScanRequest> items;
   for (TScanItem* at = head_.load(std::memory_order_relaxed); at != nullptr; at = at->Next) {
     items.push_back(*at);
-    items.back().Next = nullptr;
   }
   return items;
 }
@@ -114,32 +96,6 @@ std::vector<TScanItem> ScanQueue::Snapshot() const {
 ScanQueue& Queue() {
   static ScanQueue queue;
   return queue;
-}
-
-void AddScanItem(std::u16string_view Addr, std::u16string_view ChOrUser,
-                 std::u16string_view OutTitle, std::u16string_view Format,
-                 std::u16string_view OffFormat, std::u16string_view PlTitle,
-                 std::u16string_view Delimiter, std::u16string_view PlDelimiter,
-                 std::u16string_view kind, std::int32_t MsgType, std::int32_t TimeOut) {
-  const std::int32_t max_queue = Plugin().settings.MaxQueue;
-  if (Queue().Count() >= max_queue) return;
-  auto server_kind = ServerKindFromWord(kind);
-  if (!server_kind) return;
-  auto item = std::make_unique<TScanItem>();
-  item->Addr = Addr;
-  item->ChOrUser = ChOrUser;
-  item->OutTitle = OutTitle;
-  item->Format = Format;
-  item->OffFormat = OffFormat;
-  item->PlTitle = PlTitle;
-  item->Delimiter = Delimiter;
-  item->PlDelimiter = PlDelimiter;
-  item->MsgType = MsgType;
-  item->TimeOut = TimeOut;
-  item->Game = server_kind->Game;
-  item->Players = server_kind->Players;
-  item->TCP = server_kind->TCP;
-  Queue().Append(std::move(item), max_queue);
 }
 
 }  // namespace morvane

@@ -16,8 +16,9 @@
 #include <string>
 #include <string_view>
 
+#include "host/host_codes.h"
 #include "morvane/plugin_api.h"
-#include "plugin/host_record.h"
+#include "host/host_record.h"
 
 namespace morvane {
 
@@ -89,24 +90,5 @@ HostAnswer QueryHostRecord(std::int32_t code, const HostRecord& input);
 void SendChannelMessage(std::u16string_view target, std::u16string_view text, bool type_flag);
 void SendPrivateMessage(std::u16string_view target, std::u16string_view text, bool type_flag);
 void SendMode3Message(std::u16string_view target, std::u16string_view text);
-
-// Host codes the plug-in sends.
-namespace host_code {
-inline constexpr std::int32_t kChannelMessage = 50;
-inline constexpr std::int32_t kMode3Message = 61;
-inline constexpr std::int32_t kJoinChannel = 67;
-inline constexpr std::int32_t kPrivateMessage = 70;
-inline constexpr std::int32_t kVirtualLogIn = 1001;
-inline constexpr std::int32_t kVirtualLogOut = 1002;
-inline constexpr std::int32_t kVirtualChannelMessage = 1020;
-inline constexpr std::int32_t kVirtualPrivateMessage = 1022;
-inline constexpr std::int32_t kVirtualMode3Message = 1023;
-inline constexpr std::int32_t kVirtualJoinChannel = 1026;
-inline constexpr std::int32_t kVirtualLeaveChannel = 1027;
-// Queries.
-inline constexpr std::int32_t kQueryMode = 2000;
-inline constexpr std::int32_t kQueryConnection = 11;
-inline constexpr std::int32_t kQueryVirtualChannels = 1080;
-}  // namespace host_code
 
 }  // namespace morvane

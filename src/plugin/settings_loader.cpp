@@ -1,12 +1,12 @@
-#include "settings/settings_loader.h"
+#include "plugin/settings_loader.h"
 
 #include <vector>
 
 #include "platform/platform.h"
-#include "plugin/host_link.h"
+#include "host/host_link.h"
 #include "plugin/plugin_state.h"
-#include "settings/channels.h"
-#include "settings/event_timer.h"
+#include "plugin/channels.h"
+#include "plugin/event_timer.h"
 #include "settings/ini_file.h"
 #include "settings/settings_values.h"
 
@@ -86,7 +86,7 @@ bool LoadSettings() {
   } else {
     const std::int32_t connection = QueryHostInt(host_code::kQueryConnection);
     if (!LinkStillOpen(session)) return false;
-    if (connection == 2) {
+    if (connection == host_value::kConnected) {
       state.online = true;
       if (!JoinChannels()) return false;
     }

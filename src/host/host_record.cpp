@@ -1,4 +1,4 @@
-#include "plugin/host_record.h"
+#include "host/host_record.h"
 
 namespace morvane {
 namespace {

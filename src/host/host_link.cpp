@@ -1,4 +1,4 @@
-#include "plugin/host_link.h"
+#include "host/host_link.h"
 
 #include <atomic>
 #include <mutex>

@@ -1,0 +1,51 @@
+// One scan request: what a producer on the host's thread asks the worker to
+// do. Every text is the request's own copy, so a settings reload never
+// changes a request once it is made.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+// The request's payload: everything the worker reads. The worker serves a
+// copy of it, made in one assignment.
+struct ScanRequest {
+  std::u16string Addr;         // one or more addresses, separated by ","
+  std::u16string ChOrUser;     // where the reply goes
+  std::u16string OutTitle;     // put before the whole reply
+  std::u16string Format;       // summary, player line or TCP online template
+  std::u16string PlTitle;      // player-list header template
+  std::u16string OffFormat;    // offline template
+  std::u16string Delimiter;    // between the texts of the addresses
+  std::u16string PlDelimiter;  // between player lines
+  std::int32_t MsgType = 0;    // reply mode (reply_mode in host/host_codes.h)
+  std::int32_t TimeOut = 0;    // milliseconds, per network wait
+  std::uint8_t Game = 0;       // 0 Source, 1 Quake 3 family, 2 SA-MP, 255 TCP probe
+  bool Players = false;
+  bool TCP = false;
+};
+
+// A request in the queue: the payload, and apart from it the queue's link,
+// which only the queue touches (under its lock).
+struct TScanItem : ScanRequest {
+  TScanItem* Next = nullptr;
+};
+using PScanItem = TScanItem*;
+
+struct ServerKind {
+  std::uint8_t Game = 0;
+  bool Players = false;
+  bool TCP = false;
+};
+inline constexpr std::uint8_t kGameSource = 0;
+inline constexpr std::uint8_t kGameQuake3 = 1;
+inline constexpr std::uint8_t kGameSamp = 2;
+inline constexpr std::uint8_t kGameTcp = 255;
+
+// The seven kind words, exact and case-sensitive; nothing for any other word.
+std::optional<ServerKind> ServerKindFromWord(std::u16string_view word);
+
+}  // namespace morvane
