@@ -66,6 +66,15 @@ class ByteReader {
 
   std::int32_t ReadI32LE() { return static_cast<std::int32_t>(ReadU32LE()); }
 
+  // Up to 4 bytes as a little-endian number, those beyond the data read as 0
+  // (the reader is then exhausted): for a number that the end of a datagram
+  // cut short, whose bytes that came still count.
+  std::uint32_t ReadU32LEPadded() {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(ReadU8()) << (8 * i);
+    return v;
+  }
+
   // The byte at an absolute position, 0 when it lies beyond the data. Does not
   // move the position; for layouts that address fields by offset.
   std::uint8_t ByteAt(std::size_t pos) const { return pos < data_.size() ? data_[pos] : 0; }

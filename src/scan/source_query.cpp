@@ -17,31 +17,18 @@ constexpr std::uint8_t kChallengeType = 0x41;  // 'A'
 constexpr std::uint8_t kPlayersType = 0x44;    // 'D'
 
 constexpr std::size_t kChallengeOffset = 5;
-constexpr std::size_t kPlayerCountOffset = 5;
-// Byte 6 is the first record's index; its name starts at 7.
-constexpr std::size_t kFirstPlayerNameOffset = 7;
-// Score (4) and duration (4), then the next record's index byte (1).
-constexpr std::size_t kPlayerRecordTail = 9;
 
-// A little-endian 32-bit number at an absolute offset, each byte beyond the
-// datagram read as 0, so a number cut by the end keeps the bytes that came.
-std::uint32_t U32At(const ByteReader& reader, std::size_t pos) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
-    value |= static_cast<std::uint32_t>(reader.ByteAt(pos + i)) << (8 * i);
-  }
-  return value;
+// The reader past the header (bytes 0 to 3 play no part) and the type byte.
+ByteReader AfterType(std::span<const std::uint8_t> reply, std::uint8_t& type) {
+  ByteReader reader(reply);
+  reader.Skip(kTypeOffset);
+  type = reader.ReadU8();
+  return reader;
 }
 
-// A string runs up to its NUL or the end of the datagram; the next field
-// starts right after the NUL, so after an unterminated string it lies past the
-// end and reads as 0.
-std::string ReadString(ByteReader& reader, std::size_t& pos) {
-  reader.Seek(pos);
-  std::string_view text = reader.ReadCString();
-  pos += text.size() + 1;
-  return std::string(text);
-}
+// A string runs up to its NUL or the end of the datagram; after an
+// unterminated one every later field reads as empty or 0.
+std::string ReadString(ByteReader& reader) { return std::string(reader.ReadCString()); }
 
 }  // namespace
 
@@ -74,28 +61,26 @@ SourceReplyType ClassifySourceReply(std::span<const std::uint8_t> reply) {
 }
 
 SourceInfo ParseSourceInfo(std::span<const std::uint8_t> reply) {
-  ByteReader reader(reply);
+  std::uint8_t type = 0;
+  ByteReader reader = AfterType(reply, type);
   SourceInfo info;
-  std::uint8_t type = reader.ByteAt(kTypeOffset);
-  std::size_t pos = 0;
   if (type == kOldInfoType) {
     // The old form leads with the server's own address, which nobody shows.
-    pos = 5;
-    (void)ReadString(reader, pos);
+    (void)ReadString(reader);
   } else if (type == kInfoType) {
-    pos = 6;  // Past the protocol version byte.
+    reader.Skip(1);  // The protocol version.
   } else {
     return info;
   }
-  info.name = ReadString(reader, pos);
-  info.map = ReadString(reader, pos);
-  (void)ReadString(reader, pos);  // The game folder.
-  info.mod = ReadString(reader, pos);
-  if (type == kInfoType) pos += 2;  // The application id.
-  info.players = reader.ByteAt(pos);
-  info.max_players = reader.ByteAt(pos + 1);
-  // Bots (or protocol), server type and environment sit in between.
-  info.password = reader.ByteAt(pos + 5) == 1;
+  info.name = ReadString(reader);
+  info.map = ReadString(reader);
+  (void)ReadString(reader);  // The game folder.
+  info.mod = ReadString(reader);
+  if (type == kInfoType) reader.Skip(2);  // The application id.
+  info.players = reader.ReadU8();
+  info.max_players = reader.ReadU8();
+  reader.Skip(3);  // Bots (or the protocol), the server type and the environment.
+  info.password = reader.ReadU8() == 1;
   return info;
 }
 
@@ -109,26 +94,26 @@ SourceChallenge ParseSourceChallenge(std::span<const std::uint8_t> reply) {
 }
 
 SourcePlayers ParseSourcePlayers(std::span<const std::uint8_t> reply) {
-  ByteReader reader(reply);
+  std::uint8_t type = 0;
+  ByteReader reader = AfterType(reply, type);
   SourcePlayers result;
-  result.count = reader.ByteAt(kPlayerCountOffset);
+  result.count = reader.ReadU8();
   result.players.reserve(result.count);
-  // A first record with an empty name stands for an empty server, whatever
-  // the count byte says.
-  if (result.count == 0 || reader.ByteAt(kFirstPlayerNameOffset) == 0) {
-    result.no_players = true;
-    return result;
-  }
-  std::size_t pos = kFirstPlayerNameOffset;
   for (int i = 0; i < result.count; ++i) {
+    (void)reader.ReadU8();  // The record's index.
     SourcePlayer player;
-    player.name = ReadString(reader, pos);
-    player.score = static_cast<std::int32_t>(U32At(reader, pos));
-    player.duration = std::bit_cast<float>(U32At(reader, pos + 4));
+    player.name = ReadString(reader);
+    // A first record with an empty name stands for an empty server, whatever
+    // the count byte says.
+    if (i == 0 && player.name.empty()) break;
+    // A record cut off by the end keeps the bytes that came.
+    player.score = static_cast<std::int32_t>(reader.ReadU32LEPadded());
+    player.duration = std::bit_cast<float>(reader.ReadU32LEPadded());
     result.players.push_back(std::move(player));
-    pos += kPlayerRecordTail;
-    if (pos >= reader.Size()) break;
+    // The next record needs more than its index byte.
+    if (reader.Remaining() <= 1) break;
   }
+  result.no_players = result.players.empty();
   return result;
 }
 
