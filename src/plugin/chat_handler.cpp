@@ -106,11 +106,11 @@ bool SourceMatches(std::u16string_view source, std::u16string_view reply_target)
 
 bool EventListensTo(const TEvent& event, MessageClass message_class) {
   switch (event.EventType) {
-    case 0:
+    case event_type::kChannelMessage:
       return message_class == MessageClass::kChannel;
-    case 1:
+    case event_type::kPrivateMessage:
       return message_class == MessageClass::kPrivate;
-    case 2:
+    case event_type::kAnyMessage:
       return true;
     default:
       return false;
@@ -128,7 +128,7 @@ void FireMessageEvents(const ChatMessage& message, double now) {
         WholeSecondsBetween(now, event.LastUse) < static_cast<std::int64_t>(event.Delay)) {
       continue;
     }
-    if (event.EventType != 2 && !event.ChOrUser.empty() &&
+    if (event.EventType != event_type::kAnyMessage && !event.ChOrUser.empty() &&
         !SourceMatches(event.ChOrUser, message.reply_target)) {
       continue;
     }

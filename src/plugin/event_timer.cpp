@@ -36,7 +36,7 @@ void EventTimerProc() {
   PluginState& state = Plugin();
   if (!state.online) return;
   for (TEvent& event : state.event_table) {
-    if (event.EventType != 3) continue;
+    if (event.EventType != event_type::kPeriodic) continue;
     const double now = platform::NowDateTime();
     // A negative Delay never holds an event back: it fires at every tick.
     if (event.LastUse != 0 &&

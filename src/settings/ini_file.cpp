@@ -23,14 +23,14 @@ IniFile IniFile::Parse(std::span<const std::uint8_t> bytes) {
   return ParseText(DecodeSettingsText(bytes));
 }
 
-IniFile IniFile::ParseText(std::u16string_view text) {
+IniFile IniFile::ParseText(std::u16string_view text, const LineObserver& observe) {
   IniFile file;
   std::optional<std::size_t> current;
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t end = text.find_first_of(u"\r\n", pos);
     if (end == std::u16string_view::npos) end = text.size();
-    file.AddLine(TrimControlAndSpace(text.substr(pos, end - pos)), current);
+    file.AddLine(TrimControlAndSpace(text.substr(pos, end - pos)), current, observe);
     pos = end;
     if (pos == text.size()) break;
     // CR LF is one line end; a lone CR or a lone LF is one too.
@@ -40,16 +40,18 @@ IniFile IniFile::ParseText(std::u16string_view text) {
   return file;
 }
 
-void IniFile::AddLine(std::u16string_view line, std::optional<std::size_t>& current) {
+void IniFile::AddLine(std::u16string_view line, std::optional<std::size_t>& current,
+                      const LineObserver& observe) {
   if (line.empty() || line.front() == u';') return;
   if (line.size() >= 2 && line.front() == u'[' && line.back() == u']') {
     current = BeginSection(TrimControlAndSpace(line.substr(1, line.size() - 2)));
+    if (observe) observe(LineKind::kSectionHeader, *current, line);
     return;
   }
   if (!current) return;
   std::size_t eq = line.find(u'=');
   if (eq == std::u16string_view::npos) {
-    sections_[*current].lines_without_equals.emplace_back(line);
+    if (observe) observe(LineKind::kWithoutEquals, *current, line);
     return;
   }
   AddEntry(*current, TrimControlAndSpace(line.substr(0, eq)),
@@ -59,7 +61,7 @@ void IniFile::AddLine(std::u16string_view line, std::optional<std::size_t>& curr
 std::size_t IniFile::BeginSection(std::u16string_view name) {
   auto [it, inserted] = section_index_.try_emplace(LowerAsciiLetters(name), sections_.size());
   if (inserted) {
-    sections_.push_back(Section{std::u16string(name), {}, {}});
+    sections_.push_back(Section{std::u16string(name), {}});
     key_index_.emplace_back();
     return it->second;
   }
@@ -68,7 +70,6 @@ std::size_t IniFile::BeginSection(std::u16string_view name) {
   Section& section = sections_[it->second];
   section.name = std::u16string(name);
   section.entries.clear();
-  section.lines_without_equals.clear();
   key_index_[it->second].clear();
   return it->second;
 }

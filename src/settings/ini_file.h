@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -48,10 +49,16 @@ class IniFile {
     // One entry per distinct key, at the place where the key first occurred,
     // holding the spelling and value of its last line.
     std::vector<Entry> entries;
-    // Non-empty, non-comment lines without "=": they can never be looked up,
-    // but a settings inspector may want to point at them.
-    std::vector<std::u16string> lines_without_equals;
   };
+
+  // A line without "=" inside a section can never be looked up, and a
+  // header that repeats drops what its section held. A tool that points at
+  // such lines watches the parse: the observer gets each line without "=",
+  // trimmed, with the index of its section in Sections(), and each header
+  // with the index of the section it (re)starts.
+  enum class LineKind { kSectionHeader, kWithoutEquals };
+  using LineObserver =
+      std::function<void(LineKind kind, std::size_t section, std::u16string_view line)>;
 
   // A file with no sections: every look-up misses, as when Morvane.ini is
   // missing.
@@ -59,7 +66,7 @@ class IniFile {
 
   static IniFile Parse(std::span<const std::uint8_t> bytes);
   // The same rules over text that is already decoded.
-  static IniFile ParseText(std::u16string_view text);
+  static IniFile ParseText(std::u16string_view text, const LineObserver& observe = nullptr);
 
   // The trimmed value of the key, or nothing when the section or the key is
   // missing. A key written with an empty value gives an empty view. The view
@@ -78,7 +85,8 @@ class IniFile {
 
   // current is the index of the section that the lines being parsed belong
   // to; nothing before the first header.
-  void AddLine(std::u16string_view line, std::optional<std::size_t>& current);
+  void AddLine(std::u16string_view line, std::optional<std::size_t>& current,
+               const LineObserver& observe);
   std::size_t BeginSection(std::u16string_view name);
   void AddEntry(std::size_t section, std::u16string_view key, std::u16string_view value);
   const Section* FindSection(std::u16string_view name, const NameIndex** keys) const;

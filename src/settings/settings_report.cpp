@@ -15,8 +15,6 @@ namespace {
 constexpr std::u16string_view kMain = u"Main";
 constexpr std::u16string_view kVirtUser = u"VirtUser";
 
-std::u16string BooleanText(bool value) { return value ? u"true" : u"false"; }
-
 }  // namespace
 
 std::string ReplyModeMeaning(std::int32_t mode) {
@@ -92,33 +90,51 @@ void ReportBuilder::CheckTimeOut(std::u16string_view section, std::int32_t timeo
   Add(Severity::kWarning, FindingKind::kTimeOut, Where(section, u"TimeOut"), text);
 }
 
+namespace {
+
+// What a [Main] value means, where a sentence helps.
+std::string MainRemark(const MainSettings& main, std::u16string_view key) {
+  if (key == u"ChScanEn") {
+    return main.ChScanEn ? "\"/gs\" is answered in channels" : "\"/gs\" is ignored in channels";
+  }
+  if (key == u"PmScanEn") {
+    return main.PmScanEn ? "\"/gs\" is answered in private messages"
+                         : "\"/gs\" is ignored in private messages";
+  }
+  if (key == u"MsgType") {
+    return "channel replies to \"/gs\" are " + ReplyModeMeaning(main.MsgType ? 1 : 0);
+  }
+  if (key == u"Delay") {
+    return main.Delay <= 0 ? "no least time between two \"/gs\" commands"
+                           : "seconds between two accepted \"/gs\" commands";
+  }
+  if (key == u"TimeOut") return "milliseconds per server";
+  if (key == u"MaxQueue") return "requests waiting at most";
+  if (key == u"MaxAddr") {
+    return main.MaxAddr <= 0 ? "no limit on the addresses of one \"/gs\""
+                             : "addresses at most in one \"/gs\"; a longer list is ignored";
+  }
+  if (key == u"PlTitle" && main.PlTitle.empty()) return "empty: player lists have no header";
+  return {};
+}
+
+}  // namespace
+
+void ReportBuilder::AddKey(std::vector<ReportValue>& out, std::u16string_view section,
+                           const SettingKey& key, std::u16string stored, std::string remark) {
+  if (key.type == KeyType::kText) {
+    AddText(out, section, key.name, stored, key.handling, std::move(remark));
+    return;
+  }
+  AddNumber(out, section, key.name, std::move(stored), std::move(remark));
+}
+
 void ReportBuilder::ReadMain(const MainSettings& main) {
-  using enum TextHandling;
-  auto& out = report_.main;
-  AddText(out, kMain, u"Channels", main.Channels, kAsRead);
-  AddNumber(out, kMain, u"ChScanEn", BooleanText(main.ChScanEn),
-            main.ChScanEn ? "\"/gs\" is answered in channels" : "\"/gs\" is ignored in channels");
-  AddNumber(out, kMain, u"PmScanEn", BooleanText(main.PmScanEn),
-            main.PmScanEn ? "\"/gs\" is answered in private messages"
-                          : "\"/gs\" is ignored in private messages");
-  AddNumber(out, kMain, u"MsgType", BooleanText(main.MsgType),
-            "channel replies to \"/gs\" are " + ReplyModeMeaning(main.MsgType ? 1 : 0));
-  AddNumber(out, kMain, u"Delay", Decimal(main.Delay),
-            main.Delay <= 0 ? "no least time between two \"/gs\" commands"
-                            : "seconds between two accepted \"/gs\" commands");
-  AddNumber(out, kMain, u"TimeOut", Decimal(main.TimeOut), "milliseconds per server");
-  AddNumber(out, kMain, u"MaxQueue", Decimal(main.MaxQueue), "requests waiting at most");
-  AddNumber(out, kMain, u"MaxAddr", Decimal(main.MaxAddr),
-            main.MaxAddr <= 0 ? "no limit on the addresses of one \"/gs\""
-                              : "addresses at most in one \"/gs\"; a longer list is ignored");
-  AddText(out, kMain, u"Format", main.Format, kMarkersEmptyGivesDefault);
-  AddText(out, kMain, u"OfflineFormat", main.OfflineFormat, kMarkersEmptyGivesDefault);
-  AddText(out, kMain, u"TCPFormat", main.TCPFormat, kMarkersEmptyGivesDefault);
-  AddText(out, kMain, u"PlFormat", main.PlFormat, kMarkersEmptyGivesDefault);
-  AddText(out, kMain, u"PlTitle", main.PlTitle, kMarkers,
-          main.PlTitle.empty() ? "empty: player lists have no header" : "");
-  AddText(out, kMain, u"Delimiter", main.Delimiter, kMarkers);
-  AddText(out, kMain, u"PlDelimiter", main.PlDelimiter, kMarkers);
+  for (const SettingKey& key : KeysOf(KeySection::kMain)) {
+    // AdmUsers has no value of its own: the admin list shows it.
+    if (std::holds_alternative<std::monostate>(key.field)) continue;
+    AddKey(report_.main, kMain, key, StoredValue(main, key), MainRemark(main, key.name));
+  }
 
   CheckTimeOut(kMain, main.TimeOut, TimeOutUse::kEveryKind);
   if (main.MaxQueue <= 0) {
@@ -147,11 +163,9 @@ void ReportBuilder::CheckListPieces(std::u16string_view list, const std::string&
 }
 
 void ReportBuilder::ReadVirtUser(const VirtUserValues& user) {
-  using enum TextHandling;
-  auto& out = report_.virt_user;
-  AddText(out, kVirtUser, u"Name", user.Name, kAsRead);
-  AddText(out, kVirtUser, u"IP", user.IP, kAsRead);
-  AddText(out, kVirtUser, u"Password", user.Password, kAsRead);
+  for (const SettingKey& key : KeysOf(KeySection::kVirtUser)) {
+    AddKey(report_.virt_user, kVirtUser, key, StoredValue(user, key));
+  }
   for (std::u16string_view key : {u"Name", u"Password"}) {
     auto written = file_.Value(kVirtUser, key);
     if (written && written->empty()) {
@@ -272,7 +286,8 @@ SettingsReport InspectSettings(std::span<const std::uint8_t> bytes) {
 
   // The same decoding, parser and readers as LoadSettings.
   const std::u16string text = DecodeSettingsText(bytes);
-  const IniFile file = IniFile::ParseText(text);
+  const ParsedSettings parsed = ParseForReport(text);
+  const IniFile& file = parsed.file;
   const SettingsValues values = ReadSettingsValues(file, /*virtual_user_mode=*/false);
   const SettingsValues virtual_values = ReadSettingsValues(file, /*virtual_user_mode=*/true);
 
@@ -286,7 +301,7 @@ SettingsReport InspectSettings(std::span<const std::uint8_t> bytes) {
   // A file the plug-in misreads holds no names worth checking: its text is
   // garbage to the plug-in, and so are its lines.
   if (PluginReadsEncoding(report.encoding)) {
-    AddNameFindings(text, file, values.events.size(), report.table_end, report.findings);
+    AddNameFindings(text, parsed, values.events.size(), report.table_end, report.findings);
   }
   std::stable_sort(report.findings.begin(), report.findings.end(),
                    [](const Finding& a, const Finding& b) {

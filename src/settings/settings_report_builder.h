@@ -10,7 +10,11 @@
 #include <vector>
 
 #include "common/text.h"
+#include <type_traits>
+#include <variant>
+
 #include "settings/ini_file.h"
+#include "settings/settings_keys.h"
 #include "settings/settings_report.h"
 #include "settings/settings_values.h"
 
@@ -25,6 +29,26 @@ inline std::string Where(std::u16string_view section, std::u16string_view key) {
 
 // What a reply mode (MsgType) does with a reply.
 std::string ReplyModeMeaning(std::int32_t mode);
+
+// The value a load stored for the key, as the report shows it: a text as it
+// is, an integer in decimal, a Boolean as "true" or "false".
+template <typename Values>
+std::u16string StoredValue(const Values& values, const SettingKey& key) {
+  return std::visit(
+      [&](auto field) -> std::u16string {
+        using Field = decltype(field);
+        if constexpr (std::is_same_v<Field, std::u16string Values::*>) {
+          return values.*field;
+        } else if constexpr (std::is_same_v<Field, std::int32_t Values::*>) {
+          return Decimal(values.*field);
+        } else if constexpr (std::is_same_v<Field, bool Values::*>) {
+          return values.*field ? u"true" : u"false";
+        } else {
+          return {};
+        }
+      },
+      key.field);
+}
 
 // Builds the report: every value comes from the plug-in's own reading of the
 // file; the builder only looks at the file again to tell where a value came
@@ -41,6 +65,9 @@ class ReportBuilder {
   // default, which the plug-in does without a word; the report says so.
   void AddNumber(std::vector<ReportValue>& out, std::u16string_view section,
                  std::u16string_view key, std::u16string shown, std::string remark = {});
+  // A key of the table, as its type asks.
+  void AddKey(std::vector<ReportValue>& out, std::u16string_view section, const SettingKey& key,
+              std::u16string stored, std::string remark = {});
   // Which requests a TimeOut applies to: [Main]'s to "/gs" of every kind, an
   // event's to its own kind.
   enum class TimeOutUse { kEveryKind, kUdp, kTcp };

@@ -10,9 +10,6 @@
 namespace morvane::report_detail {
 namespace {
 
-constexpr std::int32_t kPeriodicEvent = 3;
-constexpr std::int32_t kAnyMessageEvent = 2;
-
 // The server kind words that the request queue accepts, compared exactly.
 constexpr std::array<std::u16string_view, 7> kServerKinds = {u"hl", u"hlpl", u"cod", u"codpl",
                                                              u"sa", u"sapl", u"tcp"};
@@ -36,10 +33,34 @@ std::string EventTypeMeaning(std::int32_t type) {
   }
 }
 
+// What an event's value means, where a sentence helps.
+std::string EventRemark(const IniFile& file, std::u16string_view section, const TEvent& event,
+                        std::u16string_view key) {
+  const bool periodic = event.EventType == event_type::kPeriodic;
+  if (key == u"Type") return EventTypeMeaning(event.EventType);
+  if (key == u"Delay") {
+    if (periodic && IntegerOr(file.Value(section, u"Delay"), 0) == 0) {
+      return "a periodic event's Delay of 0 (or none) becomes 5";
+    }
+    if (!periodic && event.Delay <= 0) return "no least time between two firings";
+    return {};
+  }
+  if (key == u"TimeOut") return "milliseconds per server";
+  if (key == u"MsgType") return ReplyModeMeaning(event.MsgType);
+  if (key != u"Source") return {};
+  if (periodic) return "where the report goes";
+  if (event.ChOrUser.empty()) {
+    return event.EventType == event_type::kChannelMessage ? "empty: listens in every channel"
+                                                          : "empty: listens to every user";
+  }
+  return event.EventType == event_type::kChannelMessage
+             ? "the channels listened to, \"|\" between them"
+             : "the users listened to, \"|\" between them";
+}
+
 }  // namespace
 
 void ReportBuilder::ReadEvent(std::size_t n, const TEvent& event) {
-  using enum TextHandling;
   const std::u16string section = EventSection(n);
   EventReport entry;
   entry.number = n;
@@ -47,47 +68,24 @@ void ReportBuilder::ReadEvent(std::size_t n, const TEvent& event) {
   for (const auto& found : file_.Sections()) {
     if (EqualsIgnoringAsciiCase(found.name, section)) entry.section = found.name;
   }
-  auto& out = entry.fields;
-  const bool periodic = event.EventType == kPeriodicEvent;
-  AddNumber(out, section, u"Type", Decimal(event.EventType), EventTypeMeaning(event.EventType));
-  AddText(out, section, u"Game", event.Game, kAsRead);
-  std::string delay_remark;
-  if (periodic && IntegerOr(file_.Value(section, u"Delay"), 0) == 0) {
-    delay_remark = "a periodic event's Delay of 0 (or none) becomes 5";
-  } else if (!periodic && event.Delay <= 0) {
-    delay_remark = "no least time between two firings";
-  }
-  AddNumber(out, section, u"Delay", Decimal(event.Delay), delay_remark);
-  AddNumber(out, section, u"TimeOut", Decimal(event.TimeOut), "milliseconds per server");
-  if (event.EventType != kAnyMessageEvent) {
-    std::string remark;
-    if (periodic) {
-      remark = "where the report goes";
-    } else if (event.ChOrUser.empty()) {
-      remark =
-          event.EventType == 0 ? "empty: listens in every channel" : "empty: listens to every user";
-    } else {
-      remark = event.EventType == 0 ? "the channels listened to, \"|\" between them"
-                                    : "the users listened to, \"|\" between them";
+  // The keys the load read for this event's type, in the order it read them.
+  for (const SettingKey& key : KeysOf(KeySection::kEvent)) {
+    if (key.rule == EventRule::kUnlessAnyMessage && event.EventType == event_type::kAnyMessage) {
+      continue;
     }
-    AddText(out, section, u"Source", event.ChOrUser, kAsRead, remark);
+    if (key.rule == EventRule::kMessageEventsOnly && event.EventType >= event_type::kPeriodic) {
+      continue;
+    }
+    AddKey(entry.fields, section, key, StoredValue(event, key),
+           EventRemark(file_, section, event, key.name));
   }
-  if (event.EventType < kPeriodicEvent) AddText(out, section, u"Msg", event.Msg, kMarkers);
-  AddText(out, section, u"Addr", event.Addr, kAsRead);
-  AddText(out, section, u"Title", event.Title, kMarkers);
-  AddText(out, section, u"Format", event.Format, kMarkersEmptyGivesDefault);
-  AddText(out, section, u"OfflineFormat", event.OffFormat, kMarkersEmptyGivesDefault);
-  AddText(out, section, u"PlTitle", event.PlTitle, kMarkers);
-  AddText(out, section, u"Delimiter", event.Delimiter, kMarkers);
-  AddText(out, section, u"PlDelimiter", event.PlDelimiter, kMarkers);
-  AddNumber(out, section, u"MsgType", Decimal(event.MsgType), ReplyModeMeaning(event.MsgType));
   report_.events.push_back(std::move(entry));
   CheckEvent(section, event);
 }
 
 void ReportBuilder::CheckEvent(std::u16string_view section, const TEvent& event) {
-  const bool periodic = event.EventType == kPeriodicEvent;
-  const bool message_event = event.EventType >= 0 && event.EventType < kPeriodicEvent;
+  const bool periodic = event.EventType == event_type::kPeriodic;
+  const bool message_event = event.EventType >= 0 && event.EventType < event_type::kPeriodic;
   if (!message_event && !periodic) {
     Add(Severity::kWarning, FindingKind::kEventType, Where(section, u"Type"),
         std::to_string(event.EventType) +
@@ -136,7 +134,7 @@ void ReportBuilder::CheckEvent(std::u16string_view section, const TEvent& event)
           "a periodic event has no trigger: Msg is never read.");
     }
   }
-  if (event.EventType == kAnyMessageEvent && file_.Value(section, u"Source")) {
+  if (event.EventType == event_type::kAnyMessage && file_.Value(section, u"Source")) {
     Add(Severity::kWarning, FindingKind::kKeyNotRead, Where(section, u"Source"),
         "an any-message event (Type 2) has no source filter: Source is never read.");
   }

@@ -7,19 +7,10 @@
 #include <utility>
 
 #include "common/text.h"
+#include "settings/settings_keys.h"
 
 namespace morvane {
 namespace {
-
-constexpr std::array<std::u16string_view, 16> kMainKeys = {
-    u"Channels", u"ChScanEn", u"PmScanEn",  u"MsgType",       u"Delay",
-    u"TimeOut",  u"MaxQueue", u"MaxAddr",   u"Format",        u"OfflineFormat",
-    u"TCPFormat", u"PlFormat", u"PlTitle",  u"Delimiter",     u"PlDelimiter",
-    u"AdmUsers"};
-constexpr std::array<std::u16string_view, 3> kVirtUserKeys = {u"Name", u"IP", u"Password"};
-constexpr std::array<std::u16string_view, 14> kEventKeys = {
-    u"Type",  u"Game",   u"Delay",         u"TimeOut", u"Source",    u"Msg",         u"Addr",
-    u"Title", u"Format", u"OfflineFormat", u"PlTitle", u"Delimiter", u"PlDelimiter", u"MsgType"};
 
 constexpr std::u16string_view kEventPrefix = u"event_";
 
@@ -31,7 +22,7 @@ constexpr std::u16string_view kPreludeName = u"\uFDD0 before the first section \
 
 enum class SectionKind { kMain, kVirtUser, kEvent, kMisnumberedEvent, kOther };
 
-struct SectionName {
+struct SectionClass {
   SectionKind kind = SectionKind::kOther;
   std::size_t number = 0;  // kEvent and kMisnumberedEvent
 };
@@ -41,7 +32,7 @@ std::string Quoted(std::u16string_view text) { return "\"" + U8(text) + "\""; }
 
 // The plug-in looks sections up as "Event_" and the number in decimal, so
 // "Event_01" or a number too large to reach is never looked up.
-SectionName ClassifySection(std::u16string_view name) {
+SectionClass ClassifySection(std::u16string_view name) {
   if (EqualsIgnoringAsciiCase(name, u"Main")) return {SectionKind::kMain};
   if (EqualsIgnoringAsciiCase(name, u"VirtUser")) return {SectionKind::kVirtUser};
   if (name.size() <= kEventPrefix.size() ||
@@ -61,11 +52,12 @@ SectionName ClassifySection(std::u16string_view name) {
 
 std::string EventName(std::size_t n) { return "Event_" + std::to_string(n); }
 
-template <std::size_t N>
-bool IsKnown(const std::array<std::u16string_view, N>& keys, std::u16string_view key) {
-  return std::any_of(keys.begin(), keys.end(), [&](std::u16string_view known) {
-    return EqualsIgnoringAsciiCase(known, key);
-  });
+bool IsKnown(KeySection section, std::u16string_view key) { return FindKey(section, key) != nullptr; }
+
+std::vector<std::u16string_view> KeyNames(KeySection section) {
+  std::vector<std::u16string_view> names;
+  for (const SettingKey& key : KeysOf(section)) names.push_back(key.name);
+  return names;
 }
 
 // The nearest name when it is close enough to be a slip of the fingers: at
@@ -101,27 +93,27 @@ void CheckKey(SectionKind kind, std::u16string_view section, std::u16string_view
   std::optional<std::u16string> nearest;
   switch (kind) {
     case SectionKind::kMain:
-      if (IsKnown(kMainKeys, key)) return;
-      nearest = Nearest(key, kMainKeys);
+      if (IsKnown(KeySection::kMain, key)) return;
+      nearest = Nearest(key, KeyNames(KeySection::kMain));
       break;
     case SectionKind::kVirtUser:
-      if (IsKnown(kVirtUserKeys, key)) return;
-      nearest = Nearest(key, kVirtUserKeys);
+      if (IsKnown(KeySection::kVirtUser, key)) return;
+      nearest = Nearest(key, KeyNames(KeySection::kVirtUser));
       break;
     default:
-      if (IsKnown(kEventKeys, key)) return;
-      nearest = Nearest(key, kEventKeys);
+      if (IsKnown(KeySection::kEvent, key)) return;
+      nearest = Nearest(key, KeyNames(KeySection::kEvent));
       break;
   }
   std::string text = "unknown key: the plug-in never reads it.";
   if (nearest) {
     text += " Did you mean " + U8(*nearest) + "?";
-  } else if (kind != SectionKind::kMain && IsKnown(kMainKeys, key)) {
+  } else if (kind != SectionKind::kMain && IsKnown(KeySection::kMain, key)) {
     text += " " + U8(key) + " is a key of [Main].";
-  } else if (kind != SectionKind::kVirtUser && IsKnown(kVirtUserKeys, key)) {
+  } else if (kind != SectionKind::kVirtUser && IsKnown(KeySection::kVirtUser, key)) {
     text += " " + U8(key) + " is a key of [VirtUser].";
   } else if (kind != SectionKind::kEvent && kind != SectionKind::kMisnumberedEvent &&
-             IsKnown(kEventKeys, key)) {
+             IsKnown(KeySection::kEvent, key)) {
     text += " " + U8(key) + " is a key of the Event_N sections.";
   } else {
     text += " The keys of " + KnownKeysOf(kind) + " are listed in the configuration guide.";
@@ -129,8 +121,10 @@ void CheckKey(SectionKind kind, std::u16string_view section, std::u16string_view
   findings.push_back({Severity::kWarning, FindingKind::kUnknownKey, where, text});
 }
 
-void CheckLinesWithoutEquals(const IniFile::Section& section, std::vector<Finding>& findings) {
-  for (const std::u16string& line : section.lines_without_equals) {
+void CheckLinesWithoutEquals(const IniFile::Section& section,
+                             const std::vector<std::u16string>& lines,
+                             std::vector<Finding>& findings) {
+  for (const std::u16string& line : lines) {
     findings.push_back({Severity::kWarning, FindingKind::kLineWithoutEquals,
                         "[" + U8(section.name) + "]",
                         "the line " + Quoted(line) + " has no \"=\": it is never read."});
@@ -163,21 +157,37 @@ void CheckUnknownSection(const IniFile::Section& section, std::vector<Finding>& 
 void CheckPrelude(std::u16string_view text, std::vector<Finding>& findings) {
   std::u16string with_header(kPreludeHeader);
   with_header += text;
-  const IniFile prelude_file = IniFile::ParseText(with_header);
-  if (prelude_file.Sections().empty() || prelude_file.Sections().front().name != kPreludeName) {
+  const ParsedSettings parsed = ParseForReport(with_header);
+  if (parsed.file.Sections().empty() || parsed.file.Sections().front().name != kPreludeName) {
     return;
   }
-  const IniFile::Section& prelude = prelude_file.Sections().front();
+  const IniFile::Section& prelude = parsed.file.Sections().front();
   auto add = [&](const std::u16string& line) {
     findings.push_back({Severity::kWarning, FindingKind::kLineBeforeSections, "",
                         "the line " + Quoted(line) +
                             " stands before the first section header: it is never read."});
   };
   for (const auto& entry : prelude.entries) add(entry.key + u"=" + entry.value);
-  for (const auto& line : prelude.lines_without_equals) add(line);
+  for (const auto& line : parsed.lines_without_equals.front()) add(line);
 }
 
 }  // namespace
+
+ParsedSettings ParseForReport(std::u16string_view text) {
+  ParsedSettings parsed;
+  auto& lines = parsed.lines_without_equals;
+  parsed.file = IniFile::ParseText(
+      text, [&lines](IniFile::LineKind kind, std::size_t section, std::u16string_view line) {
+        if (section >= lines.size()) lines.resize(section + 1);
+        if (kind == IniFile::LineKind::kSectionHeader) {
+          lines[section].clear();
+        } else {
+          lines[section].emplace_back(line);
+        }
+      });
+  lines.resize(parsed.file.Sections().size());
+  return parsed;
+}
 
 std::size_t NameDistance(std::u16string_view a, std::u16string_view b) {
   const std::u16string x = LowerAsciiLetters(a);
@@ -202,11 +212,14 @@ std::size_t NameDistance(std::u16string_view a, std::u16string_view b) {
   return previous[y.size()];
 }
 
-void AddNameFindings(std::u16string_view text, const IniFile& file, std::size_t loaded_events,
-                     std::string_view table_end, std::vector<Finding>& findings) {
+void AddNameFindings(std::u16string_view text, const ParsedSettings& parsed,
+                     std::size_t loaded_events, std::string_view table_end,
+                     std::vector<Finding>& findings) {
   CheckPrelude(text, findings);
-  for (const IniFile::Section& section : file.Sections()) {
-    const SectionName name = ClassifySection(section.name);
+  const auto& sections = parsed.file.Sections();
+  for (std::size_t index = 0; index < sections.size(); ++index) {
+    const IniFile::Section& section = sections[index];
+    const SectionClass name = ClassifySection(section.name);
     switch (name.kind) {
       case SectionKind::kOther:
         CheckUnknownSection(section, findings);
@@ -231,7 +244,7 @@ void AddNameFindings(std::u16string_view text, const IniFile& file, std::size_t 
     }
     for (const auto& entry : section.entries)
       CheckKey(name.kind, section.name, entry.key, findings);
-    CheckLinesWithoutEquals(section, findings);
+    CheckLinesWithoutEquals(section, parsed.lines_without_equals[index], findings);
   }
 }
 

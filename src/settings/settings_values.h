@@ -1,8 +1,8 @@
 // The values of Morvane.ini as the plug-in uses them: [Main], the admin list,
 // the event table and [VirtUser], read from a parsed IniFile into plain
-// structs with every default and load-time conversion applied. Pure: the
-// loader (LoadSettings) does the file access, the host calls, the timer and
-// the global state on top of this.
+// structs with every default and load-time conversion applied, as the key
+// table (settings_keys.h) gives them. Pure: the loader (LoadSettings) does the
+// file access, the host calls, the timer and the global state on top of this.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "settings/ini_file.h"
+#include "settings/settings_keys.h"
 
 namespace morvane {
 
@@ -44,25 +45,14 @@ std::int32_t IntegerOr(std::optional<std::u16string_view> value, std::int32_t fa
 // that is not an integer (such as "false") leaves the fallback.
 bool BooleanOr(std::optional<std::u16string_view> value, bool fallback);
 
-std::int32_t ReadIntegerKey(const IniFile& file, std::u16string_view section,
-                            std::u16string_view key, std::int32_t fallback);
-bool ReadBooleanKey(const IniFile& file, std::u16string_view section, std::u16string_view key,
-                    bool fallback);
-
-enum class TextHandling {
-  // The trimmed value as written; a missing key gives the default untouched.
-  kAsRead,
-  // Markers applied to the value, or to the default when the key is missing;
-  // an empty value stays empty.
-  kMarkers,
-  // As kMarkers, but an empty value gives the default, with the blank marker
-  // applied to it.
-  kMarkersEmptyGivesDefault,
-};
-
-std::u16string ReadTextKey(const IniFile& file, std::u16string_view section,
-                           std::u16string_view key, std::u16string_view default_text,
-                           TextHandling handling);
+// A key as a load stores it, from the section of that name (an event's
+// section is "Event_N"). A text's default may be given in place of the
+// table's: an event's Format follows its Game.
+std::u16string ReadTextKey(const IniFile& file, std::u16string_view section, const SettingKey& key,
+                           std::u16string_view default_text);
+std::u16string ReadTextKey(const IniFile& file, std::u16string_view section, const SettingKey& key);
+std::int32_t ReadIntegerKey(const IniFile& file, std::u16string_view section, const SettingKey& key);
+bool ReadBooleanKey(const IniFile& file, std::u16string_view section, const SettingKey& key);
 
 // [Main]. Field names are the key names; every default is the one a missing
 // key gives, with the markers already applied (so a default-made MainSettings
@@ -86,6 +76,19 @@ struct MainSettings {
 
 // What a missing file gives.
 MainSettings DefaultMainSettings();
+
+// The event types: what makes an event fire.
+namespace event_type {
+inline constexpr std::int32_t kChannelMessage = 0;
+inline constexpr std::int32_t kPrivateMessage = 1;
+inline constexpr std::int32_t kAnyMessage = 2;
+inline constexpr std::int32_t kPeriodic = 3;
+}  // namespace event_type
+
+// The built-in Format of an event, by its Game word compared exactly: "tcp"
+// takes the TCP text, a word ending in "pl" the player line, anything else
+// the summary.
+std::u16string_view DefaultEventFormat(std::u16string_view game);
 
 // One configured event, from section "Event_N".
 struct TEvent {
