@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "cp1251.h"
 #include "wire_writer.h"
 #include "world.h"
 

@@ -12,7 +12,6 @@
 #include <span>
 #include <vector>
 
-#include "cp1251.h"
 #include "wire_writer.h"
 #include "world.h"
 
