@@ -1,27 +1,14 @@
 #include "settings/settings_encoding.h"
 
 #include <algorithm>
-#include <array>
 #include <string_view>
 
 #include "common/byte_reader.h"
+#include "common/code_pages.h"
 #include "common/text.h"
 
 namespace morvane {
 namespace {
-
-// The characters of Windows-1251 bytes 80 to BF. Bytes C0 to FF are the
-// letters А to я in order.
-constexpr std::array<char16_t, 64> kCp1251High = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 98
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // A0
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // A8
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // B0
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
-};
 
 bool StartsWith(std::span<const std::uint8_t> bytes, std::initializer_list<std::uint8_t> mark) {
   ByteReader reader(bytes);
@@ -129,20 +116,8 @@ bool PluginReadsEncoding(SettingsEncoding encoding) {
 }
 
 std::u16string DecodeWindows1251(std::span<const std::uint8_t> bytes) {
-  std::u16string text;
-  text.reserve(bytes.size());
-  ByteReader reader(bytes);
-  while (!reader.AtEnd()) {
-    const std::uint8_t byte = reader.ReadU8();
-    if (byte < 0x80) {
-      text.push_back(byte);
-    } else if (byte < 0xC0) {
-      text.push_back(kCp1251High[byte - 0x80]);
-    } else {
-      text.push_back(static_cast<char16_t>(0x0410 + (byte - 0xC0)));
-    }
-  }
-  return text;
+  return DecodeSingleByte(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), kWindows1251);
 }
 
 std::u16string DecodeAs(std::span<const std::uint8_t> bytes, SettingsEncoding encoding) {

@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "common/code_pages.h"
+#include "common/text.h"
+
 namespace morvane::gamesim {
 namespace {
 
@@ -113,6 +116,10 @@ SimServer DecoyServer() {
       .version = "0",
       .players = {{"Decoy", 666, 1.0f, 999}},
   };
+}
+
+std::string Utf8ToCp1251(std::string_view utf8) {
+  return EncodeSingleByte(Utf8ToUtf16(utf8), kWindows1251, '?');
 }
 
 SimServer ApplySwitches(SimServer server, const ServiceSwitches& switches) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "service_switches.h"
@@ -55,6 +56,13 @@ const World& DefaultWorld();
 // The server that junk and flood datagrams describe: plainly not the real
 // one, so a client that took one of them shows it.
 SimServer DecoyServer();
+
+// A text of the world as the Quake 3 family and SA-MP simulators send it:
+// Windows-1251, the code page in which servers of Russian-speaking
+// communities send their texts (their engines pass the bytes of the system
+// code page through). A character the code page cannot hold becomes "?", as
+// Windows converts without best-fit mapping.
+std::string Utf8ToCp1251(std::string_view utf8);
 
 // The server as the switches make it: --players keeps the first N players
 // of the world and makes up the rest; --password sets the password.

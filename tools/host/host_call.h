@@ -3,8 +3,6 @@
 // plug-in and are read like any untrusted bytes: a field that does not fit
 // reads as empty, and the rendered line says the record was short or carried
 // bytes past its last field, so a faulty record shows in the transcript.
-//
-// Header-only so that the unit tests can use it without linking the tool.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "common/byte_reader.h"
-#include "common/text.h"
 #include "host_record.h"
 
 namespace morvane::host {
@@ -47,209 +43,24 @@ struct HostCall {
 
 // Decodes one call. The direct forms carry no speaker: the host's own user
 // speaks.
-inline HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record) {
-  HostCall call;
-  call.code = code;
-  call.length = record.size();
-  ByteReader reader(record);
-  switch (code) {
-    case 50:
-    case 70:
-      call.kind = code == 50 ? CallKind::kChannelMessage : CallKind::kPrivateMessage;
-      call.target = ReadRecordText(reader);
-      call.type_flag = reader.ReadI32LE();
-      call.text = ReadRecordText(reader);
-      break;
-    case 61:
-      call.kind = CallKind::kMode3Message;
-      call.target = ReadRecordText(reader);
-      call.text = ReadRecordText(reader);
-      break;
-    case 67:
-      // The leading integer is always 1; the host does not depend on it.
-      call.kind = CallKind::kHostJoins;
-      reader.ReadI32LE();
-      call.target = ReadRecordText(reader);
-      break;
-    case 1020:
-    case 1022:
-      call.mode = HostMode::kVirtual;
-      call.kind = code == 1020 ? CallKind::kChannelMessage : CallKind::kPrivateMessage;
-      call.speaker = ReadRecordText(reader);
-      call.type_flag = reader.ReadI32LE();
-      call.target = ReadRecordText(reader);
-      call.text = ReadRecordText(reader);
-      break;
-    case 1023:
-      call.mode = HostMode::kVirtual;
-      call.kind = CallKind::kMode3Message;
-      call.speaker = ReadRecordText(reader);
-      call.target = ReadRecordText(reader);
-      call.text = ReadRecordText(reader);
-      break;
-    case 1026:
-      // Two integers follow the channel (1 and 0); the host does not use them.
-      call.mode = HostMode::kVirtual;
-      call.kind = CallKind::kVirtualJoins;
-      call.speaker = ReadRecordText(reader);
-      call.target = ReadRecordText(reader);
-      reader.ReadI32LE();
-      reader.ReadI32LE();
-      break;
-    case 1027:
-      call.mode = HostMode::kVirtual;
-      call.kind = CallKind::kVirtualLeaves;
-      call.speaker = ReadRecordText(reader);
-      call.target = ReadRecordText(reader);
-      break;
-    case 1001:
-      // Name, IP, 0, Password, 0. The password is read to check the record's
-      // length but never shown.
-      call.mode = HostMode::kVirtual;
-      call.kind = CallKind::kVirtualLogIn;
-      call.speaker = ReadRecordText(reader);
-      call.ip = ReadRecordText(reader);
-      reader.ReadI32LE();
-      ReadRecordText(reader);
-      reader.ReadI32LE();
-      break;
-    case 1002:
-      call.mode = HostMode::kVirtual;
-      call.kind = CallKind::kVirtualLogOut;
-      call.speaker = ReadRecordText(reader);
-      break;
-    default:
-      return call;
-  }
-  call.short_record = reader.Exhausted();
-  call.extra_bytes = reader.Remaining();
-  return call;
-}
+HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record);
 
 // A text from the plug-in made safe for a terminal and split into lines. CR LF,
 // a lone CR and a lone LF each end a line. Other control characters (C0 but
 // the tab, DEL and C1) are shown as \xNN, so a stray escape sequence cannot
 // reach the terminal and a NUL stays visible.
-inline std::vector<std::string> SplitTranscriptLines(std::u16string_view text) {
-  std::vector<std::string> lines;
-  std::u16string current;
-  auto flush = [&] {
-    lines.push_back(Utf16ToUtf8(current));
-    current.clear();
-  };
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char16_t unit = text[i];
-    if (unit == u'\r') {
-      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-      flush();
-      continue;
-    }
-    if (unit == u'\n') {
-      flush();
-      continue;
-    }
-    bool c0 = unit < 0x20 && unit != u'\t';
-    bool c1 = unit >= 0x7F && unit <= 0x9F;
-    if (!c0 && !c1) {
-      current.push_back(unit);
-      continue;
-    }
-    current += u"\\x";
-    current.push_back(static_cast<char16_t>(kHex[unit >> 4]));
-    current.push_back(static_cast<char16_t>(kHex[unit & 0xF]));
-  }
-  flush();
-  return lines;
-}
+std::vector<std::string> SplitTranscriptLines(std::u16string_view text);
 
 // One line of text, control characters escaped and line breaks too (for the
 // echo of an input line and for names).
-inline std::string EscapeForTranscript(std::u16string_view text) {
-  std::u16string one_line;
-  for (char16_t unit : text) {
-    if (unit == u'\r') {
-      one_line += u"\\x0D";
-    } else if (unit == u'\n') {
-      one_line += u"\\x0A";
-    } else {
-      one_line.push_back(unit);
-    }
-  }
-  return SplitTranscriptLines(one_line).front();
-}
-
-// The further lines of a multi-line message are marked so a transcript shows
-// where one message ends and the next begins.
-inline constexpr std::string_view kContinuation = "  | ";
+std::string EscapeForTranscript(std::u16string_view text);
 
 // Renders a decoded call as transcript lines, joined with "\n" (no final line
 // break). host_user speaks the direct forms; session_mode is the mode the host
-// plays, so a code of the other mode is marked as a fault.
-inline std::string RenderHostCall(const HostCall& call, std::u16string_view host_user,
-                                  HostMode session_mode) {
-  if (call.kind == CallKind::kOther) {
-    return "* host call " + std::to_string(call.code) + " (" + std::to_string(call.length) +
-           " bytes)";
-  }
-  std::string speaker = EscapeForTranscript(
-      call.mode == HostMode::kVirtual ? std::u16string_view(call.speaker) : host_user);
-  std::string target = EscapeForTranscript(call.target);
-  std::string head;
-  bool has_text = false;
-  switch (call.kind) {
-    case CallKind::kChannelMessage:
-      // Channel replies normally carry the type flag 1 and private ones 0;
-      // any other flag is shown so a transcript tells the two apart.
-      head = "[#" + target + "] <" + speaker + ">";
-      if (call.type_flag != 1) head += " (type " + std::to_string(call.type_flag) + ")";
-      has_text = true;
-      break;
-    case CallKind::kPrivateMessage:
-      head = "[@" + target + "] <" + speaker + ">";
-      if (call.type_flag != 0) head += " (type " + std::to_string(call.type_flag) + ")";
-      has_text = true;
-      break;
-    case CallKind::kMode3Message:
-      head = "[mode3 " + target + "] <" + speaker + ">";
-      has_text = true;
-      break;
-    case CallKind::kHostJoins:
-    case CallKind::kVirtualJoins:
-      head = "* " + speaker + " joins #" + target;
-      break;
-    case CallKind::kVirtualLeaves:
-      head = "* " + speaker + " leaves #" + target;
-      break;
-    case CallKind::kVirtualLogIn:
-      head = "* " + speaker + " logs in (IP " + EscapeForTranscript(call.ip) + ")";
-      break;
-    case CallKind::kVirtualLogOut:
-      head = "* " + speaker + " logs out";
-      break;
-    case CallKind::kOther:
-      break;
-  }
-  std::vector<std::string> lines;
-  if (has_text) lines = SplitTranscriptLines(call.text);
-  if (!lines.empty() && !lines.front().empty()) head += " " + lines.front();
-  if (call.mode != session_mode) {
-    head += call.mode == HostMode::kVirtual ? " [virtual-mode code in direct mode]"
-                                            : " [direct-mode code in virtual mode]";
-  }
-  if (call.short_record) head += " [short record]";
-  if (call.extra_bytes != 0) head += " [" + std::to_string(call.extra_bytes) + " extra bytes]";
-  std::string out = head;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    out += "\n";
-    if (lines[i].empty()) {
-      out += kContinuation.substr(0, kContinuation.size() - 1);
-    } else {
-      out += kContinuation;
-      out += lines[i];
-    }
-  }
-  return out;
-}
+// plays, so a code of the other mode is marked as a fault. The further lines of
+// a multi-line message are marked, so a transcript shows where one message
+// ends and the next begins.
+std::string RenderHostCall(const HostCall& call, std::u16string_view host_user,
+                           HostMode session_mode);
 
 }  // namespace morvane::host

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/host/host_record.h"
-#include "../../tools/host/script_line.h"
+#include "host/host_record.h"
+#include "host/script_line.h"
 
 namespace morvane::host {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/gamesim/samp_replies.h"
 #include "common/byte_reader.h"
+#include "gamesim/samp_replies.h"
 #include "scan/samp_query.h"
 
 namespace morvane::gamesim {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/gamesim/quake3_replies.h"
+#include "gamesim/quake3_replies.h"
 #include "scan/quake3_query.h"
 
 namespace morvane::gamesim {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/host/host_call.h"
-#include "../../tools/host/host_record.h"
+#include "host/host_call.h"
+#include "host/host_record.h"
 
 namespace morvane::host {
 namespace {

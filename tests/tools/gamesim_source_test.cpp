@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/gamesim/source_replies.h"
 #include "common/byte_reader.h"
+#include "gamesim/source_replies.h"
 #include "scan/source_query.h"
 
 namespace morvane::gamesim {
