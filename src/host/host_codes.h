@@ -50,8 +50,10 @@ namespace host_value {
 
 // Query 2000's answer that selects virtual-user mode.
 inline constexpr std::int32_t kModeVirtualUser = 0;
-// The status of code 3 and the answer to query 11 for a connected user.
+// The status of code 3 and the answer to query 11 for a connected user; any
+// other value means not connected, and hosts send 0.
 inline constexpr std::int32_t kConnected = 2;
+inline constexpr std::int32_t kDisconnected = 0;
 // The one message kind of code 10 that is a private chat message.
 inline constexpr std::int32_t kPrivateMessageKind = 3;
 

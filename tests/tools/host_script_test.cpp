@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_record.h"
+#include "host/chat_records.h"
 #include "host/script_line.h"
 
 namespace morvane::host {

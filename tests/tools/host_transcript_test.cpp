@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/host_call.h"
-#include "host/host_record.h"
+#include "host/chat_records.h"
 
 namespace morvane::host {
 namespace {

@@ -18,41 +18,41 @@ HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record)
   call.length = record.size();
   ByteReader reader(record);
   switch (code) {
-    case 50:
-    case 70:
-      call.kind = code == 50 ? CallKind::kChannelMessage : CallKind::kPrivateMessage;
+    case host_code::kChannelMessage:
+    case host_code::kPrivateMessage:
+      call.kind = code == host_code::kChannelMessage ? CallKind::kChannelMessage : CallKind::kPrivateMessage;
       call.target = ReadRecordText(reader);
       call.type_flag = reader.ReadI32LE();
       call.text = ReadRecordText(reader);
       break;
-    case 61:
+    case host_code::kMode3Message:
       call.kind = CallKind::kMode3Message;
       call.target = ReadRecordText(reader);
       call.text = ReadRecordText(reader);
       break;
-    case 67:
+    case host_code::kJoinChannel:
       // The leading integer is always 1; the host does not depend on it.
       call.kind = CallKind::kHostJoins;
       reader.ReadI32LE();
       call.target = ReadRecordText(reader);
       break;
-    case 1020:
-    case 1022:
+    case host_code::kVirtualChannelMessage:
+    case host_code::kVirtualPrivateMessage:
       call.mode = HostMode::kVirtual;
-      call.kind = code == 1020 ? CallKind::kChannelMessage : CallKind::kPrivateMessage;
+      call.kind = code == host_code::kVirtualChannelMessage ? CallKind::kChannelMessage : CallKind::kPrivateMessage;
       call.speaker = ReadRecordText(reader);
       call.type_flag = reader.ReadI32LE();
       call.target = ReadRecordText(reader);
       call.text = ReadRecordText(reader);
       break;
-    case 1023:
+    case host_code::kVirtualMode3Message:
       call.mode = HostMode::kVirtual;
       call.kind = CallKind::kMode3Message;
       call.speaker = ReadRecordText(reader);
       call.target = ReadRecordText(reader);
       call.text = ReadRecordText(reader);
       break;
-    case 1026:
+    case host_code::kVirtualJoinChannel:
       // Two integers follow the channel (1 and 0); the host does not use them.
       call.mode = HostMode::kVirtual;
       call.kind = CallKind::kVirtualJoins;
@@ -61,13 +61,13 @@ HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record)
       reader.ReadI32LE();
       reader.ReadI32LE();
       break;
-    case 1027:
+    case host_code::kVirtualLeaveChannel:
       call.mode = HostMode::kVirtual;
       call.kind = CallKind::kVirtualLeaves;
       call.speaker = ReadRecordText(reader);
       call.target = ReadRecordText(reader);
       break;
-    case 1001:
+    case host_code::kVirtualLogIn:
       // Name, IP, 0, Password, 0. The password is read to check the record's
       // length but never shown.
       call.mode = HostMode::kVirtual;
@@ -78,7 +78,7 @@ HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record)
       ReadRecordText(reader);
       reader.ReadI32LE();
       break;
-    case 1002:
+    case host_code::kVirtualLogOut:
       call.mode = HostMode::kVirtual;
       call.kind = CallKind::kVirtualLogOut;
       call.speaker = ReadRecordText(reader);

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host_record.h"
+#include "chat_records.h"
 
 namespace morvane::host {
 

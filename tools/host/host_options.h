@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host_record.h"
+#include "chat_records.h"
 
 namespace morvane::host {
 

@@ -18,10 +18,6 @@ namespace {
 // reach the one session of the process through this pointer.
 std::atomic<HostSession*> g_session{nullptr};
 
-constexpr std::int32_t kQueryMode = 2000;
-constexpr std::int32_t kQueryConnection = 11;
-constexpr std::int32_t kQueryChannels = 1080;
-
 // The main loop dispatches messages in slices this long, so that input lines
 // and the plug-in's timer are both served promptly.
 constexpr std::int32_t kPumpSliceMs = 20;
@@ -143,13 +139,13 @@ std::vector<std::uint8_t> HostSession::BuildAnswerLocked(std::int32_t code, bool
   known = true;
   RecordWriter writer;
   switch (code) {
-    case kQueryMode:
+    case host_code::kQueryMode:
       writer.Int(options_.mode == HostMode::kVirtual ? 0 : 1);
       break;
-    case kQueryConnection:
-      writer.Int(state_.host_online ? kStatusConnected : kStatusDisconnected);
+    case host_code::kQueryConnection:
+      writer.Int(state_.host_online ? host_value::kConnected : host_value::kDisconnected);
       break;
-    case kQueryChannels:
+    case host_code::kQueryVirtualChannels:
       // Per channel: its name, an integer and a text that the plug-in skips.
       writer.Int(static_cast<std::int32_t>(state_.virtual_channels.size()));
       for (const auto& channel : state_.virtual_channels) writer.Text(channel).Int(0).Text(u"");

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host_options.h"
-#include "host_record.h"
+#include "chat_records.h"
 #include "line_source.h"
 #include "plugin_module.h"
 #include "script_line.h"

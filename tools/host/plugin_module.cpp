@@ -4,7 +4,7 @@
 
 #include "common/byte_reader.h"
 #include "common/text.h"
-#include "host_record.h"
+#include "chat_records.h"
 
 namespace morvane::host {
 namespace {
@@ -18,7 +18,6 @@ constexpr const char* kModuleFileName = "Morvane.so";
 // The display name is a short text; a larger answer is a fault of the module
 // and is not asked for.
 constexpr std::int32_t kMaxDisplayNameBytes = 4096;
-constexpr std::int32_t kDataDisplayName = 2810;
 
 template <typename Fn>
 bool Resolve(const platform::LoadedModule& module, const char* name, Fn& out) {
@@ -76,10 +75,10 @@ bool LoadPluginModule(const std::string& path, platform::LoadedModule& module,
 }
 
 std::u16string QueryDisplayName(const PluginExports& exports) {
-  std::int32_t size = exports.get_data(kDataDisplayName, 0, 0, nullptr, 0);
+  std::int32_t size = exports.get_data(host_code::kDataDisplayName, 0, 0, nullptr, 0);
   if (size <= 0 || size > kMaxDisplayNameBytes) return {};
   std::vector<std::uint8_t> answer(static_cast<std::size_t>(size));
-  std::int32_t written = exports.get_data(kDataDisplayName, 0, 0, answer.data(), size);
+  std::int32_t written = exports.get_data(host_code::kDataDisplayName, 0, 0, answer.data(), size);
   if (written <= 0) return {};
   if (written < size) answer.resize(static_cast<std::size_t>(written));
   ByteReader reader(answer);

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "host_record.h"
+#include "chat_records.h"
 
 namespace morvane::host {
 

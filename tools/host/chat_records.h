@@ -12,30 +12,13 @@
 #include <vector>
 
 #include "common/byte_reader.h"
+#include "host/host_codes.h"
 
 namespace morvane::host {
 
 // Which host the console host plays: the answer to query 2000 (virtual: 0,
 // direct: 1) picks the plug-in's mode for the whole session.
 enum class HostMode { kDirect, kVirtual };
-
-// The codes the host delivers to PluginProcess.
-inline constexpr std::int32_t kCodeStatus = 3;             // direct: [status]
-inline constexpr std::int32_t kCodeChannelMessage = 5;     // direct: [user][channel][0][text]
-inline constexpr std::int32_t kCodePrivateMessage = 10;    // direct: [user][kind 3][text]
-inline constexpr std::int32_t kCodeVirtualPrivate = 1061;  // virtual: [vu name][user][text]
-inline constexpr std::int32_t kCodeVirtualChannel =
-    1070;                                              // virtual: [vu name][user][channel][0][text]
-inline constexpr std::int32_t kCodeUserOnline = 1078;  // virtual: [user]
-inline constexpr std::int32_t kCodeUserOffline = 1079;  // virtual: [user]
-
-// The status value of code 3 (and the answer to query 11) that means "the
-// host's user is connected"; any other value means disconnected.
-inline constexpr std::int32_t kStatusConnected = 2;
-inline constexpr std::int32_t kStatusDisconnected = 0;
-
-// The message kind of code 10 that the plug-in handles as a private message.
-inline constexpr std::int32_t kPrivateMessageKind = 3;
 
 // A chat user as the host describes one: name, address text and an icon
 // number that the plug-in reads and ignores.

@@ -1,4 +1,4 @@
-#include "host_record.h"
+#include "chat_records.h"
 
 namespace morvane::host {
 
@@ -47,7 +47,7 @@ Delivery BuildChannelMessage(HostMode mode, std::u16string_view virtual_user,
   RecordWriter writer;
   if (mode == HostMode::kVirtual) writer.Text(virtual_user);
   writer.User(sender).Text(channel).Int(0).Text(text);
-  return {mode == HostMode::kVirtual ? kCodeVirtualChannel : kCodeChannelMessage, writer.Bytes()};
+  return {mode == HostMode::kVirtual ? host_code::kVirtualChannelText : host_code::kChannelText, writer.Bytes()};
 }
 
 Delivery BuildPrivateMessage(HostMode mode, std::u16string_view virtual_user,
@@ -55,22 +55,22 @@ Delivery BuildPrivateMessage(HostMode mode, std::u16string_view virtual_user,
   RecordWriter writer;
   if (mode == HostMode::kVirtual) {
     writer.Text(virtual_user).User(sender).Text(text);
-    return {kCodeVirtualPrivate, writer.Bytes()};
+    return {host_code::kVirtualPrivateText, writer.Bytes()};
   }
-  writer.User(sender).Int(kPrivateMessageKind).Text(text);
-  return {kCodePrivateMessage, writer.Bytes()};
+  writer.User(sender).Int(host_value::kPrivateMessageKind).Text(text);
+  return {host_code::kPrivateText, writer.Bytes()};
 }
 
 Delivery BuildStatus(bool connected) {
   RecordWriter writer;
-  writer.Int(connected ? kStatusConnected : kStatusDisconnected);
-  return {kCodeStatus, writer.Bytes()};
+  writer.Int(connected ? host_value::kConnected : host_value::kDisconnected);
+  return {host_code::kStatus, writer.Bytes()};
 }
 
 Delivery BuildUserPresence(const ChatUser& user, bool online) {
   RecordWriter writer;
   writer.User(user);
-  return {online ? kCodeUserOnline : kCodeUserOffline, writer.Bytes()};
+  return {online ? host_code::kVirtualUserOnline : host_code::kVirtualUserOffline, writer.Bytes()};
 }
 
 }  // namespace morvane::host
