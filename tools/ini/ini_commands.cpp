@@ -6,8 +6,8 @@
 #include "common/text.h"
 #include "platform/platform.h"
 #include "report_printer.h"
-#include "settings/settings_encoding.h"
-#include "settings/settings_report.h"
+#include "ini/settings_encoding.h"
+#include "ini/settings_report.h"
 
 namespace morvane::ini {
 namespace {

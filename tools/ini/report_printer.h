@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/settings_report.h"
+#include "ini/settings_report.h"
 
 namespace morvane::ini {
 

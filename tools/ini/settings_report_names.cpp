@@ -1,4 +1,4 @@
-#include "settings/settings_report_names.h"
+#include "ini/settings_report_names.h"
 
 #include <algorithm>
 #include <array>

@@ -5,14 +5,11 @@
 #include <string>
 
 #include "common/text.h"
-#include "settings/settings_report_builder.h"
+#include "scan/scan_request.h"
+#include "ini/settings_report_builder.h"
 
 namespace morvane::report_detail {
 namespace {
-
-// The server kind words that the request queue accepts, compared exactly.
-constexpr std::array<std::u16string_view, 7> kServerKinds = {u"hl", u"hlpl", u"cod", u"codpl",
-                                                             u"sa", u"sapl", u"tcp"};
 
 std::u16string EventSection(std::size_t n) {
   return u"Event_" + Decimal(static_cast<std::int64_t>(n));
@@ -92,12 +89,12 @@ void ReportBuilder::CheckEvent(std::u16string_view section, const TEvent& event)
             " is not an event type (0 channel message, 1 private message, 2 any message, "
             "3 periodic): this event never fires.");
   }
-  if (std::find(kServerKinds.begin(), kServerKinds.end(), event.Game) == kServerKinds.end()) {
+  if (!ServerKindFromWord(event.Game)) {
     std::string text = Quoted(event.Game) +
                        " is not a server kind (hl, hlpl, cod, codpl, sa, sapl, tcp; compared "
                        "exactly): every request of this event is dropped.";
     const std::u16string lowered = LowerAsciiLetters(event.Game);
-    if (std::find(kServerKinds.begin(), kServerKinds.end(), lowered) != kServerKinds.end()) {
+    if (ServerKindFromWord(lowered)) {
       text += " Write it in small letters: " + U8(lowered) + ".";
     }
     Add(Severity::kWarning, FindingKind::kEventGame, Where(section, u"Game"), text);

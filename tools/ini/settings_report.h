@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/settings_encoding.h"
+#include "ini/settings_encoding.h"
 #include "settings/settings_values.h"
 
 namespace morvane {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "settings/ini_file.h"
-#include "settings/settings_report.h"
+#include "ini/settings_report.h"
 
 namespace morvane {
 

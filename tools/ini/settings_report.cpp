@@ -1,12 +1,12 @@
-#include "settings/settings_report.h"
+#include "ini/settings_report.h"
 
 #include <algorithm>
 #include <string>
 
 #include "common/text.h"
 #include "settings/ini_file.h"
-#include "settings/settings_report_builder.h"
-#include "settings/settings_report_names.h"
+#include "ini/settings_report_builder.h"
+#include "ini/settings_report_names.h"
 
 namespace morvane {
 namespace report_detail {

@@ -1,4 +1,4 @@
-#include "settings/settings_encoding.h"
+#include "ini/settings_encoding.h"
 
 #include <algorithm>
 #include <string_view>

@@ -15,7 +15,7 @@
 
 #include "settings/ini_file.h"
 #include "settings/settings_keys.h"
-#include "settings/settings_report.h"
+#include "ini/settings_report.h"
 #include "settings/settings_values.h"
 
 namespace morvane::report_detail {
