@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "morvane/plugin_api.h"
 #include "host/host_record.h"
+#include "morvane/plugin_api.h"
 
 namespace morvane::bench {
 

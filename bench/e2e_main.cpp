@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "common/text.h"
 #include "bench_host.h"
+#include "common/text.h"
+#include "host/host_record.h"
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
-#include "host/host_record.h"
 #include "plugin/lifecycle.h"
 #include "scan/scan_queue.h"
 
@@ -143,8 +143,10 @@ int main(int argc, char** argv) {
   const long rss_before = ResidentKilobytes();
   for (int i = 0; i < memory_requests; ++i) Ask(one);
   const long rss_after = ResidentKilobytes();
-  std::printf("start: %.1f us; resident: %ld kB loaded, %ld kB started, %ld kB before and %ld kB after %d more requests\n",
-              start_us, rss_loaded, rss_started, rss_before, rss_after, memory_requests);
+  std::printf(
+      "start: %.1f us; resident: %ld kB loaded, %ld kB started, %ld kB before and %ld kB after %d "
+      "more requests\n",
+      start_us, rss_loaded, rss_started, rss_before, rss_after, memory_requests);
   morvane::StopPlugin();
   return 0;
 }

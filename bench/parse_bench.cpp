@@ -43,9 +43,12 @@ Bytes SourcePlayers() {
 }
 
 Bytes Quake3Status() {
-  std::string text = "\xFF\xFF\xFF\xFFstatusResponse\n\\sv_hostname\\^1Big ^7Server\\mapname\\q3dm17"
-                     "\\gamename\\baseq3\\sv_maxclients\\32\\g_gametype\\0\\fraglimit\\20\n";
-  for (int i = 0; i < 32; ++i) text += std::to_string(i) + " 50 \"^" + std::to_string(i % 8) + "Player" + std::to_string(i) + "\"\n";
+  std::string text =
+      "\xFF\xFF\xFF\xFFstatusResponse\n\\sv_hostname\\^1Big ^7Server\\mapname\\q3dm17"
+      "\\gamename\\baseq3\\sv_maxclients\\32\\g_gametype\\0\\fraglimit\\20\n";
+  for (int i = 0; i < 32; ++i)
+    text += std::to_string(i) + " 50 \"^" + std::to_string(i % 8) + "Player" + std::to_string(i) +
+            "\"\n";
   return Bytes(text.begin(), text.end());
 }
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "bench_host.h"
-#include "plugin/chat_handler.h"
 #include "host/host_record.h"
+#include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
 #include "scan/reply_templates.h"
 #include "scan/scan_queue.h"
@@ -51,7 +51,8 @@ BENCHMARK(BM_FillSummary);
 void BM_FillPlayerLine(benchmark::State& state) {
   const std::u16string format = u"%pltime% - %plscore% - %plname%";
   for (auto _ : state) {
-    benchmark::DoNotOptimize(morvane::FillPlayerLine(format, "Player", "42", morvane::TimeText(3725.0f)));
+    benchmark::DoNotOptimize(
+        morvane::FillPlayerLine(format, "Player", "42", morvane::TimeText(3725.0f)));
   }
 }
 BENCHMARK(BM_FillPlayerLine);

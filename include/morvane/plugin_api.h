@@ -56,8 +56,8 @@ extern "C" {
 ** built for this one call and is valid only until the callback returns; the
 ** host copies what it wants to keep. The plug-in does not look at a result.
 */
-typedef void(MORVANE_CALL* MorvaneHostCallback)(int32_t plugin_id, int32_t code,
-                                                const void* record, int32_t record_length);
+typedef void(MORVANE_CALL* MorvaneHostCallback)(int32_t plugin_id, int32_t code, const void* record,
+                                                int32_t record_length);
 
 /*
 ** The host query callback: the plug-in asks for data. Called first with
@@ -113,8 +113,7 @@ MORVANE_EXPORT void MORVANE_CALL PluginProcess(int32_t code, const void* record,
 ** two reserved arguments are not read.
 */
 MORVANE_EXPORT int32_t MORVANE_CALL PluginGetData(int32_t code, int32_t reserved1,
-                                                  int32_t reserved2, void* buffer,
-                                                  int32_t size);
+                                                  int32_t reserved2, void* buffer, int32_t size);
 
 /*
 ** PluginShowOptions (ordinal 2): opens Morvane.ini with the program the system

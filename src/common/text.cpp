@@ -62,12 +62,14 @@ std::optional<char32_t> NextUtf8(std::string_view utf8, std::size_t& pos) {
     return std::nullopt;
   }
   int got = 0;
-  while (got < extra && pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80) {
+  while (got < extra && pos < utf8.size() &&
+         (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80) {
     cp = (cp << 6) | (static_cast<unsigned char>(utf8[pos]) & 0x3F);
     ++pos;
     ++got;
   }
-  if (got < extra || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+  if (got < extra || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    return std::nullopt;
   return cp;
 }
 
@@ -77,7 +79,8 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
   out.reserve(utf8.size());
   // A malformed sequence is one replacement character for the bytes it took.
-  for (std::size_t pos = 0; pos < utf8.size();) AppendUtf16(out, NextUtf8(utf8, pos).value_or(kReplacement));
+  for (std::size_t pos = 0; pos < utf8.size();)
+    AppendUtf16(out, NextUtf8(utf8, pos).value_or(kReplacement));
   return out;
 }
 
@@ -176,7 +179,8 @@ std::optional<std::int64_t> ParseInteger(std::u16string_view text) {
   if (i < text.size() && text[i] == u'$') {
     base = 16;
     ++i;
-  } else if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+  } else if (i + 1 < text.size() && text[i] == u'0' &&
+             (text[i + 1] == u'x' || text[i + 1] == u'X')) {
     base = 16;
     i += 2;
   }

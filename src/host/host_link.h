@@ -17,8 +17,8 @@
 #include <string_view>
 
 #include "host/host_codes.h"
-#include "morvane/plugin_api.h"
 #include "host/host_record.h"
+#include "morvane/plugin_api.h"
 
 namespace morvane {
 
@@ -79,8 +79,8 @@ inline constexpr std::int32_t kMaxHostAnswerBytes = 1 << 20;
 std::int32_t QueryHostInt(std::int32_t code);
 
 struct HostAnswer {
-  std::int32_t result = 0;    // what the second call returned (or the first, when <= 0)
-  HostRecord answer;          // the bytes the host wrote, never more than it announced
+  std::int32_t result = 0;  // what the second call returned (or the first, when <= 0)
+  HostRecord answer;        // the bytes the host wrote, never more than it announced
 };
 // Asks with an input record; an answer size of 0 or less gives that result
 // with an empty answer, and so does an oversized one or a closed link.

@@ -6,12 +6,12 @@
 
 #include "common/date_time.h"
 #include "common/text.h"
-#include "platform/platform.h"
 #include "host/host_link.h"
 #include "host/host_record.h"
+#include "platform/platform.h"
+#include "plugin/channels.h"
 #include "plugin/plugin_state.h"
 #include "plugin/scan_command.h"
-#include "plugin/channels.h"
 #include "plugin/scan_requests.h"
 #include "plugin/settings_loader.h"
 

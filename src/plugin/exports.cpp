@@ -3,10 +3,10 @@
 // lets no exception reach the host.
 #include <mutex>
 
+#include "host/host_link.h"
 #include "morvane/plugin_api.h"
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
-#include "host/host_link.h"
 #include "plugin/lifecycle.h"
 
 namespace {

@@ -2,14 +2,14 @@
 
 #include <chrono>
 
-#include "platform/platform.h"
 #include "host/host_link.h"
 #include "host/host_record.h"
-#include "plugin/plugin_state.h"
-#include "scan/game_scan.h"
+#include "platform/platform.h"
 #include "plugin/event_timer.h"
-#include "scan/scan_queue.h"
+#include "plugin/plugin_state.h"
 #include "plugin/settings_loader.h"
+#include "scan/game_scan.h"
+#include "scan/scan_queue.h"
 
 namespace morvane {
 namespace {
@@ -37,7 +37,8 @@ std::u16string ComputeModuleDirectory() {
   if (!g_module_directory_for_testing.empty()) return g_module_directory_for_testing;
   std::u16string path = platform::ModuleFilePath();
   std::size_t cut = path.find_last_of(u"/\\");
-  std::u16string directory = cut == std::u16string::npos ? std::u16string() : path.substr(0, cut + 1);
+  std::u16string directory =
+      cut == std::u16string::npos ? std::u16string() : path.substr(0, cut + 1);
   if (directory.empty() || (directory.back() != u'/' && directory.back() != u'\\')) {
     directory.push_back(platform::kPathDelimiter);
   }
@@ -58,7 +59,8 @@ std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
   state.module_directory = ComputeModuleDirectory();
   // Query 2000 answered with 0 selects the virtual user; anything else, no
   // answer (-1) included, the host's own user.
-  const bool virtual_user_mode = QueryHostInt(host_code::kQueryMode) == host_value::kModeVirtualUser;
+  const bool virtual_user_mode =
+      QueryHostInt(host_code::kQueryMode) == host_value::kModeVirtualUser;
   if (!LinkStillOpen(session)) return 0;
   SetVirtualUserMode(virtual_user_mode);
   state.online = false;

@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "platform/platform.h"
 #include "host/host_link.h"
-#include "plugin/plugin_state.h"
+#include "platform/platform.h"
 #include "plugin/channels.h"
 #include "plugin/event_timer.h"
+#include "plugin/plugin_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings_values.h"
 
@@ -63,7 +63,7 @@ bool LoadSettings() {
   // missing, so every key gets its default.
   std::vector<std::uint8_t> bytes;
   auto read = platform::ReadRegularFile(state.module_directory + kSettingsFileName, bytes,
-                                       kMaxSettingsFileBytes);
+                                        kMaxSettingsFileBytes);
   if (read == platform::ReadFileResult::kUnreadable && state.settings_read) return true;
   if (read != platform::ReadFileResult::kRead) bytes.clear();
 

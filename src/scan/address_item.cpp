@@ -11,9 +11,7 @@ std::vector<std::u16string> SplitAddressItems(std::u16string_view addr) {
   return items;
 }
 
-std::u16string_view SplitHost(std::u16string_view item) {
-  return item.substr(0, item.find(u':'));
-}
+std::u16string_view SplitHost(std::u16string_view item) { return item.substr(0, item.find(u':')); }
 
 std::uint16_t ParsePort(std::u16string_view item, std::uint16_t default_port) {
   std::size_t colon = item.find(u':');

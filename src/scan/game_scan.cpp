@@ -4,8 +4,8 @@
 #include <chrono>
 #include <mutex>
 
-#include "platform/platform.h"
 #include "host/host_link.h"
+#include "platform/platform.h"
 #include "scan/address_item.h"
 
 namespace morvane {
@@ -137,7 +137,8 @@ void TGameScan::CloseSocket() {
 }
 
 TGameScan::Wait TGameScan::WaitSliced(std::int64_t deadline_ms,
-                                      platform::WaitResult (*wait)(platform::Socket, std::int32_t)) {
+                                      platform::WaitResult (*wait)(platform::Socket,
+                                                                   std::int32_t)) {
   for (;;) {
     if (Terminated()) return Wait::kStopped;
     std::int32_t slice = kWaitSliceMs;
@@ -208,7 +209,8 @@ TGameScan::Outcome TGameScan::ExchangeUdp(AddressItem& item, ReplyHandler& handl
     if (answered) {
       ++drained;
     } else if (FromTarget()) {
-      const auto datagram = std::span<const std::uint8_t>(FBuf.data(), static_cast<std::size_t>(received));
+      const auto datagram =
+          std::span<const std::uint8_t>(FBuf.data(), static_cast<std::size_t>(received));
       switch (handler.OnDatagram(datagram, item)) {
         case Verdict::kAnswered:
           answered = true;

@@ -16,8 +16,8 @@
 #include <span>
 #include <vector>
 
-#include "platform/platform.h"
 #include "host/host_link.h"
+#include "platform/platform.h"
 #include "scan/reply_handler.h"
 #include "scan/scan_queue.h"
 
@@ -49,7 +49,8 @@ class TGameScan {
   // Waits for the socket in short slices so that the terminate request is
   // seen at once, until the deadline (milliseconds of the steady clock; -1
   // waits without limit).
-  Wait WaitSliced(std::int64_t deadline_ms, platform::WaitResult (*wait)(platform::Socket, std::int32_t));
+  Wait WaitSliced(std::int64_t deadline_ms,
+                  platform::WaitResult (*wait)(platform::Socket, std::int32_t));
   // A receive time-out of 0 waits without limit, a negative one as Winsock
   // takes it (about 49 days). A connect time-out of 0 is a single poll, and a
   // negative one is refused as select refuses it.

@@ -24,8 +24,8 @@ std::string_view ReplyText(std::span<const std::uint8_t> reply) {
 }
 
 // The first position in [from, to) holding the byte, if any.
-std::optional<std::size_t> FindByte(const ByteReader& reader, std::uint8_t byte,
-                                    std::size_t from, std::size_t to) {
+std::optional<std::size_t> FindByte(const ByteReader& reader, std::uint8_t byte, std::size_t from,
+                                    std::size_t to) {
   to = std::min(to, reader.Size());
   if (from >= to) return std::nullopt;
   const auto data = reader.Data();
@@ -63,8 +63,7 @@ std::uint16_t ParseLow16(std::string_view text) {
 // One player line [begin, end), end being its newline. Each field takes the
 // byte it starts on, whatever it is, and runs to the next space; a field
 // never reaches past its own line.
-std::optional<Quake3Status::Player> ParsePlayerLine(const ByteReader& reader,
-                                                    std::string_view text,
+std::optional<Quake3Status::Player> ParsePlayerLine(const ByteReader& reader, std::string_view text,
                                                     std::size_t begin, std::size_t end) {
   std::optional<std::size_t> score_end = FindByte(reader, kSpace, begin + 1, end);
   if (!score_end) return std::nullopt;

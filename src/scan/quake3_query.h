@@ -36,9 +36,9 @@ std::string RemoveColourCodes(std::string_view text);
 
 struct Quake3Status {
   // Filled for the summary only.
-  std::string name;  // sv_hostname, colour codes removed.
-  std::string map;   // mapname
-  std::string mod;   // gamename
+  std::string name;               // sv_hostname, colour codes removed.
+  std::string map;                // mapname
+  std::string mod;                // gamename
   std::uint16_t max_players = 0;  // sv_maxclients, low 16 bits; 0 when not a number.
 
   // The number of newlines after the info line, in all received bytes.

@@ -81,10 +81,10 @@ class SourceHandler final : public ReplyHandler {
     }
     bool first = true;
     for (const SourcePlayer& player : reply.players) {
-      item.output.AppendPlayerLine(FillPlayerLine(item.request.Format, Utf8ToAnsi(player.name),
-                                                  std::to_string(player.score),
-                                                  TimeText(player.duration)),
-                                   first);
+      item.output.AppendPlayerLine(
+          FillPlayerLine(item.request.Format, Utf8ToAnsi(player.name), std::to_string(player.score),
+                         TimeText(player.duration)),
+          first);
       first = false;
     }
   }
@@ -96,7 +96,9 @@ class SourceHandler final : public ReplyHandler {
 
 class Quake3Handler final : public ReplyHandler {
  public:
-  std::span<const std::uint8_t> FirstQuery(const ScanRequest&) override { return kQuake3StatusRequest; }
+  std::span<const std::uint8_t> FirstQuery(const ScanRequest&) override {
+    return kQuake3StatusRequest;
+  }
   std::span<const std::uint8_t> NextQuery() override { return kQuake3StatusRequest; }
 
   Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) override {
@@ -159,10 +161,10 @@ class SampHandler final : public ReplyHandler {
     }
     bool first = true;
     for (const SampPlayer& player : reply.players) {
-      item.output.AppendPlayerLine(FillPlayerLine(item.request.Format, player.name,
-                                                  std::to_string(player.score),
-                                                  std::to_string(player.ping)),
-                                   first);
+      item.output.AppendPlayerLine(
+          FillPlayerLine(item.request.Format, player.name, std::to_string(player.score),
+                         std::to_string(player.ping)),
+          first);
       first = false;
     }
     return Verdict::kAnswered;

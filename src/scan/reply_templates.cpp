@@ -77,7 +77,8 @@ std::u16string FillPlayerLine(std::u16string_view format, std::string_view name,
   const std::u16string name16 = platform::FromAnsi(name);
   const std::u16string score16 = platform::FromAnsi(score);
   const std::u16string time16 = platform::FromAnsi(time);
-  const Placeholder fills[] = {{u"%plname%", name16}, {u"%plscore%", score16}, {u"%pltime%", time16}};
+  const Placeholder fills[] = {
+      {u"%plname%", name16}, {u"%plscore%", score16}, {u"%pltime%", time16}};
   return FillTemplate(format, fills);
 }
 

@@ -16,10 +16,10 @@ namespace morvane {
 
 // "SAMP", "!!!!" and two zero bytes where other clients put the target's
 // address and port (servers do not check them), then the opcode.
-inline constexpr std::array<std::uint8_t, 11> kSampInfoRequest = {
-    'S', 'A', 'M', 'P', '!', '!', '!', '!', 0x00, 0x00, 'i'};
-inline constexpr std::array<std::uint8_t, 11> kSampPlayerRequest = {
-    'S', 'A', 'M', 'P', '!', '!', '!', '!', 0x00, 0x00, 'd'};
+inline constexpr std::array<std::uint8_t, 11> kSampInfoRequest = {'S', 'A', 'M',  'P',  '!', '!',
+                                                                  '!', '!', 0x00, 0x00, 'i'};
+inline constexpr std::array<std::uint8_t, 11> kSampPlayerRequest = {'S', 'A', 'M',  'P',  '!', '!',
+                                                                    '!', '!', 0x00, 0x00, 'd'};
 
 inline constexpr char kSampInfoOpcode = 'i';
 inline constexpr char kSampPlayerOpcode = 'd';

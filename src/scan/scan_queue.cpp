@@ -1,6 +1,5 @@
 #include "scan/scan_queue.h"
 
-
 namespace morvane {
 
 ScanQueue::~ScanQueue() { Clear(); }

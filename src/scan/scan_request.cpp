@@ -7,9 +7,9 @@ std::optional<ServerKind> ServerKindFromWord(std::u16string_view word) {
     std::u16string_view word;
     ServerKind kind;
   } kKinds[] = {
-      {u"hl", {kGameSource, false, false}},   {u"hlpl", {kGameSource, true, false}},
-      {u"cod", {kGameQuake3, false, false}},  {u"codpl", {kGameQuake3, true, false}},
-      {u"sa", {kGameSamp, false, false}},     {u"sapl", {kGameSamp, true, false}},
+      {u"hl", {kGameSource, false, false}},  {u"hlpl", {kGameSource, true, false}},
+      {u"cod", {kGameQuake3, false, false}}, {u"codpl", {kGameQuake3, true, false}},
+      {u"sa", {kGameSamp, false, false}},    {u"sapl", {kGameSamp, true, false}},
       {u"tcp", {kGameTcp, false, true}},
   };
   for (const auto& entry : kKinds) {

@@ -21,8 +21,8 @@ inline constexpr std::array<std::uint8_t, 25> kSourceInfoRequest = {
 
 // The player request carries a challenge in bytes 5 to 8; FF FF FF FF asks the
 // server to hand out a challenge first.
-inline constexpr std::array<std::uint8_t, 9> kSourcePlayerRequest = {
-    0xFF, 0xFF, 0xFF, 0xFF, 'U', 0xFF, 0xFF, 0xFF, 0xFF};
+inline constexpr std::array<std::uint8_t, 9> kSourcePlayerRequest = {0xFF, 0xFF, 0xFF, 0xFF, 'U',
+                                                                     0xFF, 0xFF, 0xFF, 0xFF};
 
 using SourceChallenge = std::array<std::uint8_t, 4>;
 

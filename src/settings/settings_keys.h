@@ -59,8 +59,8 @@ enum class EventRule {
 // and has no field.
 using SettingField =
     std::variant<std::monostate, std::u16string MainSettings::*, std::int32_t MainSettings::*,
-                 bool MainSettings::*, std::u16string VirtUserValues::*,
-                 std::u16string TEvent::*, std::int32_t TEvent::*>;
+                 bool MainSettings::*, std::u16string VirtUserValues::*, std::u16string TEvent::*,
+                 std::int32_t TEvent::*>;
 
 struct SettingKey {
   KeySection section = KeySection::kMain;

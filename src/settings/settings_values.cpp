@@ -88,7 +88,8 @@ bool ReadBooleanKey(const IniFile& file, std::u16string_view section, const Sett
   return BooleanOr(file.Value(section, key.name), key.number_default != 0);
 }
 
-std::u16string ReadTextKey(const IniFile& file, std::u16string_view section, const SettingKey& key) {
+std::u16string ReadTextKey(const IniFile& file, std::u16string_view section,
+                           const SettingKey& key) {
   return ReadTextKey(file, section, key, key.text_default);
 }
 
@@ -144,8 +145,8 @@ SettingsValues ReadSettingsValues(const IniFile& file, bool virtual_user_mode) {
   SettingsValues values;
   if (virtual_user_mode) values.virt_user = ReadVirtUser(file);
   values.main = ReadMain(file);
-  values.admin_list =
-      SplitKeepingEmpty(file.Value(SectionName(KeySection::kMain), u"AdmUsers").value_or(u""), u'|');
+  values.admin_list = SplitKeepingEmpty(
+      file.Value(SectionName(KeySection::kMain), u"AdmUsers").value_or(u""), u'|');
   // A gap in the numbering ends the table; every event needs its own section,
   // so the walk ends after at most as many steps as the file has sections.
   for (std::size_t n = 0;; ++n) {

@@ -51,7 +51,8 @@ bool BooleanOr(std::optional<std::u16string_view> value, bool fallback);
 std::u16string ReadTextKey(const IniFile& file, std::u16string_view section, const SettingKey& key,
                            std::u16string_view default_text);
 std::u16string ReadTextKey(const IniFile& file, std::u16string_view section, const SettingKey& key);
-std::int32_t ReadIntegerKey(const IniFile& file, std::u16string_view section, const SettingKey& key);
+std::int32_t ReadIntegerKey(const IniFile& file, std::u16string_view section,
+                            const SettingKey& key);
 bool ReadBooleanKey(const IniFile& file, std::u16string_view section, const SettingKey& key);
 
 // [Main]. Field names are the key names; every default is the one a missing

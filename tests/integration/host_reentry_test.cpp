@@ -24,8 +24,8 @@ std::vector<std::uint8_t> ChannelMessage(std::u16string_view text) {
 }
 
 std::vector<std::uint8_t> PrivateMessage(std::u16string_view text) {
-  return Concat({RecordText(u"root"), RecordText(u"10.0.0.9"), RecordInt(0), RecordInt(3),
-                 RecordText(text)});
+  return Concat(
+      {RecordText(u"root"), RecordText(u"10.0.0.9"), RecordInt(0), RecordInt(3), RecordText(text)});
 }
 
 void Process(ModuleUnderTest& module, std::int32_t code, const std::vector<std::uint8_t>& record) {
@@ -83,7 +83,8 @@ TEST_F(HostReentry, AHostThatServesTheWorkersCallbacksOnItsOwnThreadNeverDeadloc
   FakeHost::Instance().HandCallsToThisThread();
   FakeHost::Instance().ClearCalls();
   Process(*module_, 5, ChannelMessage(u"/gs hl " + LoopbackAddress(silent.Port())));
-  for (int waited = 0; FakeHost::Instance().HandedCallsWaiting() == 0 && waited < 5000; waited += 5) {
+  for (int waited = 0; FakeHost::Instance().HandedCallsWaiting() == 0 && waited < 5000;
+       waited += 5) {
     platform::SleepMilliseconds(5);
   }
   ASSERT_EQ(FakeHost::Instance().HandedCallsWaiting(), 1u) << "the worker's reply waits for us";
@@ -92,7 +93,8 @@ TEST_F(HostReentry, AHostThatServesTheWorkersCallbacksOnItsOwnThreadNeverDeadloc
   Process(*module_, 3, RecordInt(2));
   Process(*module_, 10, PrivateMessage(u"/reload"));
   EXPECT_LT(MillisecondsSince(began), 1000.0);
-  EXPECT_EQ(FakeHost::Instance().CallsWithCode(67).size(), 2u) << "joined on the report and the reload";
+  EXPECT_EQ(FakeHost::Instance().CallsWithCode(67).size(), 2u)
+      << "joined on the report and the reload";
 
   FakeHost::Instance().ServeHandedCalls();
   EXPECT_EQ(FakeHost::Instance().CallsWithCode(50).size(), 1u);
@@ -100,7 +102,8 @@ TEST_F(HostReentry, AHostThatServesTheWorkersCallbacksOnItsOwnThreadNeverDeadloc
   // Stopped while the worker's reply waits for this thread: the stop waits a
   // bounded time only, and the reply that began before it is the last call.
   Process(*module_, 5, ChannelMessage(u"/gs hl " + LoopbackAddress(silent.Port())));
-  for (int waited = 0; FakeHost::Instance().HandedCallsWaiting() == 0 && waited < 5000; waited += 5) {
+  for (int waited = 0; FakeHost::Instance().HandedCallsWaiting() == 0 && waited < 5000;
+       waited += 5) {
     platform::SleepMilliseconds(5);
   }
   const auto stop_began = Clock::now();
@@ -135,11 +138,13 @@ TEST_F(HostReentry, TheWorkersThreadMayEchoIntoTheExportsOrStopThePlugin) {
 
   Process(*module_, 5, ChannelMessage(command));
   ASSERT_TRUE(FakeHost::Instance().WaitForCalls(50, 1, 5000));
-  for (int waited = 0; in_callback < 1 && waited < 5000; waited += 5) platform::SleepMilliseconds(5);
+  for (int waited = 0; in_callback < 1 && waited < 5000; waited += 5)
+    platform::SleepMilliseconds(5);
 
   // An echo while the host's thread is in PluginStop.
   Process(*module_, 5, ChannelMessage(command));
-  for (int waited = 0; in_callback < 2 && waited < 5000; waited += 5) platform::SleepMilliseconds(5);
+  for (int waited = 0; in_callback < 2 && waited < 5000; waited += 5)
+    platform::SleepMilliseconds(5);
   auto began = Clock::now();
   module_->Stop();
   EXPECT_LT(MillisecondsSince(began), 1000.0);
@@ -152,7 +157,8 @@ TEST_F(HostReentry, TheWorkersThreadMayEchoIntoTheExportsOrStopThePlugin) {
   ASSERT_EQ(Start(u"[Main]\r\nTimeOut=50\r\n"), 1);
   Process(*module_, 5, ChannelMessage(command));
   ASSERT_TRUE(FakeHost::Instance().WaitForCalls(50, 3, 5000));
-  for (int waited = 0; in_callback < 3 && waited < 5000; waited += 5) platform::SleepMilliseconds(5);
+  for (int waited = 0; in_callback < 3 && waited < 5000; waited += 5)
+    platform::SleepMilliseconds(5);
   platform::SleepMilliseconds(100);
   calls = FakeHost::Instance().Calls().size();
   Process(*module_, 5, ChannelMessage(command));
@@ -172,10 +178,14 @@ TEST_F(HostReentry, AStopFromInsideAnyCallbackEndsEverything) {
     std::int32_t stop_in;
     Trigger trigger;
   } cases[] = {
-      {"query 2000", false, 2000, Trigger::kStart}, {"query 11", false, 11, Trigger::kStart},
-      {"67 at start", false, 67, Trigger::kStart},  {"67 when online", false, 67, Trigger::kOnline},
-      {"1001", true, 1001, Trigger::kStart},        {"1002 on reload", true, 1002, Trigger::kReload},
-      {"1026", true, 1026, Trigger::kOnline},       {"query 1080", true, 1080, Trigger::kOnline},
+      {"query 2000", false, 2000, Trigger::kStart},
+      {"query 11", false, 11, Trigger::kStart},
+      {"67 at start", false, 67, Trigger::kStart},
+      {"67 when online", false, 67, Trigger::kOnline},
+      {"1001", true, 1001, Trigger::kStart},
+      {"1002 on reload", true, 1002, Trigger::kReload},
+      {"1026", true, 1026, Trigger::kOnline},
+      {"query 1080", true, 1080, Trigger::kOnline},
       {"1027", true, 1027, Trigger::kOnline},
   };
   const std::u16string events =
@@ -189,7 +199,8 @@ TEST_F(HostReentry, AStopFromInsideAnyCallbackEndsEverything) {
     FakeHost& host = FakeHost::Instance();
     host.Reset();
     host.SetModeAnswer(c.virtual_user ? 0 : 1);
-    host.SetChannelsAnswer(Concat({RecordInt(1), RecordText(u"other"), RecordInt(0), RecordText(u"")}));
+    host.SetChannelsAnswer(
+        Concat({RecordInt(1), RecordText(u"other"), RecordInt(0), RecordText(u"")}));
     std::atomic<std::size_t> calls_at_stop{0};
     std::atomic<bool> armed{c.trigger == Trigger::kStart};
     host.SetHook([&](std::int32_t code, const std::vector<std::uint8_t>&) {
@@ -201,10 +212,12 @@ TEST_F(HostReentry, AStopFromInsideAnyCallbackEndsEverything) {
         Start(u"[Main]\r\nAdmUsers=root\r\n[VirtUser]\r\nName=Bot\r\n" + events);
     EXPECT_EQ(started, c.trigger == Trigger::kStart ? 0 : 1);
     if (c.trigger == Trigger::kReload) {
-      WriteSettingsUtf16(folder_, u"[Main]\r\nAdmUsers=root\r\n[VirtUser]\r\nName=Bot\r\nIP=1\r\n" + events);
+      WriteSettingsUtf16(folder_,
+                         u"[Main]\r\nAdmUsers=root\r\n[VirtUser]\r\nName=Bot\r\nIP=1\r\n" + events);
       armed = true;
-      Process(*module_, 1061, Concat({RecordText(u"Bot"), RecordText(u"root"), RecordText(u""),
-                                      RecordInt(0), RecordText(u"/reload")}));
+      Process(*module_, 1061,
+              Concat({RecordText(u"Bot"), RecordText(u"root"), RecordText(u""), RecordInt(0),
+                      RecordText(u"/reload")}));
     } else if (c.trigger == Trigger::kOnline) {
       armed = true;
       if (c.virtual_user) {

@@ -96,14 +96,16 @@ TEST_F(Lifecycle, VirtualUserModeLogsInWithTheDefaultIdentity) {
 }
 
 TEST_F(Lifecycle, VirtualUserModeRefusesAnEmptyPassword) {
-  WriteSettingsUtf16(*folder_, u"[VirtUser]\r\nPassword=\r\n[Event_0]\r\nType=3\r\nAddr=x\r\nGame=hl\r\n");
+  WriteSettingsUtf16(*folder_,
+                     u"[VirtUser]\r\nPassword=\r\n[Event_0]\r\nType=3\r\nAddr=x\r\nGame=hl\r\n");
   FakeHost::Instance().SetModeAnswer(0);
   EXPECT_EQ(Start(), 0);
   EXPECT_TRUE(FakeHost::Instance().Calls().empty());
 }
 
 TEST_F(Lifecycle, VirtualUserModeTakesConfiguredIdentity) {
-  WriteSettingsUtf16(*folder_, u"[virtuser]\r\nNAME = Бот\r\nIP=10.0.0.1\r\nPassword=pw\r\n", false);
+  WriteSettingsUtf16(*folder_, u"[virtuser]\r\nNAME = Бот\r\nIP=10.0.0.1\r\nPassword=pw\r\n",
+                     false);
   FakeHost::Instance().SetModeAnswer(0);
   EXPECT_EQ(Start(), 1);
   auto logins = FakeHost::Instance().CallsWithCode(1001);

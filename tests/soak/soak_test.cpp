@@ -15,9 +15,9 @@
 
 #include "common/byte_reader.h"
 #include "common/text.h"
+#include "host/host_record.h"
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
-#include "host/host_record.h"
 #include "plugin/lifecycle.h"
 #include "plugin/plugin_state.h"
 #include "scan/scan_queue.h"
@@ -63,8 +63,9 @@ Datagram Challenge(std::uint8_t n) { return {0xFF, 0xFF, 0xFF, 0xFF, 'A', n, n, 
 
 Datagram Quake3Status() {
   Datagram d;
-  Put(d, "\xFF\xFF\xFF\xFFstatusResponse\n\\sv_hostname\\^1Soak\\mapname\\q3dm17\\gamename\\baseq3"
-         "\\sv_maxclients\\16\n2 30 \"^2Ann\"\n-1 45 \"Bob\"\n",
+  Put(d,
+      "\xFF\xFF\xFF\xFFstatusResponse\n\\sv_hostname\\^1Soak\\mapname\\q3dm17\\gamename\\baseq3"
+      "\\sv_maxclients\\16\n2 30 \"^2Ann\"\n-1 45 \"Bob\"\n",
       false);
   return d;
 }
@@ -93,7 +94,9 @@ Datagram SampReply(const Datagram& query) {
 
 bool IsPlayerQuery(const Datagram& q) { return q.size() == 9 && q[4] == 'U'; }
 
-Datagram SourceAnswer(const Datagram& q) { return IsPlayerQuery(q) ? SourcePlayers() : SourceInfo(); }
+Datagram SourceAnswer(const Datagram& q) {
+  return IsPlayerQuery(q) ? SourcePlayers() : SourceInfo();
+}
 
 // ---- the servers of the soak ----------------------------------------------
 
@@ -111,31 +114,36 @@ struct Servers {
   // Challenges twice: the first query, then the query with challenge 1, and
   // only the query with challenge 2 gets the reply.
   UdpResponder twice{[](const Datagram& q) {
-    const std::uint8_t last = q.empty() ? 0 : q.back();
-    if (last == 0x01) return Response{{Challenge(2)}};
-    if (last == 0x02) return Response{{SourceAnswer(q)}};
-    return Response{{Challenge(1)}};
-  }, kQuiet};
+                       const std::uint8_t last = q.empty() ? 0 : q.back();
+                       if (last == 0x01) return Response{{Challenge(2)}};
+                       if (last == 0x02) return Response{{SourceAnswer(q)}};
+                       return Response{{Challenge(1)}};
+                     },
+                     kQuiet};
   UdpResponder silent{[](const Datagram&) { return Response{}; }, kQuiet};
   UdpResponder delayed{[](const Datagram& q) {
-    platform::SleepMilliseconds(40);
-    return Response{{SourceAnswer(q)}};
-  }, kQuiet};
+                         platform::SleepMilliseconds(40);
+                         return Response{{SourceAnswer(q)}};
+                       },
+                       kQuiet};
   UdpResponder truncated{[this](const Datagram& q) {
-    Datagram reply = SourceAnswer(q);
-    reply.resize(static_cast<std::size_t>(Cut(reply.size())));
-    return Response{{reply}};
-  }, kQuiet};
+                           Datagram reply = SourceAnswer(q);
+                           reply.resize(static_cast<std::size_t>(Cut(reply.size())));
+                           return Response{{reply}};
+                         },
+                         kQuiet};
   UdpResponder junk{[](const Datagram& q) {
-    Response response{{Bytes("junk"), SourceAnswer(q)}};
-    response.decoys = {SourceAnswer(q), Bytes("\xFF\xFF\xFF\xFFIjunk")};
-    return response;
-  }, kQuiet};
+                      Response response{{Bytes("junk"), SourceAnswer(q)}};
+                      response.decoys = {SourceAnswer(q), Bytes("\xFF\xFF\xFF\xFFIjunk")};
+                      return response;
+                    },
+                    kQuiet};
   UdpResponder flood{[](const Datagram& q) {
-    Response response{{SourceAnswer(q)}};
-    response.datagrams.insert(response.datagrams.end(), 100, SourceAnswer(q));
-    return response;
-  }, kQuiet};
+                       Response response{{SourceAnswer(q)}};
+                       response.datagrams.insert(response.datagrams.end(), 100, SourceAnswer(q));
+                       return response;
+                     },
+                     kQuiet};
   UdpResponder quake3{[](const Datagram&) { return Response{{Quake3Status()}}; }, kQuiet};
   UdpResponder samp{[](const Datagram& q) { return Response{{SampReply(q)}}; }, kQuiet};
   platform::Socket tcp = platform::OpenLoopbackServer(platform::SocketType::kTcp, 0);
@@ -174,7 +182,8 @@ void MORVANE_CALL CountDelivery(std::int32_t, std::int32_t code, const void* rec
     return;
   }
   const std::string id = Utf16ToUtf8(target);
-  const std::size_t n = id.rfind("req-", 0) == 0 ? std::strtoul(id.c_str() + 4, nullptr, 10) : SIZE_MAX;
+  const std::size_t n =
+      id.rfind("req-", 0) == 0 ? std::strtoul(id.c_str() + 4, nullptr, 10) : SIZE_MAX;
   if (n >= g_deliveries.per_request.size()) {
     ++g_deliveries.stray;
     return;
@@ -235,10 +244,10 @@ TEST_F(Soak, EveryRequestEndsAndMemoryStaysFlat) {
   });
 
   const std::u16string source_like[] = {
-      LoopbackAddress(servers_.source.Port()),    LoopbackAddress(servers_.twice.Port()),
-      LoopbackAddress(servers_.delayed.Port()),   LoopbackAddress(servers_.truncated.Port()),
-      LoopbackAddress(servers_.junk.Port()),      LoopbackAddress(servers_.flood.Port()),
-      LoopbackAddress(servers_.source.Port()),    LoopbackAddress(servers_.flood.Port()),
+      LoopbackAddress(servers_.source.Port()),  LoopbackAddress(servers_.twice.Port()),
+      LoopbackAddress(servers_.delayed.Port()), LoopbackAddress(servers_.truncated.Port()),
+      LoopbackAddress(servers_.junk.Port()),    LoopbackAddress(servers_.flood.Port()),
+      LoopbackAddress(servers_.source.Port()),  LoopbackAddress(servers_.flood.Port()),
   };
   const std::u16string silent = LoopbackAddress(servers_.silent.Port());
   const std::u16string unresolvable = u"no-such-host.invalid";
@@ -330,8 +339,8 @@ TEST_F(Soak, EveryRequestEndsAndMemoryStaysFlat) {
   RecordProperty("periodic_replies", periodic);
 
   if (rss_early > 0 && rss_end > 0 && MemoryChecked()) {
-    EXPECT_LT(rss_end - rss_early, 2 * 1024) << "resident size grew from " << rss_early
-                                              << " kB to " << rss_end << " kB";
+    EXPECT_LT(rss_end - rss_early, 2 * 1024)
+        << "resident size grew from " << rss_early << " kB to " << rss_end << " kB";
   }
   std::printf("soak: %d requests, %d answered, %d periodic replies, RSS %lld -> %lld kB\n", total,
               answered, periodic, static_cast<long long>(rss_early),

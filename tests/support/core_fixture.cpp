@@ -28,7 +28,9 @@ void CoreTest::TearDown() {
   if (hold_entry_lock_) platform::EntryLock().unlock();
 }
 
-void CoreTest::WriteSettings(std::u16string_view settings) { WriteSettingsUtf16(folder_, settings); }
+void CoreTest::WriteSettings(std::u16string_view settings) {
+  WriteSettingsUtf16(folder_, settings);
+}
 
 std::int32_t CoreTest::Start(HostMode mode, std::u16string_view settings) {
   mode_ = mode;

@@ -158,9 +158,9 @@ std::vector<std::uint8_t> FakeHost::AnswerFor(std::int32_t code) const {
   }
 }
 
-std::int32_t MORVANE_CALL FakeHost::Query(std::int32_t /*plugin_id*/, std::int32_t code, void* answer,
-                                          std::int32_t answer_size, const void* /*input*/,
-                                          std::int32_t /*input_length*/) {
+std::int32_t MORVANE_CALL FakeHost::Query(std::int32_t /*plugin_id*/, std::int32_t code,
+                                          void* answer, std::int32_t answer_size,
+                                          const void* /*input*/, std::int32_t /*input_length*/) {
   auto& host = Instance();
   std::vector<std::uint8_t> bytes;
   Hook hook;
@@ -211,7 +211,8 @@ std::vector<std::u16string> DecodeRecord(const std::vector<std::uint8_t>& record
     }
     std::int32_t count = reader.ReadI32LE();
     std::u16string text;
-    for (std::int32_t i = 0; i < count; ++i) text.push_back(static_cast<char16_t>(reader.ReadU16LE()));
+    for (std::int32_t i = 0; i < count; ++i)
+      text.push_back(static_cast<char16_t>(reader.ReadU16LE()));
     fields.push_back(text);
   }
   EXPECT_FALSE(reader.Exhausted()) << "record shorter than layout " << layout;

@@ -29,8 +29,8 @@ class FakeHost {
   static FakeHost& Instance();
 
   // Answers. A negative answer means "no answer" (size 0).
-  void SetModeAnswer(std::int32_t value);        // query 2000: 0 virtual user, 1 direct
-  void SetConnectionAnswer(std::int32_t value);  // query 11: 2 connected
+  void SetModeAnswer(std::int32_t value);                   // query 2000: 0 virtual user, 1 direct
+  void SetConnectionAnswer(std::int32_t value);             // query 11: 2 connected
   void SetChannelsAnswer(std::vector<std::uint8_t> bytes);  // query 1080, raw
   void Reset();
 

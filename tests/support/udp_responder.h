@@ -19,8 +19,8 @@ Datagram Bytes(std::string_view text);
 
 struct Response {
   std::vector<Datagram> datagrams;
-  bool from_other_port = false;  // sent from a second socket of the responder
-  std::int32_t pause_ms = 0;     // between two datagrams: a stream
+  bool from_other_port = false;    // sent from a second socket of the responder
+  std::int32_t pause_ms = 0;       // between two datagrams: a stream
   std::vector<Datagram> decoys{};  // sent first, from a second socket (another port)
 };
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/host_call.h"
 #include "host/chat_records.h"
+#include "host/host_call.h"
 
 namespace morvane::host {
 namespace {

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "common/text.h"
-#include "plugin/plugin_state.h"
 #include "ini/settings_encoding.h"
-#include "plugin/settings_loader.h"
 #include "ini/settings_report.h"
+#include "ini_test_files.h"
+#include "plugin/plugin_state.h"
+#include "plugin/settings_loader.h"
 #include "support/core_fixture.h"
 #include "support/module_under_test.h"
-#include "ini_test_files.h"
 
 namespace morvane::test {
 namespace {

@@ -42,12 +42,13 @@ inline Bytes Utf8(std::u16string_view text, bool mark = false) {
 // "[Main]\r\nFormat=Сервер %name%\r\n" as Windows-1251 writes it: С=D1,
 // е=E5, р=F0, в=E2.
 inline const Bytes kCp1251File = {'[',  'M', 'a', 'i', 'n', ']',  '\r', '\n', 'F',  'o',
-                           'r',  'm', 'a', 't', '=', 0xD1, 0xE5, 0xF0, 0xE2, 0xE5,
-                           0xF0, ' ', '%', 'n', 'a', 'm',  'e',  '%',  '\r', '\n'};
+                                  'r',  'm', 'a', 't', '=', 0xD1, 0xE5, 0xF0, 0xE2, 0xE5,
+                                  0xF0, ' ', '%', 'n', 'a', 'm',  'e',  '%',  '\r', '\n'};
 
 inline constexpr char16_t kCyrillicFile[] = u"[Main]\r\nFormat=Сервер %name%\r\n";
 
-inline bool HasFinding(const SettingsReport& report, FindingKind kind, std::string_view where = {}) {
+inline bool HasFinding(const SettingsReport& report, FindingKind kind,
+                       std::string_view where = {}) {
   for (const Finding& finding : report.findings) {
     if (finding.kind == kind && finding.where.find(where) != std::string::npos) return true;
   }

@@ -96,9 +96,9 @@ TEST_F(ChatEvents, EventDelayHoldsAnEventBack) {
 }
 
 TEST_F(ChatEvents, AMessageCanFireEventsAndBeACommand) {
-  ASSERT_EQ(Start(HostMode::kDirect,
-                  u"[Event_0]\r\nType=0\r\nMsg=/gs hl x\r\nAddr=event\r\nGame=hl\r\n"),
-            1);
+  ASSERT_EQ(
+      Start(HostMode::kDirect, u"[Event_0]\r\nType=0\r\nMsg=/gs hl x\r\nAddr=event\r\nGame=hl\r\n"),
+      1);
   ChannelMessage(u"main", u"alice", u"/gs hl x");
   ASSERT_EQ(Queued().size(), 2u);
   EXPECT_EQ(Queued()[0].Addr, u"event");
@@ -123,7 +123,8 @@ TEST_F(Reload, AnAdministratorByNameOrAddressReloadsInPrivateOnly) {
 
 TEST_F(Reload, ReloadByAnAdministratorFiresNoEventAndQueuesNothing) {
   ASSERT_EQ(Start(HostMode::kDirect,
-                  u"[Main]\r\nAdmUsers=Alice\r\n[Event_0]\r\nType=1\r\nMsg=/reload\r\nAddr=a\r\nGame=hl\r\n"),
+                  u"[Main]\r\nAdmUsers=Alice\r\n[Event_0]\r\nType=1\r\nMsg=/"
+                  u"reload\r\nAddr=a\r\nGame=hl\r\n"),
             1);
   PrivateMessage(u"Alice", u"/reload");
   EXPECT_TRUE(Queued().empty());

@@ -1,9 +1,9 @@
 // Periodic events and channel joining.
 #include <gtest/gtest.h>
 
-#include "plugin/plugin_state.h"
 #include "plugin/channels.h"
 #include "plugin/event_timer.h"
+#include "plugin/plugin_state.h"
 #include "support/core_fixture.h"
 
 namespace morvane::test {
@@ -61,9 +61,10 @@ TEST_F(PeriodicEvents, NothingWhileOfflineThenDueEventsAtTheNextTick) {
 }
 
 TEST_F(PeriodicEvents, AFullQueueLosesTheRequestAndTheEventWaitsAWholeInterval) {
-  ASSERT_EQ(Start(HostMode::kDirect,
-                  u"[Main]\r\nMaxQueue=0\r\n[Event_0]\r\nType=3\r\nDelay=60\r\nAddr=a\r\nGame=hl\r\n"),
-            1);
+  ASSERT_EQ(
+      Start(HostMode::kDirect,
+            u"[Main]\r\nMaxQueue=0\r\n[Event_0]\r\nType=3\r\nDelay=60\r\nAddr=a\r\nGame=hl\r\n"),
+      1);
   EventTimerProc();
   EXPECT_NE(Plugin().event_table[0].LastUse, 0);
   Plugin().settings.MaxQueue = 10;
@@ -72,9 +73,10 @@ TEST_F(PeriodicEvents, AFullQueueLosesTheRequestAndTheEventWaitsAWholeInterval) 
 }
 
 TEST_F(PeriodicEvents, NoTimerWithoutPeriodicEventsAndReloadReplacesIt) {
-  ASSERT_EQ(Start(HostMode::kDirect,
-                  u"[Main]\r\nAdmUsers=root\r\n[Event_0]\r\nType=0\r\nMsg=x\r\nAddr=a\r\nGame=hl\r\n"),
-            1);
+  ASSERT_EQ(
+      Start(HostMode::kDirect,
+            u"[Main]\r\nAdmUsers=root\r\n[Event_0]\r\nType=0\r\nMsg=x\r\nAddr=a\r\nGame=hl\r\n"),
+      1);
   EXPECT_EQ(Plugin().timer_id, 0u);
   WriteSettings(u"[Main]\r\nAdmUsers=root\r\n[Event_0]\r\nType=3\r\nAddr=a\r\nGame=hl\r\n");
   PrivateMessage(u"root", u"/reload");
@@ -111,11 +113,10 @@ TEST_F(Joining, EmptyChannelsJoinsOneEmptyName) {
 }
 
 TEST_F(Joining, VirtualUserJoinsConfiguredChannelsAndLeavesTheOthers) {
-  FakeHost::Instance().SetChannelsAnswer(Concat({RecordInt(4),
-                                                 RecordText(u"main"), RecordInt(0), RecordText(u""),
-                                                 RecordText(u"Main"), RecordInt(5), RecordText(u"x"),
-                                                 RecordText(u"games"), RecordInt(0), RecordText(u""),
-                                                 RecordText(u"old"), RecordInt(0), RecordText(u"")}));
+  FakeHost::Instance().SetChannelsAnswer(
+      Concat({RecordInt(4), RecordText(u"main"), RecordInt(0), RecordText(u""), RecordText(u"Main"),
+              RecordInt(5), RecordText(u"x"), RecordText(u"games"), RecordInt(0), RecordText(u""),
+              RecordText(u"old"), RecordInt(0), RecordText(u"")}));
   ASSERT_EQ(Start(HostMode::kVirtualUser, u"[Main]\r\nChannels=main|games\r\n"), 1);
   EXPECT_TRUE(FakeHost::Instance().CallsWithCode(1026).empty()) << "joins wait for the 1078";
   StatusNotification(true, u"Morvane");
@@ -127,7 +128,8 @@ TEST_F(Joining, VirtualUserJoinsConfiguredChannelsAndLeavesTheOthers) {
   EXPECT_EQ(DecodeRecord(joins[1].record, "ttii")[1], u"games");
   auto leaves = FakeHost::Instance().CallsWithCode(1027);
   ASSERT_EQ(leaves.size(), 2u);
-  EXPECT_EQ(DecodeRecord(leaves[0].record, "tt"), (std::vector<std::u16string>{u"Morvane", u"Main"}));
+  EXPECT_EQ(DecodeRecord(leaves[0].record, "tt"),
+            (std::vector<std::u16string>{u"Morvane", u"Main"}));
   EXPECT_EQ(DecodeRecord(leaves[1].record, "tt")[1], u"old");
 
   // A 1078 for someone else changes nothing.
@@ -149,7 +151,8 @@ TEST_F(Joining, AShortChannelListIsReadUpToItsLastWholeEntry) {
   ASSERT_EQ(leaves.size(), 2u);
   EXPECT_EQ(DecodeRecord(leaves[1].record, "tt")[1], u"b");
 
-  for (auto bad : {std::vector<std::uint8_t>{}, RecordInt(0), RecordInt(-3), std::vector<std::uint8_t>{1, 0}}) {
+  for (auto bad : {std::vector<std::uint8_t>{}, RecordInt(0), RecordInt(-3),
+                   std::vector<std::uint8_t>{1, 0}}) {
     FakeHost::Instance().SetChannelsAnswer(bad);
     FakeHost::Instance().ClearCalls();
     StatusNotification(true, u"Morvane");

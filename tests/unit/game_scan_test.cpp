@@ -111,7 +111,8 @@ TEST_F(Worker, AReplyFromAnotherPortOfTheTargetIsIgnored) {
   UdpResponder server([](const Datagram&) { return Response{{Bytes("OKx")}, true}; });
   Ask(LoopbackAddress(server.Port()));
   ASSERT_TRUE(WaitForIdle());
-  EXPECT_EQ(Delivered(), std::vector<std::u16string>{u"T:" + LoopbackAddress(server.Port()) + u" off"});
+  EXPECT_EQ(Delivered(),
+            std::vector<std::u16string>{u"T:" + LoopbackAddress(server.Port()) + u" off"});
   EXPECT_EQ(seen_.load(), 0) << "the handler never saw it";
 }
 
@@ -169,7 +170,8 @@ TEST_F(Worker, AChallengeIsAnsweredAtMostTwiceAnItem) {
   EXPECT_EQ(server.Queries(), (std::vector<Datagram>{Bytes("Q"), Bytes("A"), Bytes("A")}));
   EXPECT_EQ(Delivered().size(), 1u);
 
-  UdpResponder once([](const Datagram& q) { return Response{{Bytes(q == Bytes("Q") ? "CH" : "OKok")}}; });
+  UdpResponder once(
+      [](const Datagram& q) { return Response{{Bytes(q == Bytes("Q") ? "CH" : "OKok")}}; });
   Ask(LoopbackAddress(once.Port()));
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Delivered().back(), u"T:" + LoopbackAddress(once.Port()) + u" is ok");
@@ -184,7 +186,8 @@ TEST_F(Worker, TimeOutZeroWaitsWithoutLimitForTheReply) {
   });
   Ask(LoopbackAddress(late.Port()), u"hl", 1, 0);
   ASSERT_TRUE(WaitForIdle());
-  EXPECT_EQ(Delivered(), std::vector<std::u16string>{u"T:" + LoopbackAddress(late.Port()) + u" is late"});
+  EXPECT_EQ(Delivered(),
+            std::vector<std::u16string>{u"T:" + LoopbackAddress(late.Port()) + u" is late"});
 }
 
 TEST_F(Worker, TcpProbeOnlineAndOffline) {

@@ -50,9 +50,11 @@ TEST_F(HostLink, DirectModeRecords) {
   EXPECT_EQ(calls[0].code, 50);
   EXPECT_EQ(calls[0].plugin_id, 9);
   EXPECT_EQ(calls[0].record.size(), 24u);
-  EXPECT_EQ(DecodeRecord(calls[0].record, "tit"), (std::vector<std::u16string>{u"main", u"1", u"pl"}));
+  EXPECT_EQ(DecodeRecord(calls[0].record, "tit"),
+            (std::vector<std::u16string>{u"main", u"1", u"pl"}));
   EXPECT_EQ(calls[1].code, 70);
-  EXPECT_EQ(DecodeRecord(calls[1].record, "tit"), (std::vector<std::u16string>{u"ann", u"0", u"hi"}));
+  EXPECT_EQ(DecodeRecord(calls[1].record, "tit"),
+            (std::vector<std::u16string>{u"ann", u"0", u"hi"}));
   EXPECT_EQ(calls[2].code, 61);
   EXPECT_EQ(DecodeRecord(calls[2].record, "tt"), (std::vector<std::u16string>{u"main", u"x"}));
 }
@@ -65,11 +67,14 @@ TEST_F(HostLink, VirtualUserRecordsPutTheNameFirstAndTheFlagBeforeTheTarget) {
   auto calls = FakeHost::Instance().Calls();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].code, 1020);
-  EXPECT_EQ(DecodeRecord(calls[0].record, "titt"), (std::vector<std::u16string>{u"Bot", u"0", u"main", u"pl"}));
+  EXPECT_EQ(DecodeRecord(calls[0].record, "titt"),
+            (std::vector<std::u16string>{u"Bot", u"0", u"main", u"pl"}));
   EXPECT_EQ(calls[1].code, 1022);
-  EXPECT_EQ(DecodeRecord(calls[1].record, "titt"), (std::vector<std::u16string>{u"Bot", u"0", u"ann", u"hi"}));
+  EXPECT_EQ(DecodeRecord(calls[1].record, "titt"),
+            (std::vector<std::u16string>{u"Bot", u"0", u"ann", u"hi"}));
   EXPECT_EQ(calls[2].code, 1023);
-  EXPECT_EQ(DecodeRecord(calls[2].record, "ttt"), (std::vector<std::u16string>{u"Bot", u"main", u"x"}));
+  EXPECT_EQ(DecodeRecord(calls[2].record, "ttt"),
+            (std::vector<std::u16string>{u"Bot", u"main", u"x"}));
 }
 
 TEST_F(HostLink, QueryHostIntTreatsEmptyAndShortAnswersAsNoAnswer) {
@@ -80,9 +85,9 @@ TEST_F(HostLink, QueryHostIntTreatsEmptyAndShortAnswersAsNoAnswer) {
     std::int32_t result;
     int calls;
   } cases[] = {
-      {0, {}, -1, 1},                  // no answer: no second call
+      {0, {}, -1, 1},  // no answer: no second call
       {-4, {}, -1, 1},
-      {2, {1, 0}, -1, 2},              // shorter than an integer
+      {2, {1, 0}, -1, 2},  // shorter than an integer
       {4, {2, 0, 0, 0}, 2, 2},
       {8, {0, 0, 0, 0, 7, 7, 7, 7}, 0, 2},
       {4, {0xFF, 0xFF, 0xFF, 0xFF}, -1, 2},

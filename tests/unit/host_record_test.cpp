@@ -17,12 +17,12 @@ TEST(HostRecord, ChannelMessageRecordIsPackedWithoutGapsOrTerminators) {
   AppendText(record, u"main");
   AppendInt(record, 1);
   AppendText(record, u"pl");
-  const std::vector<std::uint8_t> expected = {
-      0x04, 0x00, 0x00, 0x00,                          // count 4
-      0x6D, 0x00, 0x61, 0x00, 0x69, 0x00, 0x6E, 0x00,  // "main"
-      0x01, 0x00, 0x00, 0x00,                          // type flag 1
-      0x02, 0x00, 0x00, 0x00,                          // count 2
-      0x70, 0x00, 0x6C, 0x00};                         // "pl"
+  const std::vector<std::uint8_t> expected = {0x04, 0x00, 0x00, 0x00,  // count 4
+                                              0x6D, 0x00, 0x61, 0x00,
+                                              0x69, 0x00, 0x6E, 0x00,   // "main"
+                                              0x01, 0x00, 0x00, 0x00,   // type flag 1
+                                              0x02, 0x00, 0x00, 0x00,   // count 2
+                                              0x70, 0x00, 0x6C, 0x00};  // "pl"
   EXPECT_EQ(record, expected);
 }
 
@@ -44,9 +44,9 @@ TEST(HostRecord, AppendTextCountsUpToTheFirstNul) {
 }
 
 TEST(HostRecord, ReadUserWithEmptyNameContinuesAtOffsetFour) {
-  std::vector<std::uint8_t> bytes = {0, 0, 0, 0,              // Name: count 0
+  std::vector<std::uint8_t> bytes = {0, 0, 0, 0,                  // Name: count 0
                                      2, 0, 0, 0, 'i', 0, 'p', 0,  // IP "ip"
-                                     7, 0, 0, 0};             // Icon
+                                     7, 0, 0, 0};                 // Icon
   ByteReader reader = Over(bytes);
   TUser user = ReadUser(reader);
   EXPECT_EQ(user.Name, u"");
@@ -80,7 +80,8 @@ TEST(HostRecord, ShortRecordsReadAsEmptyValuesWithinTheirBytes) {
   EXPECT_EQ(ReadText(big), u"x");
 
   // Every cut of a user record reads without running past the cut.
-  std::vector<std::uint8_t> user = {3, 0, 0, 0, 'a', 0, 'n', 0, 'n', 0, 1, 0, 0, 0, 'x', 0, 9, 0, 0, 0};
+  std::vector<std::uint8_t> user = {3, 0, 0, 0, 'a', 0, 'n', 0, 'n', 0,
+                                    1, 0, 0, 0, 'x', 0, 9,   0, 0,   0};
   for (std::size_t cut = 0; cut <= user.size(); ++cut) {
     std::vector<std::uint8_t> part(user.begin(), user.begin() + static_cast<std::ptrdiff_t>(cut));
     ByteReader r = Over(part);

@@ -39,8 +39,8 @@ TEST(IniFileTest, DecodesUtf16LeOnly) {
   }
   // The same text as UTF-8 yields no section at all.
   std::string utf8 = Utf16ToUtf8(text);
-  EXPECT_FALSE(IniFile::Parse(std::vector<std::uint8_t>(utf8.begin(), utf8.end()))
-                   .HasSection(u"Main"));
+  EXPECT_FALSE(
+      IniFile::Parse(std::vector<std::uint8_t>(utf8.begin(), utf8.end())).HasSection(u"Main"));
 
   // A NUL code unit ends the text; a lone last byte is no code unit.
   auto bytes = Utf16Le(std::u16string(u"[Main]\nA=1\nB=2") + u'\0' + u"\nC=3");
@@ -170,8 +170,9 @@ TEST(IniFileTest, LargeFileWithRepeatsKeepsTheLastValues) {
     }
   }
   text += u"[Big]\n";
-  for (int i = 0; i < kCount; ++i) text += u"K" + AsciiToUtf16(std::to_string(i % 100)) + u"=" +
-                                           AsciiToUtf16(std::to_string(i)) + u"\n";
+  for (int i = 0; i < kCount; ++i)
+    text += u"K" + AsciiToUtf16(std::to_string(i % 100)) + u"=" + AsciiToUtf16(std::to_string(i)) +
+            u"\n";
   IniFile file = IniFile::Parse(Utf16Le(text));
   EXPECT_EQ(file.Sections().size(), static_cast<std::size_t>(kCount + 1));
   EXPECT_EQ(Lookup(file, u"S0", u"K"), u"1");

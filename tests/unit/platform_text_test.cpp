@@ -50,7 +50,9 @@ TEST_F(AnsiTextTest, ConvertsBothWays) {
       {1251, u"Нет игроков", "\xCD\xE5\xF2 \xE8\xE3\xF0\xEE\xEA\xEE\xE2"},
       {1251, u"Ёё№€", "\xA8\xB8\xB9\x88"},
       // 0x98 is undefined in 1251 and stands for U+0098 both ways.
-      {1251, u"a\u0098b", "a\x98" "b"},
+      {1251, u"a\u0098b",
+       "a\x98"
+       "b"},
       {1251, u"plain ASCII 0-9 ~", "plain ASCII 0-9 ~"},
       {1252, u"é€Œÿ", "\xE9\x80\x8C\xFF"},
       {1252, u"\u0081\u008D\u008F\u0090\u009D", "\x81\x8D\x8F\x90\x9D"},

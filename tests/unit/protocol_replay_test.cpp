@@ -101,7 +101,8 @@ TEST_F(Replay, ASplitPlayerReplyIsNotReassembled) {
 }
 
 TEST_F(Replay, Quake3SummaryAndPlayers) {
-  auto reply = LoadSingleCapture("q3_status/pyq3sl_server__parses_response_packet_with_players.hex");
+  auto reply =
+      LoadSingleCapture("q3_status/pyq3sl_server__parses_response_packet_with_players.hex");
   UdpResponder server([&](const Datagram&) { return Reply(reply); });
   EXPECT_EQ(Ask(server.Port(), u"cod", u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%"),
             u"Thunder CTF|q3ctf1|baseq3|14/32|");

@@ -34,18 +34,20 @@ TEST(Quake3Query, HeaderMustMatchExactly) {
     bool accepted;
   } cases[] = {
       {kHeader + "\\mapname\\q3dm17\n", true},
-      {"\xFF\xFF\xFF\xFFstatusResponse", true},           // nothing after the header
-      {"\xFF\xFF\xFF\xFFStatusResponse\n", false},        // letter case
-      {"\xFF\xFF\xFF\xFF\x01statusResponse\n", false},    // another engine's header
-      {"\xFF\xFF\xFF\xFFstatusRespons", false},           // 17 bytes
+      {"\xFF\xFF\xFF\xFFstatusResponse", true},                       // nothing after the header
+      {"\xFF\xFF\xFF\xFFStatusResponse\n", false},                    // letter case
+      {"\xFF\xFF\xFF\xFF\x01statusResponse\n", false},                // another engine's header
+      {"\xFF\xFF\xFF\xFFstatusRespons", false},                       // 17 bytes
       {std::string("\xFF\xFF\xFF\xFFstatus\0esponse\n", 20), false},  // NUL ends the text
       {"", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsQuake3StatusReply(BytesOf(c.reply)), c.accepted) << c.reply;
+  for (const auto& c : cases)
+    EXPECT_EQ(IsQuake3StatusReply(BytesOf(c.reply)), c.accepted) << c.reply;
 }
 
 TEST(Quake3Query, InfoValueNeedsBackslashesOnBothSides) {
-  const std::string text = kHeader + "\\sv_mapname\\x\\mapname\\harbour\\g\\1\\g\\2\\e\\\\last\\end\n1 2 \"a\\b\"\n";
+  const std::string text =
+      kHeader + "\\sv_mapname\\x\\mapname\\harbour\\g\\1\\g\\2\\e\\\\last\\end\n1 2 \"a\\b\"\n";
   const struct {
     const char* key;
     const char* value;
@@ -66,8 +68,12 @@ TEST(Quake3Query, ColourCodes) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"^1Big ^7Server", "Big Server"}, {"^^7Ann", "7Ann"}, {"^1R^7ed", "Red"},
-      {"Tom^", "Tom"},                  {"^", ""},          {"plain", "plain"},
+      {"^1Big ^7Server", "Big Server"},
+      {"^^7Ann", "7Ann"},
+      {"^1R^7ed", "Red"},
+      {"Tom^", "Tom"},
+      {"^", ""},
+      {"plain", "plain"},
   };
   for (const auto& c : cases) EXPECT_EQ(RemoveColourCodes(c.in), c.out) << c.in;
 
@@ -100,18 +106,26 @@ TEST(Quake3Query, MaxClientsKeepsTheLow16Bits) {
     std::string info;
     std::uint16_t max_players;
   } cases[] = {
-      {"\\sv_maxclients\\18", 18},     {"\\sv_maxclients\\-1", 65535}, {"\\sv_maxclients\\+5", 5},
-      {"\\sv_maxclients\\65537", 1},   {"\\sv_maxclients\\abc", 0},    {"\\sv_maxclients\\", 0},
-      {"\\sv_maxclients\\1 8", 0},     {"\\sv_maxclients\\-", 0},      {"\\other\\18", 0},
+      {"\\sv_maxclients\\18", 18},
+      {"\\sv_maxclients\\-1", 65535},
+      {"\\sv_maxclients\\+5", 5},
+      {"\\sv_maxclients\\65537", 1},
+      {"\\sv_maxclients\\abc", 0},
+      {"\\sv_maxclients\\", 0},
+      {"\\sv_maxclients\\1 8", 0},
+      {"\\sv_maxclients\\-", 0},
+      {"\\other\\18", 0},
       {"\\sv_maxclients\\99999999999999999999", 65535},  // 10^20 - 1 mod 2^16
   };
-  for (const auto& c : cases) EXPECT_EQ(Summary(kHeader + c.info + "\n").max_players, c.max_players) << c.info;
+  for (const auto& c : cases)
+    EXPECT_EQ(Summary(kHeader + c.info + "\n").max_players, c.max_players) << c.info;
 }
 
 TEST(Quake3Query, PlayerLines) {
-  Quake3Status status = Players(kHeader + "\\mapname\\q3dm17\n"
+  Quake3Status status = Players(kHeader +
+                                "\\mapname\\q3dm17\n"
                                 "12 50 \"^2Tom\"\n"
-                                "-1 999 \"\"\n"       // empty quotes: empty name
+                                "-1 999 \"\"\n"  // empty quotes: empty name
                                 "0 7 \"Ann Lee\"\n");
   EXPECT_EQ(status.player_count, 3);
   EXPECT_TRUE(status.has_player_section);
@@ -131,13 +145,13 @@ TEST(Quake3Query, MalformedLinesAreDroppedWithoutTakingFromOtherLines) {
     std::uint16_t count;
     std::vector<std::string> names;
   } cases[] = {
-      {"1", 0, {}},                                 // a single byte: no line
-      {"12 50 \"Tom\"", 0, {}},                     // cut before its newline
-      {"1 2 \"A\"\n12 50 \"Tom", 1, {"A"}},         // the last line cut
-      {"nospace\n1 2 \"A\"\n", 2, {"A"}},           // no space at all
-      {"12 50\n1 2 \"A\"\n", 2, {"A"}},             // one space only
-      {"\n\n1 2 \"A\"\n", 3, {"A"}},                // empty lines
-      {"1 2 \n3 4 \"B\"\n", 2, {"", "B"}},          // no name field
+      {"1", 0, {}},                          // a single byte: no line
+      {"12 50 \"Tom\"", 0, {}},              // cut before its newline
+      {"1 2 \"A\"\n12 50 \"Tom", 1, {"A"}},  // the last line cut
+      {"nospace\n1 2 \"A\"\n", 2, {"A"}},    // no space at all
+      {"12 50\n1 2 \"A\"\n", 2, {"A"}},      // one space only
+      {"\n\n1 2 \"A\"\n", 3, {"A"}},         // empty lines
+      {"1 2 \n3 4 \"B\"\n", 2, {"", "B"}},   // no name field
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.section);
@@ -159,8 +173,8 @@ TEST(Quake3Query, InfoLineWithoutNewlineHasNoPlayers) {
 TEST(Quake3Query, NulEndsTheTextButNotThePlayerSection) {
   // Fields are cut from the text before the NUL; the lines are found in all
   // received bytes.
-  std::string reply = kHeader + "\\mapname\\q3dm17\n" + "1 2 \"A\"\n" + "3 4 \"B" + std::string(1, '\0') +
-                      "C\"\n" + "5 6 \"\\gamename\\hidden\\\"\n";
+  std::string reply = kHeader + "\\mapname\\q3dm17\n" + "1 2 \"A\"\n" + "3 4 \"B" +
+                      std::string(1, '\0') + "C\"\n" + "5 6 \"\\gamename\\hidden\\\"\n";
   EXPECT_EQ(Summary(reply).map, "q3dm17");
   EXPECT_EQ(Summary(reply).mod, "");
   Quake3Status status = Players(reply);
@@ -207,18 +221,21 @@ TEST_F(Quake3CaptureTest, RepliesOfRealServers) {
     std::uint16_t max_players;
     std::uint16_t player_count;
   } cases[] = {
-      {"pyq3sl_server__parses_response_packet_with_players", "Thunder CTF", "q3ctf1", "baseq3", 32, 14},
+      {"pyq3sl_server__parses_response_packet_with_players", "Thunder CTF", "q3ctf1", "baseq3", 32,
+       14},
       {"pyq3sl_server__parses_response_packet_without_players", "! Tigers DM17 baseq3", "q3dm17",
        "excessiveplus", 20, 0},
-      {"pyq3sl_server__does_not_strip_colors_if_color_stripping_is_disabled", "! Tigers DM17 baseq3", "",
-       "excessiveplus", 0, 14},
+      {"pyq3sl_server__does_not_strip_colors_if_color_stripping_is_disabled",
+       "! Tigers DM17 baseq3", "", "excessiveplus", 0, 14},
       // A value of this server holds newlines: the info line ends inside it,
       // and the keys after it are still found in the rest of the text.
-      {"pyq3sl_server__parses_ioquake_response_packet", "The Quake CTF (VQ3)", "13camp", "cpma", 24, 19},
+      {"pyq3sl_server__parses_ioquake_response_packet", "The Quake CTF (VQ3)", "13camp", "cpma", 24,
+       19},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
-    std::vector<std::uint8_t> reply = LoadSingleCapture(std::string("q3_status/") + c.file + ".hex");
+    std::vector<std::uint8_t> reply =
+        LoadSingleCapture(std::string("q3_status/") + c.file + ".hex");
     ASSERT_TRUE(IsQuake3StatusReply(reply));
     Quake3Status status = ParseQuake3Status(reply, false);
     EXPECT_EQ(status.name, c.name);
@@ -233,7 +250,7 @@ TEST_F(Quake3CaptureTest, PlayerListsOfRealServers) {
   Quake3Status ctf = ParseQuake3Status(
       LoadSingleCapture("q3_status/pyq3sl_server__parses_response_packet_with_players.hex"), true);
   ASSERT_EQ(ctf.players.size(), 14u);
-  EXPECT_EQ(ctf.players[0].name, "Fo");  // ^1Fo
+  EXPECT_EQ(ctf.players[0].name, "Fo");       // ^1Fo
   EXPECT_EQ(ctf.players[2].name, "WitDvil");  // Wit^1Dvil
   EXPECT_EQ(ctf.players[5].name, "Doo Doo");
   EXPECT_EQ(ctf.players[8].score, "14");

@@ -23,19 +23,23 @@ DatagramBuilder Header(char opcode) {
 }
 
 std::vector<std::uint8_t> TestInfo(std::uint8_t password) {
+  // clang-format off
   return Header('i')
       .U8(password)              // password byte
       .U16(5).U16(50)            // players, maximum players
       .I32(4).Text("Test")       // host name
       .I32(8).Text("Freeroam")   // game mode
       .I32(2).Text("EN");        // third string
+  // clang-format on
 }
 
 std::vector<std::uint8_t> TwoPlayers(std::uint16_t count) {
+  // clang-format off
   return Header('d')
       .U16(count)                                // player count
       .U8(0).U8(3).Text("Ann").I32(-5).I32(120)  // id, name length, name, score, ping
       .U8(7).U8(3).Text("Bob").I32(42).I32(33);
+  // clang-format on
 }
 
 TEST(SampQuery, OpcodeInByte10AloneDecides) {
@@ -68,20 +72,24 @@ TEST(SampQuery, InfoFieldsAndAnyNonZeroPasswordByte) {
 
 TEST(SampQuery, LengthsThatLieStayInsideTheDatagram) {
   // A negative length reads as an empty text; the next length follows it.
+  // clang-format off
   SampInfo negative = ParseSampInfo(Header('i').U8(0).U16(1).U16(2)
                                         .I32(-7)                   // host name
                                         .I32(3).Text("Mod")        // game mode
                                         .I32(0)                    // third string
                                         .Bytes());
+  // clang-format on
   EXPECT_EQ(negative.host_name, "");
   EXPECT_EQ(negative.game_mode, "Mod");
   EXPECT_EQ(negative.third, "");
 
   // A length past the end keeps what is there; the fields after it are empty.
+  // clang-format off
   SampInfo oversized = ParseSampInfo(Header('i').U8(0).U16(1).U16(2)
                                          .I32(0x7FFFFFFF).Text("Host")
                                          .I32(3).Text("Mod")
                                          .Bytes());
+  // clang-format on
   EXPECT_EQ(oversized.host_name, std::string("Host\x03\0\0\0Mod", 11));
   EXPECT_EQ(oversized.game_mode, "");
   EXPECT_EQ(oversized.third, "");
@@ -108,8 +116,10 @@ TEST(SampQuery, PlayerRecords) {
   EXPECT_TRUE(none.players.empty());
 
   // A record whose name length runs past the end is dropped whole.
+  // clang-format off
   SampPlayers cut = ParseSampPlayers(Header('d').U16(2).U8(0).U8(1).Text("A").I32(1).I32(2)
                                          .U8(1).U8(200).Text("Bob").I32(3).I32(4).Bytes());
+  // clang-format on
   ASSERT_EQ(cut.players.size(), 1u);
   EXPECT_EQ(cut.players[0].name, "A");
 }
@@ -157,7 +167,8 @@ TEST_F(SampCaptureTest, InfoRepliesOfRealAndHandMadeServers) {
   EXPECT_EQ(cyrillic.third, "\xD0\xF3\xF1\xF1\xEA\xE8\xE9");  // "Русский"
 
   // Replies to the other opcodes are not taken for either.
-  for (const char* file : {"samp/mick88_convoytrucking_r.hex", "samp/mick88_convoytrucking_c.hex"}) {
+  for (const char* file :
+       {"samp/mick88_convoytrucking_r.hex", "samp/mick88_convoytrucking_c.hex"}) {
     reply = LoadSingleCapture(file);
     EXPECT_FALSE(IsSampReply(reply, kSampInfoOpcode)) << file;
     EXPECT_FALSE(IsSampReply(reply, kSampPlayerOpcode)) << file;
@@ -169,10 +180,18 @@ TEST_F(SampCaptureTest, PlayerRepliesOfRealAndHandMadeServers) {
     const char* name;
     std::int32_t score, ping;
   } expected[] = {
-      {"pedr$$Nn157", 18271, 252}, {"SuBa", 924, 56},          {"Chocolate", 7767, 24},
-      {"biieL$iNn157", 18265, 228}, {"Martin80nik", 10192, 72}, {"NadoVGs(AFK)", 5162, 212},
-      {"Otto", 102, 106},           {"Kristo_Rand", 1, 80},      {"abeceda", 2, 58},
-      {"katerina", 0, 70},          {"Jonas_Nicholls_II", 27701, 66}, {"Murs_Beten", 641, 55},
+      {"pedr$$Nn157", 18271, 252},
+      {"SuBa", 924, 56},
+      {"Chocolate", 7767, 24},
+      {"biieL$iNn157", 18265, 228},
+      {"Martin80nik", 10192, 72},
+      {"NadoVGs(AFK)", 5162, 212},
+      {"Otto", 102, 106},
+      {"Kristo_Rand", 1, 80},
+      {"abeceda", 2, 58},
+      {"katerina", 0, 70},
+      {"Jonas_Nicholls_II", 27701, 66},
+      {"Murs_Beten", 641, 55},
   };
   std::vector<std::uint8_t> reply = LoadSingleCapture("samp/mick88_convoytrucking_d.hex");
   ASSERT_TRUE(IsSampReply(reply, kSampPlayerOpcode));

@@ -129,8 +129,11 @@ TEST_F(ScanCommandTest, MaxAddrCapsTheAddressesOfAChatCommandOnly) {
     int items;
     bool queued;
   } cases[] = {
-      {u"", 32, true},  {u"", 33, false}, {u"MaxAddr=2\r\n", 2, true},
-      {u"MaxAddr=2\r\n", 3, false},      {u"MaxAddr=0\r\n", 500, true},
+      {u"", 32, true},
+      {u"", 33, false},
+      {u"MaxAddr=2\r\n", 2, true},
+      {u"MaxAddr=2\r\n", 3, false},
+      {u"MaxAddr=0\r\n", 500, true},
       {u"MaxAddr=-1\r\n", 500, true},
   };
   for (const auto& c : cases) {

@@ -17,12 +17,12 @@ TEST(ServerKind, TheSevenWordsExactlyAndNothingElse) {
     bool players;
     bool tcp;
   } cases[] = {
-      {u"hl", true, 0, false, false},    {u"hlpl", true, 0, true, false},
-      {u"cod", true, 1, false, false},   {u"codpl", true, 1, true, false},
-      {u"sa", true, 2, false, false},    {u"sapl", true, 2, true, false},
-      {u"tcp", true, 255, false, true},  {u"", false, 0, false, false},
-      {u"HL", false, 0, false, false},   {u"tcppl", false, 0, false, false},
-      {u"hl ", false, 0, false, false},  {u"pl", false, 0, false, false},
+      {u"hl", true, 0, false, false},   {u"hlpl", true, 0, true, false},
+      {u"cod", true, 1, false, false},  {u"codpl", true, 1, true, false},
+      {u"sa", true, 2, false, false},   {u"sapl", true, 2, true, false},
+      {u"tcp", true, 255, false, true}, {u"", false, 0, false, false},
+      {u"HL", false, 0, false, false},  {u"tcppl", false, 0, false, false},
+      {u"hl ", false, 0, false, false}, {u"pl", false, 0, false, false},
   };
   for (const auto& c : cases) {
     auto kind = ServerKindFromWord(c.word);

@@ -60,7 +60,9 @@ TEST_F(Loader, VirtualReloadWithAnEmptyNameChangesNoIdentityAndEmptiesEvents) {
             1);
   ASSERT_EQ(Plugin().event_table.size(), 1u);
   FakeHost::Instance().ClearCalls();
-  WriteSettings(u"[VirtUser]\r\nName= \r\n[Main]\r\nTimeOut=5\r\n[Event_0]\r\nType=0\r\nAddr=a\r\nGame=hl\r\n");
+  WriteSettings(
+      u"[VirtUser]\r\nName= "
+      u"\r\n[Main]\r\nTimeOut=5\r\n[Event_0]\r\nType=0\r\nAddr=a\r\nGame=hl\r\n");
   EXPECT_FALSE(LoadSettings());
   EXPECT_TRUE(FakeHost::Instance().Calls().empty());
   EXPECT_TRUE(Plugin().event_table.empty());
@@ -88,9 +90,11 @@ TEST_F(Loader, AFileInAnotherEncodingGivesDefaults) {
 }
 
 TEST_F(Loader, AFileThatCannotBeReadKeepsWhatTheLastLoadSet) {
-  ASSERT_EQ(Start(HostMode::kDirect,
-                  u"[Main]\r\nTimeOut=5\r\nAdmUsers=root\r\n[Event_0]\r\nType=3\r\nAddr=a\r\nGame=hl\r\n"),
-            1);
+  ASSERT_EQ(
+      Start(
+          HostMode::kDirect,
+          u"[Main]\r\nTimeOut=5\r\nAdmUsers=root\r\n[Event_0]\r\nType=3\r\nAddr=a\r\nGame=hl\r\n"),
+      1);
   const auto timer = Plugin().timer_id;
   ASSERT_NE(timer, 0u);
   // A folder named Morvane.ini exists but cannot be read as a file.

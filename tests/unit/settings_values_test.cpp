@@ -64,10 +64,9 @@ TEST(SettingsValuesTest, MissingFileGivesDefaults) {
 
 TEST(SettingsValuesTest, MarkersScanLeftToRightWithoutOverlap) {
   const std::pair<std::u16string_view, std::u16string_view> cases[] = {
-      {u"&&", u" "},           {u"&&:;", u" \r\n"},     {u"a:;b", u"a\r\nb"},
-      {u"&&&&", u"  "},        {u"&&&", u" &"},         {u":;:;", u"\r\n\r\n"},
-      {u"::;;", u":\r\n;"},    {u":&&;", u": ;"},       {u";:", u";:"},
-      {u"&:;&", u"&\r\n&"},    {u"", u""},              {u"без меток", u"без меток"},
+      {u"&&", u" "},   {u"&&:;", u" \r\n"},    {u"a:;b", u"a\r\nb"}, {u"&&&&", u"  "},
+      {u"&&&", u" &"}, {u":;:;", u"\r\n\r\n"}, {u"::;;", u":\r\n;"}, {u":&&;", u": ;"},
+      {u";:", u";:"},  {u"&:;&", u"&\r\n&"},   {u"", u""},           {u"без меток", u"без меток"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(ApplyMarkers(in), out) << Utf16ToUtf8(in);
 }
@@ -76,10 +75,19 @@ TEST(SettingsValuesTest, MarkersScanLeftToRightWithoutOverlap) {
 // are in MainKeysAreReadFromTheFile.
 TEST(SettingsValuesTest, IntegerAndBooleanValues) {
   const std::pair<std::optional<std::u16string_view>, std::int32_t> cases[] = {
-      {std::nullopt, 7},    {u"", 7},           {u"-$10", -16},     {u"0X1f", 31},
-      {u"2147483647", 2147483647},              {u"-2147483648", -2147483647 - 1},
-      {u"2147483648", 7},   {u"0x80000000", 7}, {u"0x", 7},         {u"$", 7},
-      {u"12abc", 7},        {u"1 2", 7},        {u"0x1g", 7},
+      {std::nullopt, 7},
+      {u"", 7},
+      {u"-$10", -16},
+      {u"0X1f", 31},
+      {u"2147483647", 2147483647},
+      {u"-2147483648", -2147483647 - 1},
+      {u"2147483648", 7},
+      {u"0x80000000", 7},
+      {u"0x", 7},
+      {u"$", 7},
+      {u"12abc", 7},
+      {u"1 2", 7},
+      {u"0x1g", 7},
   };
   for (const auto& [value, expected] : cases) {
     EXPECT_EQ(IntegerOr(value, 7), expected) << (value ? Utf16ToUtf8(*value) : "(missing)");
@@ -183,16 +191,11 @@ TEST(SettingsValuesTest, EventTypeDecidesSourceMsgAndPeriodicDelay) {
     bool source_read, msg_read;
   };
   const Case cases[] = {
-      {u"0", std::nullopt, 0, true, true},
-      {u"1", std::nullopt, 0, true, true},
-      {u"2", u"4", 4, false, true},
-      {u"3", std::nullopt, 5, true, false},
-      {u"3", u"0", 5, true, false},
-      {u"3", u"0x0", 5, true, false},
-      {u"3", u"-2", -2, true, false},
-      {u"3", u"60", 60, true, false},
-      {u"4", u"0", 0, true, false},
-      {u"-1", std::nullopt, 0, true, true},
+      {u"0", std::nullopt, 0, true, true}, {u"1", std::nullopt, 0, true, true},
+      {u"2", u"4", 4, false, true},        {u"3", std::nullopt, 5, true, false},
+      {u"3", u"0", 5, true, false},        {u"3", u"0x0", 5, true, false},
+      {u"3", u"-2", -2, true, false},      {u"3", u"60", 60, true, false},
+      {u"4", u"0", 0, true, false},        {u"-1", std::nullopt, 0, true, true},
   };
   for (const Case& c : cases) {
     std::u16string text = u"[Event_0]\nAddr=a\nGame=hl\nSource=#x\nMsg=!go\nType=";
@@ -211,9 +214,8 @@ TEST(SettingsValuesTest, EventTypeDecidesSourceMsgAndPeriodicDelay) {
 
 TEST(SettingsValuesTest, EventFormatDefaultFollowsGameExactly) {
   const std::pair<std::u16string_view, std::u16string> cases[] = {
-      {u"hlpl", kPl},    {u"HLPL", kFormat}, {u"codpl", kPl}, {u"pl", kPl},
-      {u"tcp", kTcp},    {u"TCP", kFormat},  {u"tcppl", kPl}, {u"hl", kFormat},
-      {u"", kFormat},    {u"p", kFormat},
+      {u"hlpl", kPl},    {u"HLPL", kFormat}, {u"codpl", kPl},  {u"pl", kPl},   {u"tcp", kTcp},
+      {u"TCP", kFormat}, {u"tcppl", kPl},    {u"hl", kFormat}, {u"", kFormat}, {u"p", kFormat},
   };
   for (const auto& [game, expected] : cases) {
     // The [Main] templates never become an event's defaults.

@@ -17,6 +17,7 @@ using test::LoadCapture;
 using test::LoadSingleCapture;
 
 std::vector<std::uint8_t> ArenaInfo(std::uint8_t visibility) {
+  // clang-format off
   return DatagramBuilder()
       .U32(0xFFFFFFFF)
       .U8(0x49)                   // type 'I'
@@ -32,15 +33,18 @@ std::vector<std::uint8_t> ArenaInfo(std::uint8_t visibility) {
       .U8('d')                    // server type
       .U8('l')                    // environment
       .U8(visibility);
+  // clang-format on
 }
 
 std::vector<std::uint8_t> AnnAndBob(std::uint8_t count) {
+  // clang-format off
   return DatagramBuilder()
       .U32(0xFFFFFFFF)
       .U8(0x44)    // type 'D'
       .U8(count)   // records announced
       .U8(0).CString("Ann").I32(10).F32(125.0f)     // index, name, score, duration
       .U8(1).CString("Bob").I32(-3).F32(3725.0f);
+  // clang-format on
 }
 
 TEST(SourceQuery, TypeByteAloneDecides) {
@@ -77,6 +81,7 @@ TEST(SourceQuery, NewFormInfoAndItsPasswordByte) {
 }
 
 TEST(SourceQuery, OldFormInfoSkipsTheServerAddress) {
+  // clang-format off
   std::vector<std::uint8_t> reply = DatagramBuilder()
       .U32(0xFFFFFFFF)
       .U8(0x6D)                   // type 'm'
@@ -88,6 +93,7 @@ TEST(SourceQuery, OldFormInfoSkipsTheServerAddress) {
       .U8(5).U8(16)               // players, maximum
       .U8(47).U8('d').U8('l')     // protocol, server type, environment
       .U8(1);                     // visibility
+  // clang-format on
   SourceInfo info = ParseSourceInfo(reply);
   EXPECT_EQ(info.name, "Arena");
   EXPECT_EQ(info.map, "de_dust2");
@@ -130,10 +136,12 @@ TEST(SourceQuery, PlayerRecordsUpToTheCountOrTheEnd) {
 
 TEST(SourceQuery, EmptyServerByCountOrByFirstName) {
   EXPECT_TRUE(ParseSourcePlayers(AnnAndBob(0)).no_players);
+  // clang-format off
   std::vector<std::uint8_t> first_unnamed = DatagramBuilder()
       .U32(0xFFFFFFFF).U8(0x44).U8(2)
       .U8(0).CString("").I32(1).F32(1)
       .U8(1).CString("Bob").I32(2).F32(2);
+  // clang-format on
   SourcePlayers players = ParseSourcePlayers(first_unnamed);
   EXPECT_TRUE(players.no_players);
   EXPECT_EQ(players.count, 2);
@@ -183,22 +191,27 @@ TEST_F(SourceCaptureTest, InfoRepliesOfRealServers) {
     int players, max_players;
     bool password;
   } cases[] = {
-      {"psq_csgo", "BombGame by xPaw & Co.", "de_dust2", "Counter-Strike: Global Offensive", 0, 16, false},
+      {"psq_csgo", "BombGame by xPaw & Co.", "de_dust2", "Counter-Strike: Global Offensive", 0, 16,
+       false},
       {"psq_gmod_cyrillic",  // UTF-8, returned raw
        "\xD0\x93\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB4 \xD0\x98\xD0\xBD\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xB0"
        "\xD1\x86\xD0\xB8\xD0\xB9 | \xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9 DarkRP",
        "rp_bangclaw", "DarkRP", 33, 40, false},
       {"psq_tf2", " FirePowered.org | Unusual Trade | !jackpot", "trade_unusual_center_v3",
        "Unusual Trading", 32, 32, false},
-      {"psq_theship", "RKSzone.com | US Chicago | The Ship | Hunt", "atalanta", "The Ship", 27, 32, false},
-      {"libssq_info_css", "game2xs.com Counter-Strike Source #1", "de_dust", "Counter-Strike: Source",
-       5, 16, false},
+      {"psq_theship", "RKSzone.com | US Chicago | The Ship | Hunt", "atalanta", "The Ship", 27, 32,
+       false},
+      {"libssq_info_css", "game2xs.com Counter-Strike Source #1", "de_dust",
+       "Counter-Strike: Source", 5, 16, false},
       {"libssq_info_tf2",
-       std::string(24, '\x01') + "skial.com | PAYLOAD+ | US \xE2\x96\x88\xE2\x96\x88\xE2\x96\x88\xE2\x96\x88",
-       "pl_badwater_pro_v12_skial", "\xE2\x96\x88\xE2\x96\x88 Skial \xE2\x96\x88\xE2\x96\x88", 32, 32, false},
+       std::string(24, '\x01') +
+           "skial.com | PAYLOAD+ | US \xE2\x96\x88\xE2\x96\x88\xE2\x96\x88\xE2\x96\x88",
+       "pl_badwater_pro_v12_skial", "\xE2\x96\x88\xE2\x96\x88 Skial \xE2\x96\x88\xE2\x96\x88", 32,
+       32, false},
       // GoldSrc's old form.
       {"psq_hltv", "Castle Mortimus:0", "op4_kbase", "HLTV", 0, 1, false},
-      {"psq_svencoop_nonsteam", "ClanSC #3 - Engage [Logros]", "sc_doc", "Sven Co-op 4.8", 0, 16, true},
+      {"psq_svencoop_nonsteam", "ClanSC #3 - Engage [Logros]", "sc_doc", "Sven Co-op 4.8", 0, 16,
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -215,14 +228,16 @@ TEST_F(SourceCaptureTest, InfoRepliesOfRealServers) {
 }
 
 TEST_F(SourceCaptureTest, ChallengeExchangeOfARealServer) {
-  std::vector<std::uint8_t> challenge = LoadSingleCapture("a2s_challenge/libssq_chall_example_0.hex");
+  std::vector<std::uint8_t> challenge =
+      LoadSingleCapture("a2s_challenge/libssq_chall_example_0.hex");
   EXPECT_EQ(ClassifySourceReply(challenge), SourceReplyType::kChallenge);
   EXPECT_EQ(ParseSourceChallenge(challenge), (SourceChallenge{0x4B, 0xA1, 0xD5, 0x22}));
 
   // Request, challenge, request with the challenge appended, info reply.
   auto exchange = LoadCapture("a2s_challenge/sqc_issue20_tf2_exchange.hex");
   ASSERT_EQ(exchange.size(), 4u);
-  EXPECT_EQ(exchange[0].bytes, std::vector<std::uint8_t>(kSourceInfoRequest.begin(), kSourceInfoRequest.end()));
+  EXPECT_EQ(exchange[0].bytes,
+            std::vector<std::uint8_t>(kSourceInfoRequest.begin(), kSourceInfoRequest.end()));
   ASSERT_EQ(ClassifySourceReply(exchange[1].Span()), SourceReplyType::kChallenge);
   auto repeated = MakeSourceInfoRequest(ParseSourceChallenge(exchange[1].Span()));
   EXPECT_EQ(exchange[2].bytes, std::vector<std::uint8_t>(repeated.begin(), repeated.end()));
@@ -234,7 +249,8 @@ TEST_F(SourceCaptureTest, ChallengeExchangeOfARealServer) {
 }
 
 TEST_F(SourceCaptureTest, PlayerReplyOfARealServer) {
-  SourcePlayers players = ParseSourcePlayers(LoadSingleCapture("a2s_player/libssq_player_example_0.hex"));
+  SourcePlayers players =
+      ParseSourcePlayers(LoadSingleCapture("a2s_player/libssq_player_example_0.hex"));
   ASSERT_EQ(players.players.size(), 2u);
   EXPECT_EQ(players.players[0].name, "[D]---->T.N.W<----");
   EXPECT_EQ(players.players[0].score, 14);
@@ -261,7 +277,8 @@ TEST_F(SourceCaptureTest, SplitFragmentsAreNotTakenForReplies) {
   EXPECT_LT(payload.players.size(), 58u);
   EXPECT_EQ(payload.players[0].name, "Zien");
   EXPECT_EQ(static_cast<int>(payload.players[0].duration), 11538);
-  EXPECT_EQ(payload.players[1].name, "\xEF\xBC\xA4\xEF\xBD\x8F\xEF\xBD\x86\xEF\xBD\x86\xEF\xBD\x99");
+  EXPECT_EQ(payload.players[1].name,
+            "\xEF\xBC\xA4\xEF\xBD\x8F\xEF\xBD\x86\xEF\xBD\x86\xEF\xBD\x99");
 }
 
 }  // namespace

@@ -42,12 +42,8 @@ Datagram BuildSampInfo(std::span<const std::uint8_t> query, const SimServer& ser
 
 Datagram BuildSampRules(std::span<const std::uint8_t> query, const SimServer& server) {
   const std::vector<std::pair<std::string, std::string>> rules = {
-      {"lagcomp", "On"},
-      {"mapname", server.map},
-      {"version", server.version},
-      {"weather", "10"},
-      {"weburl", "www.sa-mp.com"},
-      {"worldtime", "12:00"},
+      {"lagcomp", "On"}, {"mapname", server.map},     {"version", server.version},
+      {"weather", "10"}, {"weburl", "www.sa-mp.com"}, {"worldtime", "12:00"},
   };
   WireWriter out = SampHeader(query);
   out.U16LE(static_cast<std::uint16_t>(rules.size()));

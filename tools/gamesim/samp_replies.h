@@ -39,7 +39,6 @@ Datagram BuildSampClients(std::span<const std::uint8_t> query, const SimServer& 
 // length, the score and the ping.
 Datagram BuildSampPlayers(std::span<const std::uint8_t> query, const SimServer& server);
 
-std::vector<Datagram> AnswerSampQuery(std::span<const std::uint8_t> bytes,
-                                      const SimServer& server);
+std::vector<Datagram> AnswerSampQuery(std::span<const std::uint8_t> bytes, const SimServer& server);
 
 }  // namespace morvane::gamesim

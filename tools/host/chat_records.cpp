@@ -47,7 +47,8 @@ Delivery BuildChannelMessage(HostMode mode, std::u16string_view virtual_user,
   RecordWriter writer;
   if (mode == HostMode::kVirtual) writer.Text(virtual_user);
   writer.User(sender).Text(channel).Int(0).Text(text);
-  return {mode == HostMode::kVirtual ? host_code::kVirtualChannelText : host_code::kChannelText, writer.Bytes()};
+  return {mode == HostMode::kVirtual ? host_code::kVirtualChannelText : host_code::kChannelText,
+          writer.Bytes()};
 }
 
 Delivery BuildPrivateMessage(HostMode mode, std::u16string_view virtual_user,

@@ -20,7 +20,8 @@ HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record)
   switch (code) {
     case host_code::kChannelMessage:
     case host_code::kPrivateMessage:
-      call.kind = code == host_code::kChannelMessage ? CallKind::kChannelMessage : CallKind::kPrivateMessage;
+      call.kind = code == host_code::kChannelMessage ? CallKind::kChannelMessage
+                                                     : CallKind::kPrivateMessage;
       call.target = ReadRecordText(reader);
       call.type_flag = reader.ReadI32LE();
       call.text = ReadRecordText(reader);
@@ -39,7 +40,8 @@ HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record)
     case host_code::kVirtualChannelMessage:
     case host_code::kVirtualPrivateMessage:
       call.mode = HostMode::kVirtual;
-      call.kind = code == host_code::kVirtualChannelMessage ? CallKind::kChannelMessage : CallKind::kPrivateMessage;
+      call.kind = code == host_code::kVirtualChannelMessage ? CallKind::kChannelMessage
+                                                            : CallKind::kPrivateMessage;
       call.speaker = ReadRecordText(reader);
       call.type_flag = reader.ReadI32LE();
       call.target = ReadRecordText(reader);

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "host_options.h"
 #include "chat_records.h"
+#include "host_options.h"
 #include "line_source.h"
 #include "plugin_module.h"
 #include "script_line.h"

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "chat_records.h"
 #include "common/byte_reader.h"
 #include "common/text.h"
-#include "chat_records.h"
 
 namespace morvane::host {
 namespace {

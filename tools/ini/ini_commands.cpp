@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "common/text.h"
-#include "platform/platform.h"
-#include "report_printer.h"
 #include "ini/settings_encoding.h"
 #include "ini/settings_report.h"
+#include "platform/platform.h"
+#include "report_printer.h"
 
 namespace morvane::ini {
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "common/text.h"
-#include "settings/ini_file.h"
 #include "ini/settings_report_builder.h"
 #include "ini/settings_report_names.h"
+#include "settings/ini_file.h"
 
 namespace morvane {
 namespace report_detail {

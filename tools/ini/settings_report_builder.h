@@ -9,13 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "common/text.h"
 #include <type_traits>
 #include <variant>
+#include "common/text.h"
 
+#include "ini/settings_report.h"
 #include "settings/ini_file.h"
 #include "settings/settings_keys.h"
-#include "ini/settings_report.h"
 #include "settings/settings_values.h"
 
 namespace morvane::report_detail {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/text.h"
-#include "scan/scan_request.h"
 #include "ini/settings_report_builder.h"
+#include "scan/scan_request.h"
 
 namespace morvane::report_detail {
 namespace {

@@ -52,7 +52,9 @@ SectionClass ClassifySection(std::u16string_view name) {
 
 std::string EventName(std::size_t n) { return "Event_" + std::to_string(n); }
 
-bool IsKnown(KeySection section, std::u16string_view key) { return FindKey(section, key) != nullptr; }
+bool IsKnown(KeySection section, std::u16string_view key) {
+  return FindKey(section, key) != nullptr;
+}
 
 std::vector<std::u16string_view> KeyNames(KeySection section) {
   std::vector<std::u16string_view> names;

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/ini_file.h"
 #include "ini/settings_report.h"
+#include "settings/ini_file.h"
 
 namespace morvane {
 

@@ -27,11 +27,10 @@ TestClock& Replacement() {
 
 double SystemDateTime() {
   // Whole milliseconds, the resolution of GetLocalTime on Windows.
-  const auto now = std::chrono::time_point_cast<std::chrono::milliseconds>(
-      std::chrono::system_clock::now());
+  const auto now =
+      std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now());
   const auto since_epoch = now.time_since_epoch();
-  const std::time_t seconds =
-      std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count();
+  const std::time_t seconds = std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count();
   std::tm local{};
   // tm_gmtoff is the offset in force at that moment, summer time included.
   if (localtime_r(&seconds, &local) == nullptr) local.tm_gmtoff = 0;

@@ -1,9 +1,9 @@
 // Whole-file reads and writes and folder creation. Paths are UTF-16 in the
 // interface, as on Windows, and UTF-8 on disk.
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <optional>
 
@@ -59,7 +59,8 @@ ReadFileResult ReadFile(const std::u16string& path, std::vector<std::uint8_t>& c
   // A folder opens here but is no file to read, as CreateFile refuses it.
   struct stat info {};
   if (fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) return ReadFileResult::kUnreadable;
-  if (regular_only && (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > max_bytes)) {
+  if (regular_only &&
+      (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > max_bytes)) {
     return ReadFileResult::kUnreadable;
   }
 
@@ -73,7 +74,8 @@ ReadFileResult ReadFile(const std::u16string& path, std::vector<std::uint8_t>& c
     }
     if (got == 0) break;
     // The file may grow while it is read.
-    if (static_cast<std::size_t>(got) > max_bytes - bytes.size()) return ReadFileResult::kUnreadable;
+    if (static_cast<std::size_t>(got) > max_bytes - bytes.size())
+      return ReadFileResult::kUnreadable;
     bytes.insert(bytes.end(), chunk, chunk + got);
   }
   contents = std::move(bytes);
@@ -117,7 +119,7 @@ bool WriteWholeFile(const std::u16string& path, std::span<const std::uint8_t> co
 bool MakeDirectories(const std::string& path_utf8) {
   if (path_utf8.empty() || path_utf8.find('\0') != std::string::npos) return false;
   // Each prefix that ends before a "/" is a parent; the whole path comes last.
-  for (std::size_t slash = path_utf8.find('/', 1); ; slash = path_utf8.find('/', slash + 1)) {
+  for (std::size_t slash = path_utf8.find('/', 1);; slash = path_utf8.find('/', slash + 1)) {
     const std::string part = path_utf8.substr(0, slash);
     if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) break;

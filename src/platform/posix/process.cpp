@@ -1,6 +1,6 @@
 // The process's environment and identity.
-#include <cstdlib>
 #include <unistd.h>
+#include <cstdlib>
 
 #include "platform/platform.h"
 

@@ -1,9 +1,9 @@
 // Waiting for one socket to become readable or writable, as Winsock's select
 // with a single set does.
-#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <cerrno>
 
 #include <chrono>
 #include <thread>

@@ -1,11 +1,11 @@
 // Sockets with Winsock semantics on top of the BSD calls.
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "platform/platform.h"
 #include "platform/posix/socket_handle.h"
@@ -110,7 +110,8 @@ bool SetNonBlocking(Socket socket) {
 
 ConnectResult Connect(Socket socket, const SocketAddress& to) {
   const sockaddr_in address = posix::ToSockaddr(to);
-  if (connect(Descriptor(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+  if (connect(Descriptor(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+      0) {
     return ConnectResult::kConnected;
   }
   // EINPROGRESS is Winsock's WSAEWOULDBLOCK for a non-blocking connect. An
@@ -133,9 +134,8 @@ Socket OpenLoopbackServer(SocketType type, std::uint16_t port) {
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ready =
-      bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-      (type == SocketType::kUdp || listen(fd, SOMAXCONN) == 0);
+  const bool ready = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                     (type == SocketType::kUdp || listen(fd, SOMAXCONN) == 0);
   if (!ready) {
     CloseSocket(server);
     return kInvalidSocket;
