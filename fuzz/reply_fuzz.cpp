@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  static morvane::ReplyHandlers handlers = morvane::MakeReplyHandlers();
+
   morvane::ScanRequest request;
   request.Format = u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%|%plname%|%plscore%|%pltime%";
   request.PlTitle = u"%addr% (%pl%):";
@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.PlDelimiter = u"; ";
   request.Players = (data[0] & 1) != 0;
   const int kind = (data[0] >> 1) % 3;
-  morvane::ReplyHandler& handler = kind == 0   ? *handlers.source
-                                   : kind == 1 ? *handlers.quake3
-                                               : *handlers.samp;
+  // A handler of its own for every datagram, as every address item has.
+  const auto handler_owner = morvane::MakeReplyHandler(static_cast<std::uint8_t>(kind));
+  morvane::ReplyHandler& handler = *handler_owner;
   morvane::ReplyText output(request);
   morvane::AddressItem item{request, u"127.0.0.1:27015", 1 + (data[0] >> 3) % 2, output, {}};
   const std::span<const std::uint8_t> datagram(data + 1, size - 1);

@@ -86,6 +86,24 @@ WaitResult WaitWritable(Socket socket, std::int32_t milliseconds);
 // select on the read set only. 0 ms is a poll.
 WaitResult WaitReadable(Socket socket, std::int32_t milliseconds);
 
+// A wait on many sockets at once, as one select over them: each socket waits
+// to become readable, or (a connect in progress) writable. A connection that
+// fails is reported as kFailed on both builds (Winsock puts it in the
+// exception set, POSIX reports it writable with an error), never as ready.
+enum class SocketState { kWaiting, kReady, kFailed };
+struct SocketWait {
+  Socket socket = kInvalidSocket;
+  bool writable = false;
+  SocketState state = SocketState::kWaiting;  // set by the wait
+};
+// The most sockets one wait takes.
+inline constexpr std::size_t kMaxSocketWaits = 1024;
+// Waits at most the given time (0: a poll) until at least one socket is ready
+// or failed, and marks each socket's state. kReady when any is marked,
+// kTimedOut when none is; kError for a negative time, more than
+// kMaxSocketWaits sockets or an invalid one.
+WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds);
+
 // Server side, for the simulators and tests: a socket bound to 127.0.0.1 and
 // the given port (0: any free port), listening when it is TCP.
 Socket OpenLoopbackServer(SocketType type, std::uint16_t port);

@@ -141,7 +141,7 @@ void FireMessageEvents(const ChatMessage& message, double now) {
     } else {
       continue;
     }
-    AddScanItem(event.Game, EventRequest(event, reply_to));
+    AddScanItem(event.Game, EventRequest(event, reply_to, Plugin().settings));
   }
 }
 

@@ -43,7 +43,7 @@ void EventTimerProc() {
         WholeSecondsBetween(now, event.LastUse) < static_cast<std::int64_t>(event.Delay)) {
       continue;
     }
-    AddScanItem(event.Game, EventRequest(event, event.ChOrUser));
+    AddScanItem(event.Game, EventRequest(event, event.ChOrUser, state.settings));
     // Set whether or not the queue took the request: a refused one waits a
     // whole interval.
     event.LastUse = now;

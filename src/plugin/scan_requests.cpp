@@ -29,6 +29,8 @@ ScanRequest CommandRequest(const MainSettings& settings, MessageClass message_cl
                  : settings.MsgType ? reply_mode::kChannelWithFlag
                                     : reply_mode::kChannel,
       .TimeOut = settings.TimeOut,
+      .Parallel = settings.Parallel,
+      .Retries = settings.Retries,
   };
   // "tcp" is tested first, by equality, so "tcppl" is a player kind here (and
   // no kind at all for AddScanItem).
@@ -41,7 +43,8 @@ ScanRequest CommandRequest(const MainSettings& settings, MessageClass message_cl
   return request;
 }
 
-ScanRequest EventRequest(const TEvent& event, std::u16string_view target) {
+ScanRequest EventRequest(const TEvent& event, std::u16string_view target,
+                         const MainSettings& settings) {
   return {
       .Addr = event.Addr,
       .ChOrUser = std::u16string(target),
@@ -53,6 +56,8 @@ ScanRequest EventRequest(const TEvent& event, std::u16string_view target) {
       .PlDelimiter = event.PlDelimiter,
       .MsgType = event.MsgType,
       .TimeOut = event.TimeOut,
+      .Parallel = settings.Parallel,
+      .Retries = settings.Retries,
   };
 }
 

@@ -19,8 +19,10 @@ namespace morvane {
 ScanRequest CommandRequest(const MainSettings& settings, MessageClass message_class,
                            std::u16string_view reply_target, const ScanCommand& command);
 
-// The request of an event, answered to the given target.
-ScanRequest EventRequest(const TEvent& event, std::u16string_view target);
+// The request of an event, answered to the given target. [Main] gives how
+// many addresses are asked at once and how often a query is repeated.
+ScanRequest EventRequest(const TEvent& event, std::u16string_view target,
+                         const MainSettings& settings);
 
 // Queues one request, its kind word setting Game, Players and TCP. A full
 // queue ([Main] MaxQueue; the request in service counts) or a word that is not

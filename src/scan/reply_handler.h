@@ -20,7 +20,7 @@ struct AddressItem {
   const ScanRequest& request;
   std::u16string_view address;  // the trimmed item as typed: "%addr%"
   std::int32_t index = 0;       // 1-based, counting every item
-  ReplyText& output;            // the request's output text
+  ReplyText& output;            // the item's own part of the reply
   ServerValues values;          // the summary's values, filled by the handler
 };
 
@@ -42,15 +42,9 @@ class ReplyHandler {
   virtual std::span<const std::uint8_t> NextQuery() = 0;
 };
 
-// One handler per UDP kind, owned by the worker (handlers may keep state such
-// as the last challenge for the worker's whole life).
-struct ReplyHandlers {
-  std::unique_ptr<ReplyHandler> source;
-  std::unique_ptr<ReplyHandler> quake3;
-  std::unique_ptr<ReplyHandler> samp;
-};
-
-// The handlers of the real protocols.
-ReplyHandlers MakeReplyHandlers();
+// The handler of the real protocol of a UDP kind (Game 0, 1 or 2), one for
+// each address item: what a handler keeps (the server's challenge) belongs to
+// that item alone.
+std::unique_ptr<ReplyHandler> MakeReplyHandler(std::uint8_t game);
 
 }  // namespace morvane

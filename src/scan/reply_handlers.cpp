@@ -173,9 +173,15 @@ class SampHandler final : public ReplyHandler {
 
 }  // namespace
 
-ReplyHandlers MakeReplyHandlers() {
-  return {std::make_unique<SourceHandler>(), std::make_unique<Quake3Handler>(),
-          std::make_unique<SampHandler>()};
+std::unique_ptr<ReplyHandler> MakeReplyHandler(std::uint8_t game) {
+  switch (game) {
+    case kGameQuake3:
+      return std::make_unique<Quake3Handler>();
+    case kGameSamp:
+      return std::make_unique<SampHandler>();
+    default:
+      return std::make_unique<SourceHandler>();
+  }
 }
 
 }  // namespace morvane

@@ -53,6 +53,7 @@ std::u16string FillSummary(std::u16string_view format, std::u16string_view addre
   const std::u16string mod = platform::FromAnsi(values.mod);
   const std::u16string players = Decimal(values.players);
   const std::u16string max_players = Decimal(values.max_players);
+  const std::u16string ping = AsciiToUtf16(std::to_string(values.ping_ms));
   const Placeholder fills[] = {
       {u"%pass%", values.password ? kPasswordMark : u""},
       {u"%addr%", address},
@@ -61,6 +62,7 @@ std::u16string FillSummary(std::u16string_view format, std::u16string_view addre
       {u"%pl%", players},
       {u"%plmax%", max_players},
       {u"%mod%", mod},
+      {u"%ping%", ping},
   };
   return FillTemplate(format, fills);
 }
@@ -87,6 +89,11 @@ std::u16string FillAddress(std::u16string_view text, std::u16string_view address
   return FillTemplate(text, fills);
 }
 
+std::u16string FillOffline(std::u16string_view text, std::u16string_view address) {
+  const Placeholder fills[] = {{u"%addr%", address}, {u"%ping%", u""}};
+  return FillTemplate(text, fills);
+}
+
 std::string TimeText(float seconds) {
   constexpr double kLimit = 9223372036854775808.0;  // 2^63
   const double s = seconds;
@@ -103,20 +110,42 @@ std::string TimeText(float seconds) {
 }
 
 void ReplyText::AppendPiece(std::u16string_view piece) {
-  if (!text_.empty()) text_ += request_.Delimiter;
-  text_ += piece;
+  parts_.push_back({PartKind::kPiece, std::u16string(piece)});
 }
 
 void ReplyText::AppendHeader(std::int32_t address_index, std::u16string_view header) {
-  if (address_index != 1) text_ += request_.Delimiter;
-  text_ += header;
+  parts_.push_back({PartKind::kHeader, std::u16string(header), address_index});
 }
 
-void ReplyText::AppendNoPlayers() { text_ += kNoPlayersText; }
+void ReplyText::AppendNoPlayers() { parts_.push_back({PartKind::kNoPlayers, kNoPlayersText}); }
 
 void ReplyText::AppendPlayerLine(std::u16string_view line, bool first_of_reply) {
-  if (!first_of_reply) text_ += request_.PlDelimiter;
-  text_ += line;
+  parts_.push_back({PartKind::kPlayerLine, std::u16string(line), 0, first_of_reply});
+}
+
+void ReplyText::Append(const ReplyText& other) {
+  parts_.insert(parts_.end(), other.parts_.begin(), other.parts_.end());
+}
+
+std::u16string ReplyText::Text() const {
+  std::u16string text;
+  for (const Part& part : parts_) {
+    switch (part.kind) {
+      case PartKind::kPiece:
+        if (!text.empty()) text += request_.Delimiter;
+        break;
+      case PartKind::kHeader:
+        if (part.address_index != 1) text += request_.Delimiter;
+        break;
+      case PartKind::kNoPlayers:
+        break;
+      case PartKind::kPlayerLine:
+        if (!part.first_of_reply) text += request_.PlDelimiter;
+        break;
+    }
+    text += part.text;
+  }
+  return text;
 }
 
 }  // namespace morvane

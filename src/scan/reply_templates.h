@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scan/scan_request.h"
 
@@ -28,6 +29,8 @@ struct ServerValues {
   std::uint16_t players = 0;
   std::uint16_t max_players = 0;
   bool password = false;
+  // The round trip of the query that got the reply, in milliseconds.
+  std::int64_t ping_ms = 0;
 };
 
 inline constexpr char16_t kNoPlayersText[] = u"Нет игроков";
@@ -50,8 +53,10 @@ std::u16string FillHeader(std::u16string_view pl_title, std::u16string_view addr
 // "%plname%", "%plscore%", "%pltime%"; the values are 8-bit ANSI texts.
 std::u16string FillPlayerLine(std::u16string_view format, std::string_view name,
                               std::string_view score, std::string_view time);
-// "%addr%" only: the offline text and the TCP online text.
+// "%addr%" only: the TCP online text.
 std::u16string FillAddress(std::u16string_view text, std::u16string_view address);
+// The offline text: "%addr%", and "%ping%" empty, since nothing came back.
+std::u16string FillOffline(std::u16string_view text, std::u16string_view address);
 
 // A player's connection time in seconds as hours:minutes.seconds, two digits
 // each (hours of 100 or more in full), rounded half to even. Zero, -1, any
@@ -59,7 +64,11 @@ std::u16string FillAddress(std::u16string_view text, std::u16string_view address
 // "00:00:00".
 std::string TimeText(float seconds);
 
-// The output text of one request, with its joining rules.
+// The output text of one request, with its joining rules. The worker serves
+// the address items of a request side by side, so each item writes a
+// ReplyText of its own, and the request's text takes them in address order
+// (Append): the joiners then fall exactly as if the items had been served in
+// turn.
 class ReplyText {
  public:
   explicit ReplyText(const ScanRequest& request) : request_(request) {}
@@ -75,13 +84,25 @@ class ReplyText {
   // A player line: the first of a reply directly, each further one after
   // `PlDelimiter`.
   void AppendPlayerLine(std::u16string_view line, bool first_of_reply);
+  // Everything another ReplyText holds (an address item's), as if each of
+  // its pieces were appended here.
+  void Append(const ReplyText& other);
 
-  const std::u16string& Text() const { return text_; }
-  bool Empty() const { return text_.empty(); }
+  // The text with every joiner in place.
+  std::u16string Text() const;
+  bool Empty() const { return Text().empty(); }
 
  private:
+  enum class PartKind { kPiece, kHeader, kNoPlayers, kPlayerLine };
+  struct Part {
+    PartKind kind = PartKind::kPiece;
+    std::u16string text;
+    std::int32_t address_index = 0;  // headers
+    bool first_of_reply = false;     // player lines
+  };
+
   const ScanRequest& request_;
-  std::u16string text_;
+  std::vector<Part> parts_;
 };
 
 }  // namespace morvane

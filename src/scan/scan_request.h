@@ -23,6 +23,8 @@ struct ScanRequest {
   std::u16string PlDelimiter;  // between player lines
   std::int32_t MsgType = 0;    // reply mode (reply_mode in host/host_codes.h)
   std::int32_t TimeOut = 0;    // milliseconds, per network wait
+  std::int32_t Parallel = 1;   // address items asked at once; 1 or less: in turn
+  std::int32_t Retries = 0;    // repeats of a query with no usable reply; 0 or less: none
   std::uint8_t Game = 0;       // 0 Source, 1 Quake 3 family, 2 SA-MP, 255 TCP probe
   bool Players = false;
   bool TCP = false;

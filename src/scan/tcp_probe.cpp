@@ -1,34 +1,97 @@
 // The TCP port probe: can a connection to the item's host and port be opened
-// within the request's time-out? Nothing is sent or read over it.
-#include "platform/platform.h"
-#include "scan/game_scan.h"
+// within the request's time-out? Nothing is sent or read over it. A refused
+// connection is never "connected" (Winsock reports it only as failed), so its
+// item waits out the time-out and then writes the offline text, as a port
+// that never answers does.
+#include "scan/address_scan.h"
 
 namespace morvane {
+namespace {
 
-TGameScan::Outcome TGameScan::ProbeTcp(AddressItem& item) {
-  const ScanRequest& request = item.request;
-  FSock = platform::OpenSocket(platform::SocketType::kTcp);
-  if (FSock == platform::kInvalidSocket) return Outcome::kDone;
-  if (!platform::SetNonBlocking(FSock) ||
-      platform::Connect(FSock, sendaddr) == platform::ConnectResult::kFailed) {
-    CloseSocket();
-    return Outcome::kDone;
+class TcpProbe final : public AddressScan {
+ public:
+  using AddressScan::AddressScan;
+
+  void Start(std::int64_t now) override {
+    FSock = platform::OpenSocket(platform::SocketType::kTcp);
+    if (FSock == platform::kInvalidSocket || !platform::SetNonBlocking(FSock)) {
+      Finish();
+      return;
+    }
+    send_due_ = now;
   }
-  const Wait wait = WaitForConnection(request.TimeOut);
-  CloseSocket();
-  switch (wait) {
-    case Wait::kReady:
-      item.output.AppendPiece(FillAddress(request.Format, item.address));
-      return Outcome::kDone;
-    case Wait::kTimedOut:
-      item.output.AppendPiece(FillAddress(request.OffFormat, item.address));
-      return Outcome::kDone;
-    case Wait::kError:
-      return Outcome::kDone;
-    case Wait::kStopped:
-      return Outcome::kStopped;
+
+  // The connect is the probe's one paced send.
+  void Send(std::int64_t now) override {
+    send_due_.reset();
+    if (platform::Connect(FSock, sendaddr) == platform::ConnectResult::kFailed) {
+      Finish();
+      return;
+    }
+    // A negative time-out is refused by the wait, as select refuses it:
+    // nothing is written.
+    if (request_.TimeOut < 0) {
+      Finish();
+      return;
+    }
+    // A time-out of 0 is a single poll: a connection not made at once is
+    // offline.
+    if (request_.TimeOut == 0) {
+      platform::SocketWait poll{FSock, true};
+      const platform::WaitResult result = platform::WaitForSockets({&poll, 1}, 0);
+      if (result == platform::WaitResult::kError) {
+        Finish();
+        return;
+      }
+      EndWith(poll.state == platform::SocketState::kReady);
+      return;
+    }
+    deadline_ = DeadlineFrom(now);
+    waiting_ = true;
   }
-  return Outcome::kDone;
+
+  std::optional<platform::SocketWait> Wait() const override {
+    if (!waiting_) return std::nullopt;
+    return platform::SocketWait{FSock, true};
+  }
+
+  void OnSocket(platform::SocketState state, std::int64_t) override {
+    if (state == platform::SocketState::kReady) {
+      EndWith(true);
+      return;
+    }
+    // Refused: the wait runs its full course, the socket no longer in it.
+    waiting_ = false;
+  }
+
+  void OnWaitError() override { Finish(); }
+
+  std::optional<std::int64_t> NextTime() const override { return deadline_; }
+
+  void OnTime(std::int64_t now) override {
+    if (deadline_ && now >= *deadline_) EndWith(false);
+  }
+
+ private:
+  void EndWith(bool connected) {
+    if (connected) {
+      output_.AppendPiece(FillAddress(request_.Format, address_));
+    } else {
+      AppendOffline();
+    }
+    Finish();
+  }
+
+  std::optional<std::int64_t> deadline_;
+  bool waiting_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<AddressScan> MakeTcpProbe(const ScanRequest& request, std::u16string address,
+                                          std::int32_t index,
+                                          const platform::SocketAddress& target) {
+  return std::make_unique<TcpProbe>(request, std::move(address), index, target);
 }
 
 }  // namespace morvane

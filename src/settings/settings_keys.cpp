@@ -22,6 +22,8 @@ constexpr SettingKey kMainKeys[] = {
     {kMain, u"TimeOut", kInteger, {}, 1000, kAsRead, kAlways, &MainSettings::TimeOut},
     {kMain, u"MaxQueue", kInteger, {}, 20, kAsRead, kAlways, &MainSettings::MaxQueue},
     {kMain, u"MaxAddr", kInteger, {}, 32, kAsRead, kAlways, &MainSettings::MaxAddr},
+    {kMain, u"Parallel", kInteger, {}, 64, kAsRead, kAlways, &MainSettings::Parallel},
+    {kMain, u"Retries", kInteger, {}, 2, kAsRead, kAlways, &MainSettings::Retries},
     {kMain, u"Format", kText, kDefaultFormat, 0, kMarkersEmptyGivesDefault, kAlways,
      &MainSettings::Format},
     {kMain, u"OfflineFormat", kText, kDefaultOfflineFormat, 0, kMarkersEmptyGivesDefault, kAlways,

@@ -64,6 +64,10 @@ struct MainSettings {
   std::int32_t Delay = 0, TimeOut = 1000, MaxQueue = 20;
   // The most address items one chat "/gs" may name; 0 or less: no limit.
   std::int32_t MaxAddr = 32;
+  // How many address items of one request are asked at once (1 or less: one
+  // after another), and how often a query that got no usable reply goes out
+  // again (0 or less: never). Events take these too.
+  std::int32_t Parallel = 64, Retries = 2;
   std::u16string Format = ApplyMarkers(kDefaultFormat);
   std::u16string OfflineFormat = ApplyMarkers(kDefaultOfflineFormat);
   std::u16string TCPFormat = ApplyMarkers(kDefaultTcpFormat);

@@ -5,7 +5,9 @@
 # GoldSrc, Quake 3 family and SA-MP servers (Latin and Cyrillic names, a
 # password, negative scores, times above an hour), the challenge exchanges,
 # two addresses in one request, and the offline text for a silent server and
-# a split reply; a truncated reply gives what its bytes hold.
+# a split reply; a truncated reply gives what its bytes hold; the round trip
+# of a reply as %ping%; all of it with the default settings and with the
+# addresses served strictly in turn.
 # Usage: kinds.sh BUILD_DIR (builds nothing).
 set -u
 
@@ -14,21 +16,6 @@ e2e_begin kinds "${1:?usage: kinds.sh BUILD_DIR}" morvane-host morvane-gamesim M
 # The module holds server texts in its ANSI code page: Windows-1251 unless
 # this says otherwise.
 unset MORVANE_CODEPAGE
-
-# Single-line templates, so that each reply is one transcript line; the
-# Delimiter " // " joins servers and "; " players.
-mkdir "$work/module"
-cp "$module_file" "$work/module/Morvane.so"
-printf '\xFF\xFE' >"$work/module/Morvane.ini"
-printf '%s' $'[Main]\r
-Format=%name% | %map% | %pl%/%plmax% | %mod% | %pass% | %addr%\r
-PlFormat=%plname% %plscore% %pltime%\r
-PlTitle=%addr% (%pl%):&&\r
-OfflineFormat=%addr% offline\r
-Delimiter=&&//&&\r
-PlDelimiter=;&&\r
-MaxQueue=50\r
-' | iconv -f UTF-8 -t UTF-16LE >>"$work/module/Morvane.ini"
 
 # Repeated servers of one kind take that kind's servers of the world in turn
 # (Source: the Cyrillic-named one, then the passworded Latin one). The
@@ -44,11 +31,12 @@ coproc SIM {
     --plain --truncate 24 --source 0 \
     --plain --split --source 0 \
     --plain --junk --flood 5 --quake3 0 \
-    --plain --players 0 --samp 0
+    --plain --players 0 --samp 0 \
+    --plain --delay 150 --source 0
 }
 sim_pid=$SIM_PID
 names=(arena dust classic q3test q3arena freeroam roleplay challenge open silent cut split
-  q3flood sampempty)
+  q3flood sampempty delayed)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "kinds: the simulator did not start"; exit 1; }
@@ -60,6 +48,38 @@ if [ "$ready" != ready ]; then
   exit 1
 fi
 
+# Single-line templates, so that each reply is one transcript line; the
+# Delimiter " // " joins servers and "; " players. An event answers "!ping"
+# with the round trip to a server 150 ms away. $1 holds more [Main] lines.
+mkdir "$work/module"
+cp "$module_file" "$work/module/Morvane.so"
+write_settings() {
+  printf '\xFF\xFE' >"$work/module/Morvane.ini"
+  printf '%s' $'[Main]\r
+Format=%name% | %map% | %pl%/%plmax% | %mod% | %pass% | %addr%\r
+PlFormat=%plname% %plscore% %pltime%\r
+PlTitle=%addr% (%pl%):&&\r
+OfflineFormat=%addr% offline%ping%\r
+Delimiter=&&//&&\r
+PlDelimiter=;&&\r
+MaxQueue=50\r
+'"$1"$'[Event_0]\r
+Type=1\r
+Msg=!ping\r
+Game=hl\r
+MsgType=2\r
+Format=ping %ping%\r
+Addr='"${addr[delayed]}"$'\r
+' | iconv -f UTF-8 -t UTF-16LE >>"$work/module/Morvane.ini"
+}
+
+# Every kind, once with the default settings (the addresses of a request in
+# flight side by side, queries repeated) and once with Parallel 1 and
+# Retries 0 (one after another, each query sent once): the same replies.
+run_kinds() {
+label=$1
+failed_before=$failed
+write_settings "$2"
 # One private message per request: the reply comes back to @alice as one line.
 cat >"$work/kinds.txt" <<SCRIPT
 @alice: /gs hl ${addr[arena]}
@@ -84,6 +104,7 @@ cat >"$work/kinds.txt" <<SCRIPT
 @alice: /gs hl ${addr[cut]}
 @alice: /gs hlpl ${addr[cut]}
 @alice: /gs hlpl ${addr[split]}
+@alice: !ping
 !wait 12
 SCRIPT
 timeout 120 "$host" --module "$work/module/Morvane.so" --script "$work/kinds.txt" \
@@ -139,13 +160,22 @@ has "Morvane Dust | cs_of | 0/0 |  |  | ${addr[cut]}"
 has "${addr[cut]} (2): Ivan 5 00:10.00; Mir 0 00:00:00"
 has "${addr[split]} offline"
 
+# The round trip of the reply that answered, 150 ms and a little more.
+if grep -qE "^\[@alice\] <host> ping (1[5-9][0-9]|[2-9][0-9][0-9])$" "$work/kinds.out"; then pass; else
+  fail "no \"ping\" line of 150 to 999 ms"
+fi
+
 # Every request got exactly one reply.
 replies=$(grep -c '^\[@alice\] <host> ' "$work/kinds.out")
-[ "$replies" = 22 ] && pass || fail "expected 22 replies, got $replies"
-if [ "$failed" -ne 0 ]; then
-  echo "transcript:"
+[ "$replies" = 23 ] && pass || fail "expected 23 replies, got $replies"
+if [ "$failed" -ne "$failed_before" ]; then
+  echo "transcript ($label):"
   sed 's/^/    /' "$work/kinds.out"
 fi
+
+}
+run_kinds "defaults" ""
+run_kinds "Parallel 1, Retries 0" $'Parallel=1\r\nRetries=0\r\n'
 
 exec {SIM[1]}>&-
 wait "$sim_pid" 2>/dev/null

@@ -299,7 +299,11 @@ TEST_F(Soak, EveryRequestEndsAndMemoryStaysFlat) {
                                 .Delimiter = u" | ",
                                 .PlDelimiter = u"; ",
                                 .MsgType = static_cast<std::int32_t>(random() % 2),
-                                .TimeOut = 150});
+                                .TimeOut = 150,
+                                // Every other request in flight side by side
+                                // with repeats, the rest strictly in turn.
+                                .Parallel = sent % 2 == 0 ? 64 : 1,
+                                .Retries = sent % 2 == 0 ? 2 : 0});
       }
       if (sent % 200 < kBurst) PrivateMessage(u"root", u"/reload");
     });

@@ -29,6 +29,11 @@ std::vector<Datagram> UdpResponder::Queries() const {
   return queries_;
 }
 
+std::vector<std::chrono::steady_clock::time_point> UdpResponder::QueryTimes() const {
+  std::lock_guard lock(lock_);
+  return times_;
+}
+
 void UdpResponder::Run() {
   std::vector<std::uint8_t> buffer(65536);
   while (!stop_) {
@@ -36,10 +41,12 @@ void UdpResponder::Run() {
     platform::SocketAddress from;
     int n = platform::ReceiveFrom(socket_, buffer, from);
     if (n < 0) continue;
+    const auto arrived = std::chrono::steady_clock::now();
     Datagram query(buffer.begin(), buffer.begin() + n);
     if (log_ == Log::kQueries) {
       std::lock_guard lock(lock_);
       queries_.push_back(query);
+      times_.push_back(arrived);
     }
     Response response = script_(query);
     for (const auto& decoy : response.decoys) platform::SendTo(other_, decoy, from);

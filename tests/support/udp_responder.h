@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -34,8 +35,9 @@ class UdpResponder {
   ~UdpResponder();
 
   std::uint16_t Port() const { return port_; }
-  // Every datagram received so far.
+  // Every datagram received so far, and when each came.
   std::vector<Datagram> Queries() const;
+  std::vector<std::chrono::steady_clock::time_point> QueryTimes() const;
 
  private:
   void Run();
@@ -48,6 +50,7 @@ class UdpResponder {
   std::atomic<bool> stop_{false};
   mutable std::mutex lock_;
   std::vector<Datagram> queries_;
+  std::vector<std::chrono::steady_clock::time_point> times_;
   std::thread thread_;
 };
 

@@ -50,6 +50,8 @@ std::u16string PluginMainValue(const MainSettings& main, std::u16string_view key
   if (key == u"TimeOut") return Decimal(main.TimeOut);
   if (key == u"MaxQueue") return Decimal(main.MaxQueue);
   if (key == u"MaxAddr") return Decimal(main.MaxAddr);
+  if (key == u"Parallel") return Decimal(main.Parallel);
+  if (key == u"Retries") return Decimal(main.Retries);
   if (key == u"Format") return main.Format;
   if (key == u"OfflineFormat") return main.OfflineFormat;
   if (key == u"TCPFormat") return main.TCPFormat;
@@ -90,7 +92,7 @@ class InspectorAgreesWithPlugin : public CoreTest {
 
   void ExpectReportMatchesPlugin(const SettingsReport& report) {
     const PluginState& plugin = Plugin();
-    EXPECT_EQ(report.main.size(), 15u);
+    EXPECT_EQ(report.main.size(), 17u);
     for (const ReportValue& value : report.main) {
       EXPECT_EQ(value.value, PluginMainValue(plugin.settings, value.key)) << Utf16ToUtf8(value.key);
     }

@@ -44,13 +44,8 @@ class Worker : public CoreTest {
  protected:
   void SetUp() override {
     with_worker_ = true;
-    ScanWorker::SetHandlersForTesting([this] {
-      ReplyHandlers handlers;
-      handlers.source = std::make_unique<TestHandler>(&seen_);
-      handlers.quake3 = std::make_unique<TestHandler>(&seen_);
-      handlers.samp = std::make_unique<TestHandler>(&seen_);
-      return handlers;
-    });
+    ScanWorker::SetHandlersForTesting(
+        [this](std::uint8_t) { return std::make_unique<TestHandler>(&seen_); });
     CoreTest::SetUp();
     ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
     FakeHost::Instance().ClearCalls();
@@ -61,7 +56,8 @@ class Worker : public CoreTest {
   }
 
   void Ask(std::u16string_view addr, std::u16string_view kind = u"hl", std::int32_t msg_type = 1,
-           std::int32_t timeout = 300, std::u16string_view pl_title = u"") {
+           std::int32_t timeout = 300, std::u16string_view pl_title = u"",
+           std::int32_t parallel = 1, std::int32_t retries = 0) {
     AddScanItem(kind, {.Addr = std::u16string(addr),
                        .ChOrUser = u"main",
                        .OutTitle = u"T:",
@@ -71,7 +67,9 @@ class Worker : public CoreTest {
                        .Delimiter = u" | ",
                        .PlDelimiter = u", ",
                        .MsgType = msg_type,
-                       .TimeOut = timeout});
+                       .TimeOut = timeout,
+                       .Parallel = parallel,
+                       .Retries = retries});
   }
   // Waits for the queue to empty, pumping messages; true when it did.
   bool WaitForIdle(int timeout_ms = 10000) {
@@ -149,18 +147,25 @@ TEST_F(Worker, JunkStreamsAndFloodsCannotHoldTheWorker) {
     response.pause_ms = 50;
     return response;
   });
-  UdpResponder flood([](const Datagram&) {
+  auto flooding = [](const Datagram&) {
     Response response{{Bytes("OKflood")}};
     for (int i = 0; i < 500; ++i) response.datagrams.push_back(Bytes("more"));
     return response;
-  });
+  };
+  UdpResponder flood(flooding);
+  UdpResponder flood_too(flooding);
   Ask(LoopbackAddress(junk.Port()));
   Ask(LoopbackAddress(flood.Port()));
+  // Two floods in flight side by side: each item drains at most its own 32.
+  Ask(LoopbackAddress(flood.Port()) + u"," + LoopbackAddress(flood_too.Port()), u"hl", 1, 300, u"",
+      2, 2);
   ASSERT_TRUE(WaitForIdle(5000)) << "a junk stream held the worker";
   auto texts = Delivered();
-  ASSERT_EQ(texts.size(), 2u);
+  ASSERT_EQ(texts.size(), 3u);
   EXPECT_EQ(texts[0], u"T:" + LoopbackAddress(junk.Port()) + u" off");
   EXPECT_EQ(texts[1], u"T:" + LoopbackAddress(flood.Port()) + u" is flood");
+  EXPECT_EQ(texts[2], u"T:" + LoopbackAddress(flood.Port()) + u" is flood | " +
+                          LoopbackAddress(flood_too.Port()) + u" is flood");
 }
 
 TEST_F(Worker, AChallengeIsAnsweredAtMostTwiceAnItem) {
@@ -215,7 +220,9 @@ TEST_F(Worker, TcpProbeOnlineAndOffline) {
 
 TEST_F(Worker, StopCutsARequestShortAndNothingIsDeliveredAfterIt) {
   UdpResponder silent([](const Datagram&) { return Response{}; });
-  Ask(LoopbackAddress(silent.Port()), u"hl", 1, 60000);
+  std::u16string ten = LoopbackAddress(silent.Port());
+  for (int i = 1; i < 10; ++i) ten += u"," + LoopbackAddress(silent.Port());
+  Ask(ten, u"hl", 1, 60000, u"", 10, 2);
   Ask(LoopbackAddress(silent.Port()), u"hl", 1, 60000);
   // Let the worker get into its wait, then stop.
   for (int i = 0; i < 200 && silent.Queries().empty(); ++i) platform::SleepMilliseconds(10);
@@ -223,6 +230,102 @@ TEST_F(Worker, StopCutsARequestShortAndNothingIsDeliveredAfterIt) {
   EXPECT_EQ(Queue().Count(), 0);
   platform::SleepMilliseconds(200);
   EXPECT_TRUE(FakeHost::Instance().Calls().empty());
+}
+
+std::u16string Addresses(std::initializer_list<std::u16string> items) {
+  std::u16string joined;
+  for (const auto& item : items) joined += (joined.empty() ? u"" : u", ") + item;
+  return joined;
+}
+
+double MillisecondsBetween(std::chrono::steady_clock::time_point a,
+                           std::chrono::steady_clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// Items in flight side by side answer in any order; the reply is joined in
+// address order, with its delimiters, headers and player lines as if the
+// items had been served in turn, and the whole takes one time-out, not the
+// sum of them.
+TEST_F(Worker, ConcurrentItemsAreJoinedInAddressOrder) {
+  UdpResponder slow([](const Datagram&) {
+    platform::SleepMilliseconds(600);
+    return Response{{Bytes("OKslow")}};
+  });
+  UdpResponder fast([](const Datagram&) { return Response{{Bytes("OKfast")}}; });
+  UdpResponder dead([](const Datagram&) { return Response{}; });
+  const std::u16string slow_at = LoopbackAddress(slow.Port());
+  const std::u16string fast_at = LoopbackAddress(fast.Port());
+  const std::u16string dead_at = LoopbackAddress(dead.Port());
+  const std::u16string addresses =
+      Addresses({slow_at, u"no-such-host.invalid", fast_at, dead_at, fast_at});
+  const auto began = std::chrono::steady_clock::now();
+  Ask(addresses, u"hl", 1, 1000, u"", 8, 0);
+  Ask(addresses, u"hlpl", 1, 1000, u"[H]", 8, 0);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_LT(MillisecondsBetween(began, std::chrono::steady_clock::now()), 2 * 1600.0)
+      << "two requests, each about one time-out long";
+  EXPECT_EQ(Delivered(), (std::vector<std::u16string>{
+                             u"T:" + slow_at + u" is slow | " + fast_at + u" is fast | " + dead_at +
+                                 u" off | " + fast_at + u" is fast",
+                             u"T:[H]slow | [H]fast | " + dead_at + u" off | [H]fast"}));
+}
+
+// Every query of a request leaves at least a millisecond after the one
+// before: a long list never bursts into the network.
+TEST_F(Worker, QueriesArePaced) {
+  UdpResponder silent([](const Datagram&) { return Response{}; });
+  std::u16string twenty = LoopbackAddress(silent.Port());
+  for (int i = 1; i < 20; ++i) twenty += u"," + LoopbackAddress(silent.Port());
+  Ask(twenty, u"hl", 1, 200, u"", 20, 0);
+  ASSERT_TRUE(WaitForIdle());
+  const auto times = silent.QueryTimes();
+  ASSERT_EQ(times.size(), 20u);
+  // Nineteen gaps of a millisecond; the receiving thread may lag, so only
+  // half of it is asked for.
+  EXPECT_GE(MillisecondsBetween(times.front(), times.back()), 9.5);
+}
+
+// A query with no usable reply goes out again at a third and at two thirds
+// of TimeOut after its step began, at most Retries times; the item still
+// gives up TimeOut after its last step began. A challenge starts a new step,
+// whose query is repeated in turn.
+TEST_F(Worker, RetriesPerStepLeaveTheDeadlineWhereItWas) {
+  const struct {
+    std::int32_t retries;
+    bool challenge;
+    std::vector<Datagram> queries;
+  } cases[] = {
+      {0, false, {Bytes("Q")}},
+      {1, false, {Bytes("Q"), Bytes("Q")}},
+      {2, false, {Bytes("Q"), Bytes("Q"), Bytes("Q")}},
+      {5, false, {Bytes("Q"), Bytes("Q"), Bytes("Q")}},  // only two fit in a time-out
+      {2, true, {Bytes("Q"), Bytes("A"), Bytes("A"), Bytes("A")}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.retries << (c.challenge ? " with a challenge" : ""));
+    FakeHost::Instance().ClearCalls();
+    UdpResponder server([&c](const Datagram& query) {
+      if (c.challenge && query == Bytes("Q")) return Response{{Bytes("CH")}};
+      return Response{};
+    });
+    const auto began = std::chrono::steady_clock::now();
+    Ask(LoopbackAddress(server.Port()), u"hl", 1, 600, u"", 1, c.retries);
+    ASSERT_TRUE(WaitForIdle());
+    const double took = MillisecondsBetween(began, std::chrono::steady_clock::now());
+    EXPECT_EQ(server.Queries(), c.queries);
+    const auto times = server.QueryTimes();
+    const std::size_t step = c.challenge ? 1 : 0;
+    for (std::size_t i = step + 1; i < times.size(); ++i) {
+      EXPECT_GE(MillisecondsBetween(times[step], times[i]),
+                200.0 * static_cast<double>(i - step) - 10)
+          << "repeat " << i - step;
+    }
+    EXPECT_GE(took, 600.0);
+    EXPECT_LT(took, 1150.0) << "a repeat moved the deadline";
+    EXPECT_EQ(Delivered(),
+              std::vector<std::u16string>{u"T:" + LoopbackAddress(server.Port()) + u" off"});
+  }
 }
 
 }  // namespace

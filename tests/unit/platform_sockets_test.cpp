@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/platform.h"
 
 namespace morvane::platform {
@@ -202,6 +204,44 @@ TEST_F(SocketTest, ReadWaitRunsOutThenSeesADatagram) {
 
   ASSERT_EQ(SendPattern(client.get(), LocalPort(server.get()), 1), 1);
   EXPECT_EQ(WaitReadable(server.get(), 5000), WaitResult::kReady);
+}
+
+// The worker waits on all the sockets of a request at once: a datagram that
+// came, a connection made and one refused are each told apart, the refused
+// one as failed, never as writable.
+TEST_F(SocketTest, OneWaitTellsEverySocketsState) {
+  OwnedSocket server(OpenLoopbackServer(SocketType::kUdp, 0));
+  OwnedSocket sender(OpenSocket(SocketType::kUdp));
+  OwnedSocket listener(OpenLoopbackServer(SocketType::kTcp, 0));
+  std::uint16_t closed_port = 0;
+  {
+    OwnedSocket gone(OpenLoopbackServer(SocketType::kTcp, 0));
+    closed_port = LocalPort(gone.get());
+  }
+  OwnedSocket accepted_client(OpenSocket(SocketType::kTcp));
+  OwnedSocket refused_client(OpenSocket(SocketType::kTcp));
+  ASSERT_TRUE(SetNonBlocking(accepted_client.get()) && SetNonBlocking(refused_client.get()));
+  ASSERT_NE(Connect(accepted_client.get(), Loopback(LocalPort(listener.get()))),
+            ConnectResult::kFailed);
+  ASSERT_NE(Connect(refused_client.get(), Loopback(closed_port)), ConnectResult::kFailed);
+
+  std::vector<SocketWait> waits = {
+      {server.get(), false}, {accepted_client.get(), true}, {refused_client.get(), true}};
+  EXPECT_EQ(WaitForSockets(std::span(waits).first(1), 0), WaitResult::kTimedOut);
+  ASSERT_EQ(SendPattern(sender.get(), LocalPort(server.get()), 1), 1);
+  std::vector<SocketState> seen(waits.size(), SocketState::kWaiting);
+  for (int round = 0; round < 100 && std::count(seen.begin(), seen.end(), SocketState::kWaiting);
+       ++round) {
+    ASSERT_NE(WaitForSockets(waits, 100), WaitResult::kError);
+    for (std::size_t i = 0; i < waits.size(); ++i) {
+      if (waits[i].state != SocketState::kWaiting) seen[i] = waits[i].state;
+    }
+  }
+  EXPECT_EQ(seen, (std::vector<SocketState>{SocketState::kReady, SocketState::kReady,
+                                            SocketState::kFailed}));
+  std::vector<SocketWait> bad = {{kInvalidSocket, false}};
+  EXPECT_EQ(WaitForSockets(bad, 0), WaitResult::kError);
+  EXPECT_EQ(WaitForSockets(waits, -1), WaitResult::kError);
 }
 
 // Winsock's select rejects a negative time-out, and a closed socket.

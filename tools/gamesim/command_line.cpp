@@ -12,6 +12,8 @@ constexpr double kMaxRunSeconds = 86400;
 constexpr int kMaxFlood = 1000;
 // A Source player reply counts its players in one byte.
 constexpr int kMaxPlayers = 255;
+// The longest reply delay: ten seconds.
+constexpr std::int32_t kMaxDelayMs = 10000;
 
 template <typename T>
 bool ParseWhole(std::string_view text, T& value) {
@@ -49,12 +51,59 @@ bool ParseBounded(const std::string& arg, const std::string& value, int low, int
   return false;
 }
 
+// "MS" or "MIN-MAX", each from 0 to kMaxDelayMs.
+bool ParseDelay(const std::string& value, ServiceSwitches& switches, std::string& error) {
+  const std::size_t dash = value.find('-');
+  std::int32_t low = 0;
+  std::int32_t high = 0;
+  bool parsed = false;
+  if (dash == std::string::npos) {
+    parsed = ParseWhole(value, low);
+    high = low;
+  } else {
+    parsed = ParseWhole(std::string_view(value).substr(0, dash), low) &&
+             ParseWhole(std::string_view(value).substr(dash + 1), high);
+  }
+  if (!parsed || low < 0 || high < low || high > kMaxDelayMs) {
+    error = "--delay takes milliseconds, or a range MIN-MAX, from 0 to " +
+            std::to_string(kMaxDelayMs) + ", not \"" + value + "\"";
+    return false;
+  }
+  switches.delay_min_ms = low;
+  switches.delay_max_ms = high;
+  return true;
+}
+
+// Each --delay range is spread evenly over the services that it applies to,
+// in their order on the command line: the first gets the least, the last the
+// most.
+void SpreadDelays(std::vector<ServiceRequest>& services) {
+  std::map<int, std::vector<ServiceSwitches*>> groups;
+  for (auto& service : services) {
+    if (service.switches.delay_group != 0) {
+      groups[service.switches.delay_group].push_back(&service.switches);
+    }
+  }
+  for (auto& [group, members] : groups) {
+    const std::size_t n = members.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      ServiceSwitches& s = *members[i];
+      const std::int64_t span = s.delay_max_ms - s.delay_min_ms;
+      s.delay_ms =
+          s.delay_min_ms +
+          static_cast<std::int32_t>(
+              n < 2 ? 0 : span * static_cast<std::int64_t>(i) / static_cast<std::int64_t>(n - 1));
+    }
+  }
+}
+
 }  // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& args, std::span<const ServiceKind> kinds,
                       CommandLine& out, std::string& error) {
   ServiceSwitches switches;
   std::map<const ServiceKind*, int> instances;
+  int delay_groups = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -66,8 +115,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, std::span<const Serv
     for (const auto& candidate : kinds) {
       if (candidate.option == arg) kind = &candidate;
     }
-    const bool valued =
-        arg == "--for" || arg == "--truncate" || arg == "--flood" || arg == "--players";
+    const bool valued = arg == "--for" || arg == "--truncate" || arg == "--flood" ||
+                        arg == "--players" || arg == "--delay" || arg == "--loss" ||
+                        arg == "--seed";
     if (kind == nullptr && !valued) {
       error = "unknown option \"" + arg + "\"";
       return false;
@@ -94,8 +144,23 @@ bool ParseCommandLine(const std::vector<std::string>& args, std::span<const Serv
       }
       continue;
     }
+    if (arg == "--delay") {
+      if (!ParseDelay(value, switches, error)) return false;
+      switches.delay_group = ++delay_groups;
+      continue;
+    }
+    if (arg == "--seed") {
+      if (!ParseWhole(value, switches.seed)) {
+        error = "--seed takes a whole number from 0 to 4294967295, not \"" + value + "\"";
+        return false;
+      }
+      continue;
+    }
     int number = 0;
-    if (arg == "--truncate") {
+    if (arg == "--loss") {
+      if (!ParseBounded(arg, value, 0, 100, number, error)) return false;
+      switches.loss_percent = number;
+    } else if (arg == "--truncate") {
       if (!ParseBounded(arg, value, 0, 65535, number, error)) return false;
       switches.truncate = static_cast<std::size_t>(number);
     } else if (arg == "--flood") {
@@ -109,6 +174,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, std::span<const Serv
   if (out.services.empty()) {
     error = "no service asked for";
     return false;
+  }
+  SpreadDelays(out.services);
+  for (std::size_t i = 0; i < out.services.size(); ++i) {
+    out.services[i].switches.seed += static_cast<std::uint32_t>(i);
   }
   return true;
 }
@@ -146,6 +215,11 @@ std::string Usage(std::span<const ServiceKind> kinds) {
       "  --no-challenge      Source, GoldSrc: answer every request at once, as old\n"
       "                      servers did\n"
       "  --password          every server has a password\n"
+      "  --delay MS          send every reply MS milliseconds after its query; a\n"
+      "                      range MIN-MAX is spread evenly over the services\n"
+      "                      named after it (round trips at internet distance)\n"
+      "  --loss PERCENT      ignore this share of the queries received\n"
+      "  --seed N            the seed of the losses, so that runs repeat (default 1)\n"
       "  --plain             clear every switch\n"
       "\n"
       "exit status: 0 after a normal run, 1 when a port cannot be opened,\n"

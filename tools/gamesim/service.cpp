@@ -1,12 +1,8 @@
 #include "service.h"
 
+#include <algorithm>
+
 namespace morvane::gamesim {
-namespace {
-
-// The serving thread looks at its stop request this often.
-constexpr std::int32_t kWaitSliceMs = 100;
-
-}  // namespace
 
 Service::~Service() { Stop(); }
 
@@ -36,11 +32,14 @@ void Service::Stop() {
 
 void Service::Serve() {
   while (!stop_.load()) {
-    switch (platform::WaitReadable(socket_, kWaitSliceMs)) {
+    const std::int32_t wait = std::clamp(MillisecondsToDue(), 0, kWaitSliceMs);
+    switch (platform::WaitReadable(socket_, wait)) {
       case platform::WaitResult::kReady:
         ServeReadable(socket_);
+        ServeDue(socket_);
         break;
       case platform::WaitResult::kTimedOut:
+        ServeDue(socket_);
         break;
       case platform::WaitResult::kError:
         // A socket that cannot be waited on would otherwise spin the thread.

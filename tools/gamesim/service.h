@@ -36,6 +36,14 @@ class Service {
   // Called on the serving thread each time the socket is readable: a
   // connection waits to be accepted, or a datagram has arrived.
   virtual void ServeReadable(platform::Socket socket) = 0;
+  // Work a service put off (replies held back for a delay): how long until
+  // the next of it is due (at most the thread's wait slice), and doing what
+  // is due. Both on the serving thread.
+  virtual std::int32_t MillisecondsToDue() const { return kWaitSliceMs; }
+  virtual void ServeDue(platform::Socket /*socket*/) {}
+
+  // The serving thread looks at its stop request this often.
+  static constexpr std::int32_t kWaitSliceMs = 100;
 
  private:
   void Serve();

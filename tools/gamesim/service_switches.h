@@ -24,6 +24,17 @@ struct ServiceSwitches {
   bool split = false;                   // --split: Source player replies always split.
   ChallengePolicy challenge = ChallengePolicy::kPlayers;
   bool password = false;  // --password: every server has a password.
+  // --delay MS or MIN-MAX: every reply leaves this long after its query; a
+  // range is spread evenly over the services named after it.
+  std::int32_t delay_min_ms = 0;
+  std::int32_t delay_max_ms = 0;
+  int delay_group = 0;        // which --delay gave the range
+  std::int32_t delay_ms = 0;  // this service's own, once the range is spread
+  // --loss PERCENT: this share of the queries received is ignored, chosen by
+  // a generator seeded from --seed and the service's place on the command
+  // line, so that runs repeat.
+  int loss_percent = 0;
+  std::uint32_t seed = 1;
 };
 
 }  // namespace morvane::gamesim

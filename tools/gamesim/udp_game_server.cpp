@@ -12,7 +12,10 @@ constexpr std::uint8_t kJunkBytes[] = {0xFF, 0xFF, 0xFF};
 }  // namespace
 
 UdpGameServer::UdpGameServer(SimServer server, const ServiceSwitches& switches)
-    : server_(std::move(server)), decoy_(DecoyServer()), switches_(switches) {}
+    : server_(std::move(server)),
+      decoy_(DecoyServer()),
+      switches_(switches),
+      losses_(switches.seed) {}
 
 UdpGameServer::~UdpGameServer() {
   Stop();
@@ -23,8 +26,38 @@ void UdpGameServer::ServeReadable(platform::Socket socket) {
   platform::SocketAddress client;
   const int received = platform::ReceiveFrom(socket, buffer_, client);
   if (received < 0 || switches_.silent) return;
+  if (switches_.loss_percent > 0 &&
+      std::uniform_int_distribution<int>(0, 99)(losses_) < switches_.loss_percent) {
+    return;
+  }
   const auto query =
       std::span<const std::uint8_t>(buffer_).first(static_cast<std::size_t>(received));
+  if (switches_.delay_ms <= 0) {
+    Reply(socket, query, client);
+    return;
+  }
+  held_.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(switches_.delay_ms),
+                   Datagram(query.begin(), query.end()), client});
+}
+
+std::int32_t UdpGameServer::MillisecondsToDue() const {
+  if (held_.empty()) return kWaitSliceMs;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(held_.front().due -
+                                                                 std::chrono::steady_clock::now());
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(left.count(), 0, kWaitSliceMs));
+}
+
+void UdpGameServer::ServeDue(platform::Socket socket) {
+  const auto now = std::chrono::steady_clock::now();
+  while (!held_.empty() && held_.front().due <= now) {
+    const HeldQuery held = std::move(held_.front());
+    held_.pop_front();
+    Reply(socket, held.query, held.client);
+  }
+}
+
+void UdpGameServer::Reply(platform::Socket socket, std::span<const std::uint8_t> query,
+                          const platform::SocketAddress& client) {
   if (switches_.junk) SendJunk(query, client);
   std::vector<Datagram> replies = Answer(query, client, server_);
   if (replies.empty()) return;

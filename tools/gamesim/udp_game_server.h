@@ -1,11 +1,15 @@
 // The frame every simulated UDP game server shares: take one query, ask the
 // kind for its answer, and send it as the switches say: not at all
-// (--silent), cut short (--truncate), after decoys from another port
-// (--junk), or followed by decoys from the same port (--flood).
+// (--silent, or for a share of the queries, --loss), cut short (--truncate),
+// after decoys from another port (--junk), followed by decoys from the same
+// port (--flood), or held back for a round trip (--delay).
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <random>
 #include <span>
 #include <vector>
 
@@ -24,6 +28,8 @@ class UdpGameServer : public Service {
  protected:
   platform::SocketType Type() const override { return platform::SocketType::kUdp; }
   void ServeReadable(platform::Socket socket) override;
+  std::int32_t MillisecondsToDue() const override;
+  void ServeDue(platform::Socket socket) override;
 
   // The datagrams that answer one query from the client, as the given server
   // (the real one or the decoy) would send them; none for a query the kind
@@ -36,6 +42,8 @@ class UdpGameServer : public Service {
   const ServiceSwitches& switches() const { return switches_; }
 
  private:
+  void Reply(platform::Socket socket, std::span<const std::uint8_t> query,
+             const platform::SocketAddress& client);
   void SendJunk(std::span<const std::uint8_t> query, const platform::SocketAddress& client);
   void SendFlood(std::span<const std::uint8_t> query, platform::Socket socket,
                  const platform::SocketAddress& client);
@@ -48,6 +56,14 @@ class UdpGameServer : public Service {
   platform::Socket junk_socket_ = platform::kInvalidSocket;
   // Room for the largest datagram, so each one is taken off the queue whole.
   std::array<std::uint8_t, 65536> buffer_{};
+  // Queries whose replies wait out the delay, oldest first.
+  struct HeldQuery {
+    std::chrono::steady_clock::time_point due;
+    Datagram query;
+    platform::SocketAddress client;
+  };
+  std::deque<HeldQuery> held_;
+  std::mt19937 losses_;
 };
 
 }  // namespace morvane::gamesim

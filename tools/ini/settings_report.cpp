@@ -114,6 +114,14 @@ std::string MainRemark(const MainSettings& main, std::u16string_view key) {
     return main.MaxAddr <= 0 ? "no limit on the addresses of one \"/gs\""
                              : "addresses at most in one \"/gs\"; a longer list is ignored";
   }
+  if (key == u"Parallel") {
+    return main.Parallel <= 1 ? "the addresses of a request are asked one after another"
+                              : "addresses of one request asked at once";
+  }
+  if (key == u"Retries") {
+    return main.Retries <= 0 ? "a query that gets no answer is not sent again"
+                             : "times a query that gets no answer is sent again";
+  }
   if (key == u"PlTitle" && main.PlTitle.empty()) return "empty: player lists have no header";
   return {};
 }
@@ -137,6 +145,11 @@ void ReportBuilder::ReadMain(const MainSettings& main) {
   }
 
   CheckTimeOut(kMain, main.TimeOut, TimeOutUse::kEveryKind);
+  CheckPlaceholders(kMain, u"Format", main.Format, TemplateRole::kSummary);
+  CheckPlaceholders(kMain, u"OfflineFormat", main.OfflineFormat, TemplateRole::kOffline);
+  CheckPlaceholders(kMain, u"TCPFormat", main.TCPFormat, TemplateRole::kOnline);
+  CheckPlaceholders(kMain, u"PlFormat", main.PlFormat, TemplateRole::kPlayerLine);
+  CheckPlaceholders(kMain, u"PlTitle", main.PlTitle, TemplateRole::kHeader);
   if (main.MaxQueue <= 0) {
     Add(Severity::kWarning, FindingKind::kQueueRefusesAll, Where(kMain, u"MaxQueue"),
         "0 or less refuses every request: no \"/gs\" and no event is ever answered.");

@@ -68,6 +68,7 @@ enum class FindingKind {
   kEventSource,
   kEventDelay,
   kEventMsg,
+  kPlaceholder,  // a word in percent signs that the template's fill leaves as it is
 };
 
 struct Finding {

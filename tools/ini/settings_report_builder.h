@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include <span>
 #include <type_traits>
 #include <variant>
 #include "common/text.h"
@@ -50,6 +51,12 @@ std::u16string StoredValue(const Values& values, const SettingKey& key) {
       key.field);
 }
 
+// Which fill a template goes through, and so which placeholders it takes.
+enum class TemplateRole { kSummary, kHeader, kPlayerLine, kOnline, kOffline };
+// An event's Format by its Game word: "tcp" the online text, a word ending in
+// "pl" a player line, any other a summary.
+TemplateRole FormatRoleOfGame(std::u16string_view game);
+
 // Builds the report: every value comes from the plug-in's own reading of the
 // file; the builder only looks at the file again to tell where a value came
 // from and what will go wrong with it.
@@ -72,6 +79,10 @@ class ReportBuilder {
   // event's to its own kind.
   enum class TimeOutUse { kEveryKind, kUdp, kTcp };
   void CheckTimeOut(std::u16string_view section, std::int32_t timeout, TimeOutUse use);
+  // A warning for every word in percent signs the template's fill leaves as it
+  // is.
+  void CheckPlaceholders(std::u16string_view section, std::u16string_view key,
+                         std::u16string_view text, TemplateRole role);
 
   void ReadMain(const MainSettings& main);
   void ReadVirtUser(const VirtUserValues& user);

@@ -108,6 +108,9 @@ void ReportBuilder::CheckEvent(std::u16string_view section, const TEvent& event)
         "a message event with reply mode 3 is never tried: it never fires.");
   }
   CheckTimeOut(section, event.TimeOut, event.Game == u"tcp" ? TimeOutUse::kTcp : TimeOutUse::kUdp);
+  CheckPlaceholders(section, u"Format", event.Format, FormatRoleOfGame(event.Game));
+  CheckPlaceholders(section, u"OfflineFormat", event.OffFormat, TemplateRole::kOffline);
+  CheckPlaceholders(section, u"PlTitle", event.PlTitle, TemplateRole::kHeader);
   if (event.Addr.empty()) {
     Add(Severity::kWarning, FindingKind::kEventAddr, Where(section, u"Addr"),
         "empty: there is no server to ask, so nothing is ever posted.");

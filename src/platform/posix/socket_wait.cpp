@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/socket_handle.h"
@@ -65,6 +66,42 @@ WaitResult WaitWritable(Socket socket, std::int32_t milliseconds) {
   // socket stays unwritable, so the rest of the time is slept, not polled.
   std::this_thread::sleep_until(deadline);
   return WaitResult::kTimedOut;
+}
+
+WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds) {
+  if (milliseconds < 0 || sockets.size() > kMaxSocketWaits) return WaitResult::kError;
+  std::vector<pollfd> entries;
+  entries.reserve(sockets.size());
+  for (SocketWait& wait : sockets) {
+    wait.state = SocketState::kWaiting;
+    const int fd = posix::Descriptor(wait.socket);
+    if (fd < 0) return WaitResult::kError;
+    entries.push_back({fd, static_cast<short>(wait.writable ? POLLOUT : POLLIN), 0});
+  }
+  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    const int count =
+        poll(entries.data(), entries.size(), left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return WaitResult::kError;
+    }
+    if (count == 0) return WaitResult::kTimedOut;
+    bool any = false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const short events = entries[i].revents;
+      if (events == 0) continue;
+      if ((events & POLLNVAL) != 0) return WaitResult::kError;
+      SocketWait& wait = sockets[i];
+      // A refused or reset connection shows here as writable with an error;
+      // Winsock never calls it writable, only failed.
+      const bool failed = wait.writable && IsStream(entries[i].fd) && !HasPeer(entries[i].fd);
+      wait.state = failed ? SocketState::kFailed : SocketState::kReady;
+      any = true;
+    }
+    if (any) return WaitResult::kReady;
+  }
 }
 
 WaitResult WaitReadable(Socket socket, std::int32_t milliseconds) {

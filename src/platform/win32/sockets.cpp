@@ -1,6 +1,8 @@
 // Sockets on Windows: plain Winsock, which is what the platform contract
 // describes, so most functions are one call and an error mapping.
-// winsock2.h comes first: the other two build on its declarations.
+// winsock2.h comes first: the other two build on its declarations. Its sets
+// hold 64 sockets unless told otherwise; the worker waits on more at once.
+#define FD_SETSIZE 1024
 #include <winsock2.h>
 
 #include <mswsock.h>
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "platform/platform.h"
 
@@ -191,6 +194,56 @@ ConnectResult Connect(Socket socket, const SocketAddress& to) {
     return ConnectResult::kConnected;
   }
   return WSAGetLastError() == WSAEWOULDBLOCK ? ConnectResult::kWouldBlock : ConnectResult::kFailed;
+}
+
+WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds) {
+  static_assert(FD_SETSIZE >= kMaxSocketWaits);
+  if (milliseconds < 0 || sockets.size() > kMaxSocketWaits) {
+    return WaitResult::kError;
+  }
+  if (sockets.empty()) {
+    // Winsock's select refuses three empty sets; nothing to wait for is a
+    // sleep.
+    Sleep(static_cast<DWORD>(milliseconds));
+    return WaitResult::kTimedOut;
+  }
+  // Sets of this size do not belong on the stack of a thread the host made.
+  struct Sets {
+    fd_set read;
+    fd_set write;
+    fd_set failed;
+  };
+  auto sets = std::make_unique<Sets>();
+  FD_ZERO(&sets->read);
+  FD_ZERO(&sets->write);
+  FD_ZERO(&sets->failed);
+  for (SocketWait& wait : sockets) {
+    wait.state = SocketState::kWaiting;
+    if (wait.writable) {
+      // A connection that fails is reported in the exception set only.
+      FD_SET(ToNative(wait.socket), &sets->write);
+      FD_SET(ToNative(wait.socket), &sets->failed);
+    } else {
+      FD_SET(ToNative(wait.socket), &sets->read);
+    }
+  }
+  timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+  const int result = select(0, &sets->read, &sets->write, &sets->failed, &limit);
+  if (result == SOCKET_ERROR) {
+    return WaitResult::kError;
+  }
+  if (result == 0) {
+    return WaitResult::kTimedOut;
+  }
+  for (SocketWait& wait : sockets) {
+    const SOCKET native = ToNative(wait.socket);
+    if (wait.writable && FD_ISSET(native, &sets->failed)) {
+      wait.state = SocketState::kFailed;
+    } else if (FD_ISSET(native, wait.writable ? &sets->write : &sets->read)) {
+      wait.state = SocketState::kReady;
+    }
+  }
+  return WaitResult::kReady;
 }
 
 WaitResult WaitWritable(Socket socket, std::int32_t milliseconds) {

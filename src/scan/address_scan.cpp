@@ -1,0 +1,41 @@
+#include "scan/address_scan.h"
+
+#include <chrono>
+
+namespace morvane {
+
+std::int64_t MonotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+AddressScan::AddressScan(const ScanRequest& request, std::u16string address, std::int32_t index,
+                         const platform::SocketAddress& target)
+    : request_(request),
+      address_(std::move(address)),
+      output_(request),
+      item_{request, address_, index, output_, {}},
+      sendaddr(target) {}
+
+AddressScan::~AddressScan() {
+  if (FSock != platform::kInvalidSocket) platform::CloseSocket(FSock);
+}
+
+void AddressScan::Finish() {
+  if (FSock != platform::kInvalidSocket) platform::CloseSocket(FSock);
+  FSock = platform::kInvalidSocket;
+  send_due_.reset();
+  done_ = true;
+}
+
+void AddressScan::AppendOffline() {
+  output_.AppendPiece(FillOffline(request_.OffFormat, address_));
+}
+
+std::optional<std::int64_t> AddressScan::DeadlineFrom(std::int64_t from) const {
+  if (request_.TimeOut == 0) return std::nullopt;
+  return from + static_cast<std::int64_t>(static_cast<std::uint32_t>(request_.TimeOut));
+}
+
+}  // namespace morvane

@@ -1,0 +1,91 @@
+// One address item of a request in flight: its own socket, its own reply
+// text, and the state of its exchange with the server. The worker runs the
+// items of a request side by side (scan/scan_round.h); each item tells the
+// round what it waits for, and when.
+//
+// Times are milliseconds of the steady clock (MonotonicMs). An item never
+// sends on its own: it says that a datagram (or a connect) is due, and the
+// round, which paces every send of the request, lets it send.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "scan/reply_handler.h"
+#include "scan/reply_templates.h"
+#include "scan/scan_request.h"
+
+namespace morvane {
+
+std::int64_t MonotonicMs();
+
+class AddressScan {
+ public:
+  // address is the trimmed item as typed ("%addr%"), index its 1-based place
+  // in the request, target the resolved address and port.
+  AddressScan(const ScanRequest& request, std::u16string address, std::int32_t index,
+              const platform::SocketAddress& target);
+  virtual ~AddressScan();
+  AddressScan(const AddressScan&) = delete;
+  AddressScan& operator=(const AddressScan&) = delete;
+
+  // Opens the socket and makes the first send due. An item that cannot even
+  // open its socket is done at once, having written nothing.
+  virtual void Start(std::int64_t now) = 0;
+  // The time of the send that is due, if one is.
+  std::optional<std::int64_t> SendDue() const { return send_due_; }
+  // The round lets the due send go out now.
+  virtual void Send(std::int64_t now) = 0;
+  // The socket to wait on, if the item waits on one now.
+  virtual std::optional<platform::SocketWait> Wait() const = 0;
+  // What the wait found for this item's socket.
+  virtual void OnSocket(platform::SocketState state, std::int64_t now) = 0;
+  // The wait itself failed: the item ends as its own wait failing would end
+  // it.
+  virtual void OnWaitError() = 0;
+  // The next time the item must look at the clock (a retry, its deadline),
+  // if any; and the look itself.
+  virtual std::optional<std::int64_t> NextTime() const = 0;
+  virtual void OnTime(std::int64_t now) = 0;
+
+  bool Done() const { return done_; }
+  // What the item adds to the request's reply, in its own ReplyText.
+  const ReplyText& Output() const { return output_; }
+
+ protected:
+  void Finish();  // closes the socket; the item is done
+  void AppendOffline();
+  // The time at which a wait of TimeOut from `from` runs out: none for 0,
+  // and a negative one counts as Winsock's DWORD, about 49 days.
+  std::optional<std::int64_t> DeadlineFrom(std::int64_t from) const;
+
+  const ScanRequest& request_;
+  std::u16string address_;
+  ReplyText output_;
+  AddressItem item_;
+  platform::Socket FSock = platform::kInvalidSocket;
+  platform::SocketAddress sendaddr;
+  std::optional<std::int64_t> send_due_;
+  bool done_ = false;
+};
+
+// The UDP exchange of a game server: the kind's handler says what to send
+// and what each datagram was. buffer is the worker's receive buffer (FBuf),
+// which the items of a round take turns with.
+std::unique_ptr<AddressScan> MakeUdpExchange(const ScanRequest& request, std::u16string address,
+                                             std::int32_t index,
+                                             const platform::SocketAddress& target,
+                                             std::unique_ptr<ReplyHandler> handler,
+                                             std::vector<std::uint8_t>& buffer);
+
+// The TCP port probe: can a connection be opened within TimeOut?
+std::unique_ptr<AddressScan> MakeTcpProbe(const ScanRequest& request, std::u16string address,
+                                          std::int32_t index,
+                                          const platform::SocketAddress& target);
+
+}  // namespace morvane

@@ -1,0 +1,38 @@
+// The address items of one request, served side by side. They are resolved
+// first, in order; then up to Parallel of them are in flight at once, each
+// with its own socket, and one wait covers every socket in flight. Query
+// datagrams (and connects) leave at most one per millisecond, so that a long
+// list does not burst into the network. Each item writes its own part of the
+// reply, and the parts are joined in address order, as if the items had been
+// served in turn. With Parallel 1 the items go one after another.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "scan/reply_handler.h"
+#include "scan/reply_templates.h"
+#include "scan/scan_request.h"
+
+namespace morvane {
+
+using ReplyHandlerFactory = std::function<std::unique_ptr<ReplyHandler>(std::uint8_t game)>;
+
+// At most this many items are in flight, whatever Parallel says: each holds
+// a socket, and one wait takes a bounded number of them.
+inline constexpr std::int32_t kMaxParallel = 256;
+
+enum class RoundOutcome { kDone, kStopped };
+
+// Serves every address item of the request and appends the items' texts to
+// output. The stop request cuts every wait short: the round then ends at once,
+// kStopped, its sockets closed. buffer is the worker's receive buffer.
+RoundOutcome ServeAddressItems(const ScanRequest& request, ReplyText& output,
+                               std::vector<std::uint8_t>& buffer,
+                               const ReplyHandlerFactory& make_handler,
+                               const std::atomic<bool>& terminated);
+
+}  // namespace morvane

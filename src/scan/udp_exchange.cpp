@@ -1,0 +1,177 @@
+// The UDP exchange of one address item. It runs in steps: the first query,
+// and each query that answers a challenge. A step whose query gets no usable
+// reply sends it again at a third and at two thirds of TimeOut after the
+// step began (every second when TimeOut is 0), at most Retries times; the
+// item gives up TimeOut after its last step began, however many repeats went
+// out, so a dead server costs one TimeOut and gets 1 + Retries datagrams.
+#include <algorithm>
+
+#include "scan/address_scan.h"
+
+namespace morvane {
+namespace {
+
+// After the reply, at most this many waiting datagrams are received and
+// dropped: a server that floods cannot hold the worker.
+constexpr int kMaxDrainedDatagrams = 32;
+// A server that answers a challenge with another challenge gets at most this
+// many further query datagrams per address item.
+constexpr int kMaxFurtherQueries = 2;
+// With no time-out at all, a query is repeated every second.
+constexpr std::int64_t kRetryPeriodWithoutTimeOutMs = 1000;
+
+class UdpExchange final : public AddressScan {
+ public:
+  UdpExchange(const ScanRequest& request, std::u16string address, std::int32_t index,
+              const platform::SocketAddress& target, std::unique_ptr<ReplyHandler> handler,
+              std::vector<std::uint8_t>& buffer)
+      : AddressScan(request, std::move(address), index, target),
+        handler_(std::move(handler)),
+        FBuf(buffer) {}
+
+  void Start(std::int64_t now) override {
+    FSock = platform::OpenSocket(platform::SocketType::kUdp);
+    if (FSock == platform::kInvalidSocket) {
+      Finish();
+      return;
+    }
+    platform::SetReceiveTimeout(FSock, request_.TimeOut);
+    platform::SetSendTimeout(FSock, request_.TimeOut);
+    BeginStep(handler_->FirstQuery(request_), now);
+  }
+
+  void Send(std::int64_t now) override {
+    send_due_.reset();
+    const bool repeat = step_started_.has_value();
+    if (platform::SendTo(FSock, query_, sendaddr) == -1) {
+      // A query that cannot be sent writes nothing for the item; a repeat
+      // that cannot leaves the step to run out.
+      if (!repeat) Finish();
+      return;
+    }
+    last_sent_ = now;
+    if (repeat) return;
+    step_started_ = now;
+    deadline_ = DeadlineFrom(now);
+  }
+
+  std::optional<platform::SocketWait> Wait() const override {
+    if (!step_started_) return std::nullopt;
+    return platform::SocketWait{FSock, false};
+  }
+
+  void OnSocket(platform::SocketState, std::int64_t) override {
+    const int received = platform::ReceiveFrom(FSock, FBuf, clientaddr);
+    const std::int64_t arrived = MonotonicMs();
+    // A receive that fails ends the item, as the end of its wait does.
+    if (received < 0) {
+      AppendOffline();
+      Finish();
+      return;
+    }
+    // Only the target's own address and port is heard.
+    if (clientaddr.address_be != sendaddr.address_be || clientaddr.port_be != sendaddr.port_be) {
+      return;
+    }
+    const auto datagram =
+        std::span<const std::uint8_t>(FBuf.data(), static_cast<std::size_t>(received));
+    switch (handler_->OnDatagram(datagram, item_)) {
+      case Verdict::kAnswered:
+        item_.values.ping_ms = arrived - last_sent_;
+        // The summary is written right after the datagram that answered.
+        if (!request_.Players)
+          output_.AppendPiece(FillSummary(request_.Format, address_, item_.values));
+        Drain();
+        Finish();
+        return;
+      case Verdict::kQueryAgain:
+        if (further_queries_ >= kMaxFurtherQueries) return;
+        ++further_queries_;
+        BeginStep(handler_->NextQuery(), arrived);
+        return;
+      case Verdict::kIgnored:
+        return;
+    }
+  }
+
+  void OnWaitError() override {
+    AppendOffline();
+    Finish();
+  }
+
+  std::optional<std::int64_t> NextTime() const override {
+    if (!step_started_) return std::nullopt;
+    const std::optional<std::int64_t> retry = NextRetry();
+    if (!deadline_) return retry;
+    if (!retry) return deadline_;
+    return std::min(*retry, *deadline_);
+  }
+
+  void OnTime(std::int64_t now) override {
+    if (!step_started_) return;
+    if (deadline_ && now >= *deadline_) {
+      AppendOffline();
+      Finish();
+      return;
+    }
+    const std::optional<std::int64_t> retry = NextRetry();
+    if (retry && now >= *retry && !send_due_) {
+      ++retries_sent_;
+      send_due_ = now;
+    }
+  }
+
+ private:
+  // A new step: its query is due now, and its clock starts when it is sent.
+  void BeginStep(std::span<const std::uint8_t> query, std::int64_t now) {
+    query_.assign(query.begin(), query.end());
+    step_started_.reset();
+    deadline_.reset();
+    retries_sent_ = 0;
+    send_due_ = now;
+  }
+
+  // When this step's next repeat is due, if any is left.
+  std::optional<std::int64_t> NextRetry() const {
+    if (!step_started_ || retries_sent_ >= std::max(request_.Retries, 0)) return std::nullopt;
+    if (request_.TimeOut == 0) {
+      return *step_started_ + kRetryPeriodWithoutTimeOutMs * (retries_sent_ + 1);
+    }
+    // At one third and at two thirds of TimeOut: at most two repeats fit.
+    if (retries_sent_ >= 2) return std::nullopt;
+    const auto timeout = static_cast<std::int64_t>(static_cast<std::uint32_t>(request_.TimeOut));
+    return *step_started_ + timeout * (retries_sent_ + 1) / 3;
+  }
+
+  // Datagrams already waiting once the reply is taken are received and
+  // dropped.
+  void Drain() {
+    for (int drained = 0; drained < kMaxDrainedDatagrams && platform::BytesWaiting(FSock) > 0;
+         ++drained) {
+      if (platform::ReceiveFrom(FSock, FBuf, clientaddr) < 0) return;
+    }
+  }
+
+  std::unique_ptr<ReplyHandler> handler_;
+  std::vector<std::uint8_t>& FBuf;
+  platform::SocketAddress clientaddr;
+  std::vector<std::uint8_t> query_;  // this step's query, sent again on a repeat
+  std::optional<std::int64_t> step_started_;
+  std::optional<std::int64_t> deadline_;
+  std::int64_t last_sent_ = 0;
+  int retries_sent_ = 0;
+  int further_queries_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<AddressScan> MakeUdpExchange(const ScanRequest& request, std::u16string address,
+                                             std::int32_t index,
+                                             const platform::SocketAddress& target,
+                                             std::unique_ptr<ReplyHandler> handler,
+                                             std::vector<std::uint8_t>& buffer) {
+  return std::make_unique<UdpExchange>(request, std::move(address), index, target,
+                                       std::move(handler), buffer);
+}
+
+}  // namespace morvane
