@@ -1,6 +1,10 @@
 // Every UDP reply the worker may receive, through the real handlers of each
-// kind (parsers, challenge handling, templates): the first input byte chooses
-// the kind and whether the player list is asked for, the rest is the datagram.
+// kind (parsers, split replies, challenge handling, templates). The first
+// input byte chooses the kind and whether the player list is asked for; the
+// rest is the datagrams of one address item, each a 16-bit little-endian
+// length and that many bytes (a length past the end takes what is left). An
+// empty datagram stands for the item's query going out again.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -11,21 +15,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
 
   morvane::ScanRequest request;
-  request.Format = u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%|%plname%|%plscore%|%pltime%";
+  request.Format = u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%|%plname%|%plscore%|%pltime%|%ping%";
   request.PlTitle = u"%addr% (%pl%):";
   request.Delimiter = u" / ";
   request.PlDelimiter = u"; ";
   request.Players = (data[0] & 1) != 0;
   const int kind = (data[0] >> 1) % 3;
-  // A handler of its own for every datagram, as every address item has.
-  const auto handler_owner = morvane::MakeReplyHandler(static_cast<std::uint8_t>(kind));
-  morvane::ReplyHandler& handler = *handler_owner;
+  // A handler of its own for the item, as every address item has.
+  const auto handler = morvane::MakeReplyHandler(static_cast<std::uint8_t>(kind));
   morvane::ReplyText output(request);
   morvane::AddressItem item{request, u"127.0.0.1:27015", 1 + (data[0] >> 3) % 2, output, {}};
-  const std::span<const std::uint8_t> datagram(data + 1, size - 1);
-  if (handler.OnDatagram(datagram, item) == morvane::Verdict::kAnswered && !request.Players) {
-    output.AppendPiece(morvane::FillSummary(request.Format, item.address, item.values));
+  std::span<const std::uint8_t> rest(data + 1, size - 1);
+  while (rest.size() >= 2) {
+    const std::size_t length = std::min<std::size_t>(rest[0] | (rest[1] << 8), rest.size() - 2);
+    // Each datagram in a buffer of exactly its size, so a read past it is
+    // caught.
+    const std::vector<std::uint8_t> datagram(rest.begin() + 2, rest.begin() + 2 + length);
+    rest = rest.subspan(2 + length);
+    if (datagram.empty()) {
+      (void)handler->RepeatQuery();
+      continue;
+    }
+    switch (handler->OnDatagram(datagram, item)) {
+      case morvane::Verdict::kAnswered:
+        if (!request.Players) {
+          output.AppendPiece(morvane::FillSummary(request.Format, item.address, item.values));
+        }
+        return 0;
+      case morvane::Verdict::kQueryAgain:
+        (void)handler->NextQuery();
+        break;
+      case morvane::Verdict::kIgnored:
+        break;
+    }
   }
-  (void)handler.NextQuery();
   return 0;
 }

@@ -22,6 +22,11 @@ def hex_datagrams(path):
     return out
 
 
+def framed(datagrams):
+    """Datagrams as the reply fuzz target reads them: a 16-bit length each."""
+    return b"".join(struct.pack("<H", len(d)) + d for d in datagrams)
+
+
 def text(s):
     data = s.encode("utf-16-le")
     return struct.pack("<i", len(data) // 2) + data
@@ -47,8 +52,13 @@ def main():
             for root, _, files in os.walk(base):
                 for name in sorted(files):
                     if name.endswith(".hex"):
-                        for datagram in hex_datagrams(os.path.join(root, name)):
-                            seeds["reply_fuzz"].append(bytes([selector]) + datagram)
+                        datagrams = hex_datagrams(os.path.join(root, name))
+                        # One seed per datagram, and the pieces of a split
+                        # reply together, last first, as one item gets them.
+                        for datagram in datagrams:
+                            seeds["reply_fuzz"].append(bytes([selector]) + framed([datagram]))
+                        if len(datagrams) > 1:
+                            seeds["reply_fuzz"].append(bytes([selector]) + framed(datagrams[::-1]))
 
     for name in sorted(os.listdir(examples)) if os.path.isdir(examples) else []:
         if name.endswith(".ini"):

@@ -40,6 +40,9 @@ class ReplyHandler {
   virtual Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) = 0;
   // After kQueryAgain: the datagram to send.
   virtual std::span<const std::uint8_t> NextQuery() = 0;
+  // The step's query gets no usable reply and goes out again: the datagram
+  // to send this time, or empty for the same query as before.
+  virtual std::span<const std::uint8_t> RepeatQuery() { return {}; }
 };
 
 // The handler of the real protocol of a UDP kind (Game 0, 1 or 2), one for

@@ -9,6 +9,7 @@
 #include "scan/reply_handler.h"
 #include "scan/samp_query.h"
 #include "scan/source_query.h"
+#include "scan/source_split.h"
 
 namespace morvane {
 namespace {
@@ -30,6 +31,14 @@ class SourceHandler final : public ReplyHandler {
   }
 
   Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) override {
+    // A long reply comes in pieces: once all have come, the joined reply is
+    // taken as one datagram.
+    if (IsSplitPiece(datagram)) {
+      if (split_.Add(datagram) != SplitReply::Progress::kComplete) return Verdict::kIgnored;
+      const std::vector<std::uint8_t> joined = split_.Joined();
+      split_.Reset();
+      return IsSplitPiece(joined) ? Verdict::kIgnored : OnDatagram(joined, item);
+    }
     switch (ClassifySourceReply(datagram)) {
       case SourceReplyType::kChallenge:
         return OnChallenge(ParseSourceChallenge(datagram), item.request.Players);
@@ -49,11 +58,18 @@ class SourceHandler final : public ReplyHandler {
 
   std::span<const std::uint8_t> NextQuery() override { return next_query_; }
 
+  // A reply of which a piece got lost is asked for afresh, as a whole.
+  std::span<const std::uint8_t> RepeatQuery() override {
+    split_.Reset();
+    return {};
+  }
+
  private:
   // The request goes out again with the server's four challenge bytes: the
   // player request carries them in place of FF FF FF FF, the info request
   // after its own bytes. They stay until the next challenge replaces them.
   Verdict OnChallenge(const SourceChallenge& challenge, bool players) {
+    split_.Reset();
     if (players) {
       player_request_ = MakeSourcePlayerRequest(challenge);
       next_query_ = player_request_;
@@ -92,6 +108,7 @@ class SourceHandler final : public ReplyHandler {
   std::array<std::uint8_t, 9> player_request_ = kSourcePlayerRequest;
   std::array<std::uint8_t, 29> info_request_{};
   std::span<const std::uint8_t> next_query_ = player_request_;
+  SplitReply split_;
 };
 
 class Quake3Handler final : public ReplyHandler {

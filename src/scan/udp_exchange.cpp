@@ -43,7 +43,12 @@ class UdpExchange final : public AddressScan {
   void Send(std::int64_t now) override {
     send_due_.reset();
     const bool repeat = step_started_.has_value();
-    if (platform::SendTo(FSock, query_, sendaddr) == -1) {
+    std::span<const std::uint8_t> datagram = query_;
+    if (repeat) {
+      const auto other = handler_->RepeatQuery();
+      if (!other.empty()) datagram = other;
+    }
+    if (platform::SendTo(FSock, datagram, sendaddr) == -1) {
       // A query that cannot be sent writes nothing for the item; a repeat
       // that cannot leaves the step to run out.
       if (!repeat) Finish();

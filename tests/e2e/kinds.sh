@@ -4,10 +4,11 @@
 # reply line of the transcript exactly: summaries and player lists of Source,
 # GoldSrc, Quake 3 family and SA-MP servers (Latin and Cyrillic names, a
 # password, negative scores, times above an hour), the challenge exchanges,
-# two addresses in one request, and the offline text for a silent server and
-# a split reply; a truncated reply gives what its bytes hold; the round trip
-# of a reply as %ping%; all of it with the default settings and with the
-# addresses served strictly in turn.
+# two addresses in one request, the offline text for a silent server, split
+# player replies of both packet forms put back together, a truncated reply
+# giving what its bytes hold, and the round trip of a reply as %ping%; all of
+# it with the default settings and with the addresses served strictly in
+# turn.
 # Usage: kinds.sh BUILD_DIR (builds nothing).
 set -u
 
@@ -29,14 +30,14 @@ coproc SIM {
     --plain --no-challenge --source 0 \
     --plain --silent --source 0 \
     --plain --truncate 24 --source 0 \
-    --plain --split --source 0 \
+    --plain --split --source 0 --goldsrc 0 \
     --plain --junk --flood 5 --quake3 0 \
     --plain --players 0 --samp 0 \
     --plain --delay 150 --source 0
 }
 sim_pid=$SIM_PID
 names=(arena dust classic q3test q3arena freeroam roleplay challenge open silent cut split
-  q3flood sampempty delayed)
+  goldsplit q3flood sampempty delayed)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "kinds: the simulator did not start"; exit 1; }
@@ -104,6 +105,7 @@ cat >"$work/kinds.txt" <<SCRIPT
 @alice: /gs hl ${addr[cut]}
 @alice: /gs hlpl ${addr[cut]}
 @alice: /gs hlpl ${addr[split]}
+@alice: /gs hlpl ${addr[goldsplit]}
 @alice: !ping
 !wait 12
 SCRIPT
@@ -152,13 +154,15 @@ has "${addr[sampempty]} (0): Нет игроков"
 has "Morvane Dust | cs_office | 2/16 | Counter-Strike: Source | [pass] | ${addr[dust]} // Morvane Classic | de_inferno | 3/20 | Counter-Strike |  | ${addr[classic]}"
 has "${addr[q3test]} (3): Ann 15 48; Борис -2 120; Sarge 4 0 // ${addr[q3arena]} (1): Kate 3 25"
 
-# Faults: silence and a split reply give the offline text; a reply cut to 24
-# bytes keeps what it holds (a string runs to the end, missing bytes read as
-# 0, a cut player record is listed and ends the list).
+# Faults: silence gives the offline text; a reply cut to 24 bytes keeps what
+# it holds (a string runs to the end, missing bytes read as 0, a cut player
+# record is listed and ends the list); a player list split into pieces, sent
+# last first and one twice, is put back together in either packet form.
 has "${addr[silent]} offline"
 has "Morvane Dust | cs_of | 0/0 |  |  | ${addr[cut]}"
 has "${addr[cut]} (2): Ivan 5 00:10.00; Mir 0 00:00:00"
-has "${addr[split]} offline"
+has "${addr[split]} (4): $arena_players"
+has "${addr[goldsplit]} (3): Player 3 00:05.00; Оля 8 01:05.00; BOT Max -1 00:00.45"
 
 # The round trip of the reply that answered, 150 ms and a little more.
 if grep -qE "^\[@alice\] <host> ping (1[5-9][0-9]|[2-9][0-9][0-9])$" "$work/kinds.out"; then pass; else
@@ -167,7 +171,7 @@ fi
 
 # Every request got exactly one reply.
 replies=$(grep -c '^\[@alice\] <host> ' "$work/kinds.out")
-[ "$replies" = 23 ] && pass || fail "expected 23 replies, got $replies"
+[ "$replies" = 24 ] && pass || fail "expected 24 replies, got $replies"
 if [ "$failed" -ne "$failed_before" ]; then
   echo "transcript ($label):"
   sed 's/^/    /' "$work/kinds.out"

@@ -136,6 +136,10 @@ class DatagramBuilder {
   }
   // The text and its NUL.
   DatagramBuilder& CString(std::string_view text) { return Text(text).U8(0); }
+  DatagramBuilder& Raw(std::span<const std::uint8_t> bytes) {
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    return *this;
+  }
 
   std::vector<std::uint8_t> Bytes() const { return bytes_; }
   operator std::vector<std::uint8_t>() const { return bytes_; }

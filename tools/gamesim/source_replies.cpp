@@ -171,7 +171,14 @@ std::vector<Datagram> AnswerSourceQuery(std::span<const std::uint8_t> bytes,
     return bytes.size() >= 5 && (bytes[4] == 'T' || bytes[4] == 'U' || bytes[4] == 'V');
   };
   auto maybe_split = [&](Datagram reply) {
-    if (setup.split) return SplitSourceReply(reply, setup.form, sequence, 2);
+    if (setup.split) {
+      // Three pieces, last first and the middle one twice: a client must
+      // take pieces in any order and skip a repeat.
+      auto pieces = SplitSourceReply(reply, setup.form, sequence, 3);
+      std::reverse(pieces.begin(), pieces.end());
+      if (pieces.size() >= 2) pieces.insert(pieces.begin() + 1, pieces[1]);
+      return pieces;
+    }
     if (reply.size() <= kSourceMaxSinglePacket) return std::vector<Datagram>{std::move(reply)};
     return SplitSourceReply(reply, setup.form, sequence, 1);
   };

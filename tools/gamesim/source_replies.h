@@ -90,7 +90,9 @@ struct SourceSetup {
   SimServer server;
   SourceForm form = SourceForm::kSource;
   ChallengePolicy challenge = ChallengePolicy::kPlayers;
-  bool split = false;      // Player and rules replies always go out split.
+  // Player and rules replies always go out split: three pieces, sent last
+  // first, with the middle one twice.
+  bool split = false;
   std::uint16_t port = 0;  // The server's own, for the GoldSrc address string.
 };
 
