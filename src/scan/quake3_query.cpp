@@ -60,11 +60,36 @@ std::uint16_t ParseLow16(std::string_view text) {
   return negative ? static_cast<std::uint16_t>(0u - value) : value;
 }
 
-// One player line [begin, end), end being its newline. Each field takes the
-// byte it starts on, whatever it is, and runs to the next space; a field
-// never reaches past its own line.
+// A line with its name in double quotes after two numbers or more: the first
+// number is the score, the second the ping, any between them and the name
+// (some engines of the family write a team there) are skipped.
+std::optional<Quake3Status::Player> ParseQuotedLine(std::string_view text, std::size_t begin,
+                                                    std::size_t end) {
+  const std::string_view line = FieldView(text, begin, end);
+  const std::size_t open = line.find('"');
+  const std::size_t close = line.rfind('"');
+  if (open == std::string_view::npos || close == open) return std::nullopt;
+  std::vector<std::string_view> numbers;
+  for (std::size_t at = 0; at < open;) {
+    const std::size_t space = std::min(line.find(' ', at), open);
+    if (space > at) numbers.push_back(line.substr(at, space - at));
+    at = space + 1;
+  }
+  if (numbers.size() < 2) return std::nullopt;
+  Quake3Status::Player player;
+  player.score = std::string(numbers[0]);
+  player.ping = std::string(numbers[1]);
+  player.name = RemoveColourCodes(line.substr(open + 1, close - open - 1));
+  return player;
+}
+
+// One player line [begin, end), end being its newline. A line of numbers and
+// a quoted name is read by them; any other line field by field, each field
+// taking the byte it starts on, whatever it is, and running to the next
+// space. A field never reaches past its own line.
 std::optional<Quake3Status::Player> ParsePlayerLine(const ByteReader& reader, std::string_view text,
                                                     std::size_t begin, std::size_t end) {
+  if (auto quoted = ParseQuotedLine(text, begin, end)) return quoted;
   std::optional<std::size_t> score_end = FindByte(reader, kSpace, begin + 1, end);
   if (!score_end) return std::nullopt;
   std::size_t ping_begin = *score_end + 1;
@@ -127,19 +152,29 @@ Quake3Status ParseQuake3Status(std::span<const std::uint8_t> reply, bool players
   std::string_view text = ReplyText(reply);
   Quake3Status status;
 
-  // The player section starts after the newline that ends the info line.
-  std::optional<std::size_t> info_end = FindByte(reader, kNewline, kInfoLineOffset, reader.Size());
+  // The player section starts after the first newline that follows the last
+  // backslash of the datagram: a player name cannot hold a backslash, but a
+  // value of the info section may hold newlines (ioquake3 sends fs_manifest
+  // so), which would end the info line early.
+  const auto data = reader.Data();
+  const auto last_backslash = std::find(data.rbegin(), data.rend(), '\\');
+  std::size_t info_from = kInfoLineOffset;
+  if (last_backslash != data.rend()) {
+    info_from = std::max(info_from, static_cast<std::size_t>(data.rend() - last_backslash));
+  }
+  std::optional<std::size_t> info_end = FindByte(reader, kNewline, info_from, reader.Size());
   std::size_t section = info_end ? *info_end + 1 : reader.Size();
   status.has_player_section = section < reader.Size();
-  const auto data = reader.Data();
   status.player_count = static_cast<std::uint16_t>(
       std::count(data.begin() + static_cast<std::ptrdiff_t>(section), data.end(), kNewline));
 
   if (!players) {
-    status.name = RemoveColourCodes(Quake3InfoValue(text, "sv_hostname"));
-    status.map = Quake3InfoValue(text, "mapname");
-    status.mod = Quake3InfoValue(text, "gamename");
-    status.max_players = ParseLow16(Quake3InfoValue(text, "sv_maxclients"));
+    // The keys are looked up in the info section alone.
+    const std::string_view info = text.substr(0, std::min(text.size(), section));
+    status.name = RemoveColourCodes(Quake3InfoValue(info, "sv_hostname"));
+    status.map = Quake3InfoValue(info, "mapname");
+    status.mod = Quake3InfoValue(info, "gamename");
+    status.max_players = ParseLow16(Quake3InfoValue(info, "sv_maxclients"));
     return status;
   }
 

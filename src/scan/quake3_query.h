@@ -3,9 +3,12 @@
 // datagram in, plain values out; the worker owns the socket.
 //
 // A reply is the header FF FF FF FF "statusResponse" and a newline, an info
-// line of backslash-separated keys and values ended by a newline, then one
-// line per player: score, a space, ping, a space, the name in double quotes,
-// a newline. Texts are returned as the 8-bit bytes the server sent.
+// section of backslash-separated keys and values ended by a newline, then
+// one line per player: score, a space, ping, a space, the name in double
+// quotes, a newline (some engines put a team number before the name). The
+// info section ends at the first newline after the datagram's last
+// backslash, since a value may hold newlines and a player name no
+// backslash. Texts are returned as the 8-bit bytes the server sent.
 #pragma once
 
 #include <array>
@@ -41,9 +44,9 @@ struct Quake3Status {
   std::string mod;                // gamename
   std::uint16_t max_players = 0;  // sv_maxclients, low 16 bits; 0 when not a number.
 
-  // The number of newlines after the info line, in all received bytes.
+  // The number of newlines after the info section, in all received bytes.
   std::uint16_t player_count = 0;
-  // False when no newline ends the info line, or nothing follows it: the
+  // False when no newline ends the info section, or nothing follows it: the
   // caller then reports an empty server.
   bool has_player_section = false;
 

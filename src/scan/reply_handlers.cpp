@@ -149,15 +149,25 @@ class Quake3Handler final : public ReplyHandler {
 class SampHandler final : public ReplyHandler {
  public:
   std::span<const std::uint8_t> FirstQuery(const ScanRequest& request) override {
+    players_ = request.Players;
     if (request.Players) return kSampPlayerRequest;
     return kSampInfoRequest;
   }
   std::span<const std::uint8_t> NextQuery() override { return kSampInfoRequest; }
 
+  // open.mp never answers the detailed player list: once "d" has had no
+  // usable answer, the repeats ask for the client list instead.
+  std::span<const std::uint8_t> RepeatQuery() override {
+    if (!players_) return {};
+    asked_clients_ = true;
+    return kSampClientsRequest;
+  }
+
   Verdict OnDatagram(std::span<const std::uint8_t> datagram, AddressItem& item) override {
     const bool players = item.request.Players;
     // Byte 10 alone tells the reply's kind.
-    if (!IsSampReply(datagram, players ? kSampPlayerOpcode : kSampInfoOpcode)) {
+    const bool clients = asked_clients_ && IsSampReply(datagram, kSampClientsOpcode);
+    if (!clients && !IsSampReply(datagram, players ? kSampPlayerOpcode : kSampInfoOpcode)) {
       return Verdict::kIgnored;
     }
     if (!players) {
@@ -170,7 +180,7 @@ class SampHandler final : public ReplyHandler {
       item.values.password = info.password;
       return Verdict::kAnswered;
     }
-    const SampPlayers reply = ParseSampPlayers(datagram);
+    const SampPlayers reply = clients ? ParseSampClients(datagram) : ParseSampPlayers(datagram);
     AppendHeaderIfAny(item, reply.count);
     if (reply.count == 0) {
       item.output.AppendNoPlayers();
@@ -178,14 +188,19 @@ class SampHandler final : public ReplyHandler {
     }
     bool first = true;
     for (const SampPlayer& player : reply.players) {
+      // The client list has no pings: %pltime% stays empty.
       item.output.AppendPlayerLine(
           FillPlayerLine(item.request.Format, player.name, std::to_string(player.score),
-                         std::to_string(player.ping)),
+                         clients ? std::string() : std::to_string(player.ping)),
           first);
       first = false;
     }
     return Verdict::kAnswered;
   }
+
+ private:
+  bool players_ = false;
+  bool asked_clients_ = false;
 };
 
 }  // namespace

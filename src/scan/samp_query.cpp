@@ -20,6 +20,26 @@ std::string ReadLengthPrefixed(ByteReader& reader) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+SampPlayers ParsePlayerRecords(std::span<const std::uint8_t> reply, bool detailed) {
+  ByteReader reader(reply);
+  reader.Seek(kPlayersOffset);
+  SampPlayers result;
+  result.count = reader.ReadU16LE();
+  for (int i = 0; i < result.count && !reader.AtEnd(); ++i) {
+    if (detailed) (void)reader.ReadU8();  // The player id.
+    std::uint8_t name_length = reader.ReadU8();
+    auto name = reader.ReadBytes(name_length);
+    SampPlayer player;
+    player.name.assign(name.begin(), name.end());
+    player.score = reader.ReadI32LE();
+    if (detailed) player.ping = reader.ReadI32LE();
+    // A record the datagram cut off would show numbers that were never sent.
+    if (reader.Exhausted()) break;
+    result.players.push_back(std::move(player));
+  }
+  return result;
+}
+
 }  // namespace
 
 bool IsSampReply(std::span<const std::uint8_t> reply, char opcode) {
@@ -41,23 +61,11 @@ SampInfo ParseSampInfo(std::span<const std::uint8_t> reply) {
 }
 
 SampPlayers ParseSampPlayers(std::span<const std::uint8_t> reply) {
-  ByteReader reader(reply);
-  reader.Seek(kPlayersOffset);
-  SampPlayers result;
-  result.count = reader.ReadU16LE();
-  for (int i = 0; i < result.count && !reader.AtEnd(); ++i) {
-    (void)reader.ReadU8();  // The player id.
-    std::uint8_t name_length = reader.ReadU8();
-    auto name = reader.ReadBytes(name_length);
-    SampPlayer player;
-    player.name.assign(name.begin(), name.end());
-    player.score = reader.ReadI32LE();
-    player.ping = reader.ReadI32LE();
-    // A record the datagram cut off would show numbers that were never sent.
-    if (reader.Exhausted()) break;
-    result.players.push_back(std::move(player));
-  }
-  return result;
+  return ParsePlayerRecords(reply, true);
+}
+
+SampPlayers ParseSampClients(std::span<const std::uint8_t> reply) {
+  return ParsePlayerRecords(reply, false);
 }
 
 }  // namespace morvane

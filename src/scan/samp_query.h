@@ -20,9 +20,14 @@ inline constexpr std::array<std::uint8_t, 11> kSampInfoRequest = {'S', 'A', 'M',
                                                                   '!', '!', 0x00, 0x00, 'i'};
 inline constexpr std::array<std::uint8_t, 11> kSampPlayerRequest = {'S', 'A', 'M',  'P',  '!', '!',
                                                                     '!', '!', 0x00, 0x00, 'd'};
+// The client list: names and scores only. open.mp, which most SA-MP
+// communities run now, answers it but never the detailed player request.
+inline constexpr std::array<std::uint8_t, 11> kSampClientsRequest = {'S', 'A', 'M',  'P',  '!', '!',
+                                                                     '!', '!', 0x00, 0x00, 'c'};
 
 inline constexpr char kSampInfoOpcode = 'i';
 inline constexpr char kSampPlayerOpcode = 'd';
+inline constexpr char kSampClientsOpcode = 'c';
 
 // A reply repeats the request's opcode in byte 10; nothing else is checked.
 bool IsSampReply(std::span<const std::uint8_t> reply, char opcode);
@@ -44,7 +49,7 @@ SampInfo ParseSampInfo(std::span<const std::uint8_t> reply);
 struct SampPlayer {
   std::string name;
   std::int32_t score = 0;
-  std::int32_t ping = 0;
+  std::int32_t ping = 0;  // 0 in a client list, which has none
 };
 
 struct SampPlayers {
@@ -55,5 +60,9 @@ struct SampPlayers {
 // A detailed player reply: at most count records, ending at the end of the
 // datagram. A record cut off by the end is dropped.
 SampPlayers ParseSampPlayers(std::span<const std::uint8_t> reply);
+
+// A client list reply ('c'): per player a one-byte name length, the name and
+// a 32-bit score; the same bounds.
+SampPlayers ParseSampClients(std::span<const std::uint8_t> reply);
 
 }  // namespace morvane

@@ -26,7 +26,7 @@ class Replay : public CoreTest {
 
   // Asks one server and returns the delivered text (the record's last field).
   std::u16string Ask(std::uint16_t port, std::u16string_view kind, std::u16string_view format,
-                     std::u16string_view pl_title = u"") {
+                     std::u16string_view pl_title = u"", std::int32_t retries = 0) {
     FakeHost::Instance().ClearCalls();
     AddScanItem(kind, {.Addr = LoopbackAddress(port),
                        .ChOrUser = u"main",
@@ -37,7 +37,9 @@ class Replay : public CoreTest {
                        .Delimiter = u" / ",
                        .PlDelimiter = u"; ",
                        .MsgType = 0,
-                       .TimeOut = 400});
+                       .TimeOut = 400,
+                       .Parallel = 1,
+                       .Retries = retries});
     if (!FakeHost::Instance().WaitForCalls(50, 1, 10000)) return u"(nothing delivered)";
     auto calls = FakeHost::Instance().CallsWithCode(50);
     return DecodeRecord(calls.at(0).record, "tit").back();
@@ -125,9 +127,30 @@ TEST_F(Replay, SampInfoAndPlayers) {
   });
   EXPECT_EQ(Ask(server.Port(), u"sa", u"%name%|%mod%|%map%|%pl%/%plmax%|%pass%"),
             u"Convoy Trucking|Convoy Trucking 3.4.4|English|12/100|");
-  std::u16string players = Ask(server.Port(), u"sapl", u"%plname%", u"%pl%: ");
+  std::u16string players = Ask(server.Port(), u"sapl", u"%plname%", u"%pl%: ", 2);
   EXPECT_EQ(players.substr(0, 4), u"12: ") << Utf16ToUtf8(players);
   EXPECT_EQ(std::count(players.begin(), players.end(), u';'), 11);
+  EXPECT_EQ(server.Queries().back()[10], 'd') << "a server that answers \"d\" is asked no more";
+}
+
+// open.mp answers the information query as SA-MP does but never the detailed
+// player list, so "sapl" showed a live open.mp server as offline. Once "d"
+// has had no answer, the repeats ask for the client list: names and scores.
+TEST_F(Replay, OpenMpPlayersComeFromTheClientList) {
+  auto clients = LoadSingleCapture("samp/mick88_convoytrucking_c.hex");
+  UdpResponder openmp([&](const Datagram& query) {
+    return query.size() == 11 && query[10] == 'c' ? Reply(clients) : Response{};
+  });
+  const std::u16string players =
+      Ask(openmp.Port(), u"sapl", u"%plname% %plscore% [%pltime%]", u"%pl%: ", 2);
+  EXPECT_EQ(players.substr(0, 28), u"12: pedr$$Nn157 18271 []; Su") << Utf16ToUtf8(players);
+  EXPECT_EQ(std::count(players.begin(), players.end(), u';'), 11);
+  const auto queries = openmp.Queries();
+  ASSERT_GE(queries.size(), 2u);
+  EXPECT_EQ(queries[0][10], 'd');
+  EXPECT_EQ(queries[1][10], 'c');
+  // Without repeats there is no second query: offline, as ever.
+  EXPECT_EQ(Ask(openmp.Port(), u"sapl", u"%plname%"), LoopbackAddress(openmp.Port()) + u" offline");
 }
 
 }  // namespace

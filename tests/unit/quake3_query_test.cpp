@@ -139,6 +139,27 @@ TEST(Quake3Query, PlayerLines) {
   EXPECT_TRUE(status.map.empty());  // the player list reads no info value
 }
 
+// Some engines of the family write a team number between the ping and the
+// name: it was read as the ping, and the ping as the score.
+TEST(Quake3Query, NumbersBetweenThePingAndTheNameAreSkipped) {
+  const struct {
+    std::string line;
+    std::string score, ping, name;
+  } cases[] = {
+      {"12 50 1 \"Ann\"", "12", "50", "Ann"},
+      {"12 50 1 2 \"^1Big \"Boss\"\"", "12", "50", "Big \"Boss\""},
+      {"-3  40   0 \"\"", "-3", "40", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const Quake3Status status = Players(kHeader + "\\k\\v\n" + c.line + "\n");
+    ASSERT_EQ(status.players.size(), 1u);
+    EXPECT_EQ(status.players[0].score, c.score);
+    EXPECT_EQ(status.players[0].ping, c.ping);
+    EXPECT_EQ(status.players[0].name, c.name);
+  }
+}
+
 TEST(Quake3Query, MalformedLinesAreDroppedWithoutTakingFromOtherLines) {
   const struct {
     std::string section;
@@ -174,9 +195,8 @@ TEST(Quake3Query, NulEndsTheTextButNotThePlayerSection) {
   // Fields are cut from the text before the NUL; the lines are found in all
   // received bytes.
   std::string reply = kHeader + "\\mapname\\q3dm17\n" + "1 2 \"A\"\n" + "3 4 \"B" +
-                      std::string(1, '\0') + "C\"\n" + "5 6 \"\\gamename\\hidden\\\"\n";
+                      std::string(1, '\0') + "C\"\n" + "5 6 \"x\"\n";
   EXPECT_EQ(Summary(reply).map, "q3dm17");
-  EXPECT_EQ(Summary(reply).mod, "");
   Quake3Status status = Players(reply);
   EXPECT_EQ(status.player_count, 3);
   ASSERT_EQ(status.players.size(), 3u);
@@ -186,6 +206,11 @@ TEST(Quake3Query, NulEndsTheTextButNotThePlayerSection) {
   EXPECT_EQ(status.players[2].score, "");
   EXPECT_EQ(status.players[2].ping, "");
   EXPECT_EQ(status.players[2].name, "");
+  // A key after a NUL is not found.
+  EXPECT_EQ(Summary(kHeader + "\\mapname\\q3dm17" + std::string(1, '\0') +
+                    "\\gamename\\hidden\n1 2 \"A\"\n")
+                .mod,
+            "");
 }
 
 class Quake3CaptureTest : public test::CaptureTest {};
@@ -227,10 +252,11 @@ TEST_F(Quake3CaptureTest, RepliesOfRealServers) {
        "excessiveplus", 20, 0},
       {"pyq3sl_server__does_not_strip_colors_if_color_stripping_is_disabled",
        "! Tigers DM17 baseq3", "", "excessiveplus", 0, 14},
-      // A value of this server holds newlines: the info line ends inside it,
-      // and the keys after it are still found in the rest of the text.
+      // A value of this server holds newlines (fs_manifest): the info
+      // section still runs to the newline after its last backslash, so the
+      // keys after that value are found and the 12 players counted right.
       {"pyq3sl_server__parses_ioquake_response_packet", "The Quake CTF (VQ3)", "13camp", "cpma", 24,
-       19},
+       12},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -258,20 +284,20 @@ TEST_F(Quake3CaptureTest, PlayerListsOfRealServers) {
   EXPECT_EQ(ctf.players[13].name, "Jos");
   EXPECT_EQ(ctf.players[13].ping, "107");
 
-  // The embedded newlines make one line of the info string's tail pass for a
-  // player; the manifest lines without spaces are dropped. The real players
-  // follow, "^z0^7UnnamedPlayer" giving "0UnnamedPlayer" as other readers do.
+  // The embedded newlines of a value no longer pass for players: the twelve
+  // real ones, "^z0^7UnnamedPlayer" giving "0UnnamedPlayer" as other readers
+  // do.
   Quake3Status io = ParseQuake3Status(
       LoadSingleCapture("q3_status/pyq3sl_server__parses_ioquake_response_packet.hex"), true);
-  ASSERT_EQ(io.players.size(), 13u);
-  EXPECT_EQ(io.players[0].score, " \\game\\CPMA\\gamename\\cpma\\gamedate\\Apr");
-  EXPECT_EQ(io.players[1].name, "0UnnamedPlayer");
-  EXPECT_EQ(io.players[2].name, "1Andreas");
-  EXPECT_EQ(io.players[4].name, "3x736C");
-  EXPECT_EQ(io.players[9].name, "10tom");
-  EXPECT_EQ(io.players[12].score, "7");
-  EXPECT_EQ(io.players[12].ping, "210");
-  EXPECT_EQ(io.players[12].name, "14chilote");
+  ASSERT_EQ(io.players.size(), 12u);
+  EXPECT_EQ(io.players[0].score, "10");
+  EXPECT_EQ(io.players[0].name, "0UnnamedPlayer");
+  EXPECT_EQ(io.players[1].name, "1Andreas");
+  EXPECT_EQ(io.players[3].name, "3x736C");
+  EXPECT_EQ(io.players[8].name, "10tom");
+  EXPECT_EQ(io.players[11].score, "7");
+  EXPECT_EQ(io.players[11].ping, "210");
+  EXPECT_EQ(io.players[11].name, "14chilote");
 
   // Another engine's header is not this reply.
   EXPECT_FALSE(IsQuake3StatusReply(LoadSingleCapture(

@@ -35,6 +35,12 @@ bool ApplyFlag(std::string_view arg, ServiceSwitches& switches) {
     switches.challenge = ChallengePolicy::kNone;
   } else if (arg == "--password") {
     switches.password = true;
+  } else if (arg == "--openmp") {
+    switches.openmp = true;
+  } else if (arg == "--manifest") {
+    switches.manifest = true;
+  } else if (arg == "--teams") {
+    switches.teams = true;
   } else if (arg == "--plain") {
     switches = ServiceSwitches();
   } else {
@@ -216,6 +222,11 @@ std::string Usage(std::span<const ServiceKind> kinds) {
       "  --no-challenge      Source, GoldSrc: answer every request at once, as old\n"
       "                      servers did\n"
       "  --password          every server has a password\n"
+      "  --openmp            SA-MP: answer as open.mp does, never the detailed\n"
+      "                      player list (d), only the client list (c)\n"
+      "  --manifest          Quake 3 family: an info value with newlines in it, as\n"
+      "                      ioquake3 sends fs_manifest, before the other keys\n"
+      "  --teams             Quake 3 family: a team number before each player's name\n"
       "  --delay MS          send every reply MS milliseconds after its query; a\n"
       "                      range MIN-MAX is spread evenly over the services\n"
       "                      named after it (round trips at internet distance)\n"

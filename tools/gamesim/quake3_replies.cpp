@@ -90,13 +90,22 @@ Quake3Query ReadQuake3Query(std::span<const std::uint8_t> bytes) {
   return query;
 }
 
-Datagram BuildQuake3Status(const SimServer& server, const std::string& challenge) {
+Datagram BuildQuake3Status(const SimServer& server, const std::string& challenge,
+                           const Quake3Variant& variant) {
   auto pairs = Quake3ServerInfo(server);
+  if (variant.manifest) {
+    // Before the name and the counts, so that those come after the newlines.
+    pairs.insert(pairs.begin(), {"fs_manifest",
+                                 "baseq3/pak0.pk3@1566731103@479493658\n"
+                                 " baseq3/pak1.pk3@298122907@7587\n "});
+  }
   pairs.emplace_back("challenge", challenge);
   std::string text = "statusResponse\n" + InfoString(pairs) + "\n";
+  int index = 0;
   for (const SimPlayer& player : server.players) {
-    text += std::to_string(player.score) + " " + std::to_string(player.ping) + " \"" +
-            PlayerLineName(player.name) + "\"\n";
+    text += std::to_string(player.score) + " " + std::to_string(player.ping) + " ";
+    if (variant.teams) text += std::to_string(1 + index++ % 2) + " ";
+    text += "\"" + PlayerLineName(player.name) + "\"\n";
   }
   return WireWriter().U32LE(0xFFFFFFFF).Text(text).Take();
 }
@@ -122,11 +131,11 @@ Datagram BuildQuake3Info(const SimServer& server, const std::string& challenge) 
 }
 
 std::vector<Datagram> AnswerQuake3Query(std::span<const std::uint8_t> bytes,
-                                        const SimServer& server) {
+                                        const SimServer& server, const Quake3Variant& variant) {
   const Quake3Query query = ReadQuake3Query(bytes);
   switch (query.type) {
     case Quake3QueryType::kStatus:
-      return {BuildQuake3Status(server, query.challenge)};
+      return {BuildQuake3Status(server, query.challenge, variant)};
     case Quake3QueryType::kInfo:
       return {BuildQuake3Info(server, query.challenge)};
     case Quake3QueryType::kUnknown:

@@ -33,15 +33,25 @@ inline constexpr std::size_t kQuake3MaxChallenge = 128;
 // quotes may hold blanks. The command is compared without regard to case.
 Quake3Query ReadQuake3Query(std::span<const std::uint8_t> bytes);
 
+// Engines of the family that write their status a little differently.
+struct Quake3Variant {
+  // An info value holding newlines, as ioquake3 1.36 sends fs_manifest, with
+  // keys after it.
+  bool manifest = false;
+  // A team number between each player's ping and name.
+  bool teams = false;
+};
+
 // "statusResponse", the server's info string (with the challenge last when
 // the query had one) and one line per player.
-Datagram BuildQuake3Status(const SimServer& server, const std::string& challenge);
+Datagram BuildQuake3Status(const SimServer& server, const std::string& challenge,
+                           const Quake3Variant& variant = {});
 
 // "infoResponse" and the short info string a server browser lists, in
 // ioq3's order, without a closing newline.
 Datagram BuildQuake3Info(const SimServer& server, const std::string& challenge);
 
 std::vector<Datagram> AnswerQuake3Query(std::span<const std::uint8_t> bytes,
-                                        const SimServer& server);
+                                        const SimServer& server, const Quake3Variant& variant = {});
 
 }  // namespace morvane::gamesim

@@ -77,8 +77,8 @@ Datagram BuildSampPlayers(std::span<const std::uint8_t> query, const SimServer& 
   return out.Take();
 }
 
-std::vector<Datagram> AnswerSampQuery(std::span<const std::uint8_t> bytes,
-                                      const SimServer& server) {
+std::vector<Datagram> AnswerSampQuery(std::span<const std::uint8_t> bytes, const SimServer& server,
+                                      bool openmp) {
   ByteReader reader(bytes);
   const auto magic = reader.ReadBytes(4);
   if (magic.size() != 4 || !std::equal(magic.begin(), magic.end(), "SAMP")) return {};
@@ -93,6 +93,7 @@ std::vector<Datagram> AnswerSampQuery(std::span<const std::uint8_t> bytes,
     case 'c':
       return {BuildSampClients(bytes, server)};
     case 'd':
+      if (openmp) return {};
       return {BuildSampPlayers(bytes, server)};
     case 'p':
       // The ping reply is the query itself, its 4 bytes included.

@@ -39,6 +39,8 @@ Datagram BuildSampClients(std::span<const std::uint8_t> query, const SimServer& 
 // length, the score and the ping.
 Datagram BuildSampPlayers(std::span<const std::uint8_t> query, const SimServer& server);
 
-std::vector<Datagram> AnswerSampQuery(std::span<const std::uint8_t> bytes, const SimServer& server);
+// Answers one query. An open.mp server leaves "d" unanswered.
+std::vector<Datagram> AnswerSampQuery(std::span<const std::uint8_t> bytes, const SimServer& server,
+                                      bool openmp = false);
 
 }  // namespace morvane::gamesim

@@ -24,6 +24,14 @@ struct ServiceSwitches {
   bool split = false;                   // --split: Source player replies always split.
   ChallengePolicy challenge = ChallengePolicy::kPlayers;
   bool password = false;  // --password: every server has a password.
+  // --openmp: SA-MP servers answer as open.mp does: never the detailed
+  // player list ("d"), only the client list ("c").
+  bool openmp = false;
+  // --manifest: Quake 3 family status replies hold an info value with
+  // newlines in it, as ioquake3 sends fs_manifest.
+  bool manifest = false;
+  // --teams: Quake 3 family player lines carry a team number before the name.
+  bool teams = false;
   // --delay MS or MIN-MAX: every reply leaves this long after its query; a
   // range is spread evenly over the services named after it.
   std::int32_t delay_min_ms = 0;
