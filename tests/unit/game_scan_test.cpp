@@ -315,10 +315,12 @@ TEST_F(Worker, RetriesPerStepLeaveTheDeadlineWhereItWas) {
     const double took = MillisecondsBetween(began, std::chrono::steady_clock::now());
     EXPECT_EQ(server.Queries(), c.queries);
     const auto times = server.QueryTimes();
+    // The responder notes each query when its thread gets to it, which under
+    // Wine can be some tens of milliseconds late: the bounds allow for it.
     const std::size_t step = c.challenge ? 1 : 0;
     for (std::size_t i = step + 1; i < times.size(); ++i) {
       EXPECT_GE(MillisecondsBetween(times[step], times[i]),
-                200.0 * static_cast<double>(i - step) - 10)
+                200.0 * static_cast<double>(i - step) - 50)
           << "repeat " << i - step;
     }
     EXPECT_GE(took, 590.0);
