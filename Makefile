@@ -16,12 +16,12 @@ deps:
 # The native module with the console host and the simulators beside it.
 native: deps
 	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build/native -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini
+	cmake --build build/native -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini morvane-irc
 
 # The Windows module (i686, stdcall) with the Windows console host and simulators.
 win32: deps
 	$(CONFIGURE) -B build/win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
-	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini
+	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini morvane-irc
 
 test-native: deps
 	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
