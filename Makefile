@@ -5,7 +5,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 CONFIGURE = cmake -S . -G Ninja -Wno-dev $(CMAKE_FLAGS)
 
-.PHONY: all deps native win32 check demo dist bench fuzz soak test-dist \
+.PHONY: all deps native win32 check demo demo-irc dist bench fuzz soak test-dist \
         test-native test-asan test-tsan test-win32 test-fuzz clean
 
 all: native
@@ -57,6 +57,11 @@ check: deps test-native test-asan test-tsan test-win32 test-dist test-fuzz
 
 demo: native
 	scripts/demo
+
+# A short real IRC session: ngircd, the simulators, morvane-irc and a scripted
+# client, whose transcript it prints.
+demo-irc: native
+	scripts/demo-irc
 
 # The Windows release zip, build/dist/morvane-<version>-win32.zip.
 dist: win32
