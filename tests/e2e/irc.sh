@@ -5,8 +5,8 @@
 # a 60-player list, and checks every line it receives (UTF-8, at most 512
 # bytes, paced, none missing). The bridge's nick is taken when it connects
 # (it takes another); the server is killed and started again (the bridge comes
-# back and answers); the bridge stops on SIGTERM; and in virtual-user mode a
-# second nick appears, joins and answers.
+# back and answers); the bridge stops on SIGTERM; in virtual-user mode a
+# second nick appears, joins and answers; and the bridge answers over TLS.
 # Usage: irc.sh BUILD_DIR (builds nothing).
 set -u
 
@@ -26,7 +26,14 @@ irc_cleanup() {
 }
 trap irc_cleanup EXIT
 
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+port=$(free_port)
+tls_port=$(free_port)
+# A certificate of its own for "localhost", which the bridge trusts through
+# OpenSSL's SSL_CERT_FILE.
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
+  -keyout "$work/key.pem" -out "$work/cert.pem" -subj /CN=localhost \
+  -addext subjectAltName=DNS:localhost >/dev/null 2>&1 || { echo "irc: openssl cannot make a certificate"; exit 1; }
 cat >"$work/ngircd.conf" <<CONF
 [Global]
 Name = irc.morvane.test
@@ -42,6 +49,10 @@ MaxConnectionsIP = 0
 PAM = no
 DNS = no
 Ident = no
+[SSL]
+CertFile = $work/cert.pem
+KeyFile = $work/key.pem
+Ports = $tls_port
 CONF
 echo "Morvane test server" >"$work/motd"
 
@@ -57,7 +68,7 @@ start_ircd() {
 
 # The bridge with its log; stop_bridge sends SIGTERM and checks it ends, 0.
 start_bridge() {
-  "$bridge" --server "127.0.0.1:$port" --module "$work/module/Morvane.so" "$@" 2>>"$work/bridge.log" &
+  "$bridge" --module "$work/module/Morvane.so" "$@" 2>>"$work/bridge.log" &
   bridge_pid=$!
 }
 stop_bridge() {
@@ -129,7 +140,7 @@ STEPS
 client_steps | timeout 120 python3 "$client" >"$work/direct.out" 2>&1 &
 client_pid=$!
 for _ in $(seq 100); do [ -e "$work/direct.ready" ] && break; sleep 0.1; done
-start_bridge --nick morvane
+start_bridge --server "127.0.0.1:$port" --nick morvane
 wait "$client_pid" && pass || fail "direct: the client's checks failed"
 
 has "$work/direct.out" "[#main] <morvane_> ${B}Морвейн Арена${B} - de_dust2 - 4/24 (${addr[source]})"
@@ -172,7 +183,7 @@ grep -q "host >> QUIT :" "$work/bridge.log" && pass || fail "no QUIT in the log"
 
 # 3. Virtual-user mode: the host's nick connects, and the plug-in's log-in
 # brings its own nick, MorvaneBot, which joins and answers.
-start_bridge --nick morvhost --virtual
+start_bridge --server "127.0.0.1:$port" --nick morvhost --virtual
 timeout 60 python3 "$client" >"$work/virtual.out" 2>&1 <<STEPS
 connect carol $port
 join #main
@@ -188,8 +199,21 @@ has "$work/virtual.out" "[carol] <MorvaneBot> ${B}Морвейн Арена${B} 
 grep -q "host: registered as morvhost" "$work/bridge.log" && pass || fail "the host's nick did not register"
 stop_bridge virtual
 
+# 4. TLS: the bridge checks the server's certificate and answers over it.
+SSL_CERT_FILE="$work/cert.pem" start_bridge --server "localhost:$tls_port" --tls --nick tlsbot
+timeout 60 python3 "$client" >"$work/tls.out" 2>&1 <<STEPS
+connect dave $port
+join #main
+await-member tlsbot #main 20
+say #main !gs hl ${addr[source]}
+expect tlsbot #main 1 10
+STEPS
+[ $? = 0 ] && pass || fail "tls: the client's checks failed"
+has "$work/tls.out" "[#main] <tlsbot> ${B}Морвейн Арена${B} - de_dust2 - 4/24 (${addr[source]})"
+stop_bridge tls
+
 if [ "$failed" -ne 0 ]; then
-  for f in direct restart virtual; do echo "== $f"; cat "$work/$f.out" 2>/dev/null; done
+  for f in direct restart virtual tls; do echo "== $f"; cat "$work/$f.out" 2>/dev/null; done
   echo "== bridge log"; cat "$work/bridge.log"
 fi
 echo "irc: $passed passed, $failed failed"
