@@ -150,7 +150,6 @@ joined=$(grep -F '<morvane_> ж' "$work/direct.out" | sed 's/.*<morvane_> //' | 
 [ "$joined" = "$long" ] && pass || fail "the long title did not arrive whole in pieces"
 has "$work/direct.out" "[#main] <morvane_> ${B}${addr[quake3]} (60):${B}"
 has "$work/direct.out" "[#main] <morvane_> Борис -2 120"
-has "$work/direct.out" "[#main] <morvane_> Player_60 31 79"
 players=$(grep -cE '<morvane_> (Ann|Борис|Sarge|Player_[0-9]+) ' "$work/direct.out")
 [ "$players" = 60 ] && pass || fail "$players player lines, not 60"
 # Paced: after the burst of 4 no two lines closer than 0.6 s (700 ms less

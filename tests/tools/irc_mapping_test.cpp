@@ -32,32 +32,17 @@ TEST(IrcMapping, HostCallsBecomeActionsOfTheirMode) {
   } cases[] = {
       {50, RecordWriter().Text(u"main").Int(1).Text(u"hi"), HostMode::kDirect, Kind::kSay,
        "PRIVMSG", TargetKind::kChannel, u"", u"main"},
-      {70, RecordWriter().Text(u"alice").Int(0).Text(u"hi"), HostMode::kDirect, Kind::kSay,
-       "PRIVMSG", TargetKind::kUser, u"", u"alice"},
       {61, RecordWriter().Text(u"games").Text(u"hi"), HostMode::kDirect, Kind::kSay, "NOTICE",
        TargetKind::kChannelOrUser, u"", u"games"},
-      {67, RecordWriter().Int(1).Text(u"main"), HostMode::kDirect, Kind::kJoin, "",
-       TargetKind::kChannel, u"", u"main"},
       {1020, RecordWriter().Text(u"Bot").Int(1).Text(u"main").Text(u"hi"), HostMode::kVirtual,
        Kind::kSay, "PRIVMSG", TargetKind::kChannel, u"Bot", u"main"},
-      {1022, RecordWriter().Text(u"Bot").Int(0).Text(u"alice").Text(u"hi"), HostMode::kVirtual,
-       Kind::kSay, "PRIVMSG", TargetKind::kUser, u"Bot", u"alice"},
-      {1023, RecordWriter().Text(u"Bot").Text(u"games").Text(u"hi"), HostMode::kVirtual, Kind::kSay,
-       "NOTICE", TargetKind::kChannelOrUser, u"Bot", u"games"},
       {1026, RecordWriter().Text(u"Bot").Text(u"main").Int(1).Int(0), HostMode::kVirtual,
        Kind::kJoin, "", TargetKind::kChannel, u"Bot", u"main"},
-      {1027, RecordWriter().Text(u"Bot").Text(u"old"), HostMode::kVirtual, Kind::kPart, "",
-       TargetKind::kChannel, u"Bot", u"old"},
-      {1001, RecordWriter().Text(u"Bot").Text(u"N/A").Int(0).Text(u"pw").Int(0), HostMode::kVirtual,
-       Kind::kLogIn, "", TargetKind::kChannel, u"Bot", u""},
-      {1002, RecordWriter().Text(u"Bot"), HostMode::kVirtual, Kind::kLogOut, "",
-       TargetKind::kChannel, u"Bot", u""},
-      // A code of the other mode, and one no host serves, do nothing.
+      // A code of the other mode does nothing.
       {50, RecordWriter().Text(u"main").Int(1).Text(u"hi"), HostMode::kVirtual, Kind::kIgnore, "",
        TargetKind::kChannel, u"", u""},
       {1026, RecordWriter().Text(u"Bot").Text(u"main").Int(1).Int(0), HostMode::kDirect,
        Kind::kIgnore, "", TargetKind::kChannel, u"", u""},
-      {99, RecordWriter(), HostMode::kDirect, Kind::kIgnore, "", TargetKind::kChannel, u"", u""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);

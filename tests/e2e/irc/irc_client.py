@@ -1,21 +1,10 @@
 #!/usr/bin/env python3
 """A scripted IRC client for the end-to-end tests of morvane-irc.
 
-Reads steps from standard input, one per line, and prints a transcript: every
-PRIVMSG and NOTICE it receives as "SECONDS [TARGET] <FROM> TEXT", notes as
-"-- ...", and "FAIL: ..." for every check that fails (then exits 1). Each
-received line is checked: at most 512 bytes with its CR LF, and UTF-8.
-
-  connect NICK PORT            the chat user's connection to 127.0.0.1:PORT
-  hold NICK                    a second connection that only keeps NICK taken
-  join #CHAN                   join and wait for the channel's member list
-  ready PATH                   create PATH (the test waits for it)
-  await-member NICK #CHAN S    wait up to S seconds until NICK is in #CHAN
-  say TARGET TEXT...           PRIVMSG TARGET :TEXT (starts a new collection)
-  expect FROM TARGET N S       wait up to S seconds for N messages from FROM
-                               to TARGET since the last say; prints the count,
-                               the time they took and the gaps between them
-  quiet S                      wait S seconds, printing what arrives
+Reads steps from standard input (see run() below) and prints a transcript:
+each PRIVMSG and NOTICE received as "SECONDS [TARGET] <FROM> TEXT", notes as
+"-- ...", and "FAIL: ..." for each failed check (then exits 1). Every line
+received must be UTF-8 and at most 512 bytes with its CR LF.
 """
 import select
 import socket
@@ -24,14 +13,14 @@ import time
 
 START = time.monotonic()
 failed = False
+members = {}    # lower(channel) -> set of lower(nick)
+received = []   # (time, lower(from), lower(target), text) since the last say
+main, extra = None, []
 
 
-def now():
-    return time.monotonic() - START
-
-
-def out(text):
-    print(text, flush=True)
+def now(): return time.monotonic() - START
+def out(text): print(text, flush=True)
+def lower(name): return name.lower().translate(str.maketrans("[]\\~", "{}|^"))
 
 
 def fail(text):
@@ -40,39 +29,23 @@ def fail(text):
     out("FAIL: " + text)
 
 
-def lower(name):
-    return name.lower().translate(str.maketrans("[]\\~", "{}|^"))
-
-
 class Conn:
     def __init__(self, nick, port):
-        self.nick = nick
+        self.nick, self.buf, self.registered = nick, b"", False
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
-        self.buf = b""
-        self.registered = False
         self.send(f"NICK {nick}")
         self.send(f"USER {nick} 0 * :test client")
 
-    def send(self, line):
-        self.sock.sendall(line.encode() + b"\r\n")
+    def send(self, line): self.sock.sendall(line.encode() + b"\r\n")
 
     def lines(self, timeout):
-        """Whole lines received within the timeout (bytes, without CR LF)."""
-        ready, _, _ = select.select([self.sock], [], [], max(timeout, 0))
-        if not ready:
+        if not select.select([self.sock], [], [], max(timeout, 0))[0]:
             return []
         data = self.sock.recv(65536)
         if not data:
             raise ConnectionError(f"{self.nick}: the server closed the connection")
-        self.buf += data
-        *done, self.buf = self.buf.split(b"\n")
+        *done, self.buf = (self.buf + data).split(b"\n")
         return done
-
-
-members = {}    # lower(channel) -> set of lower(nick)
-received = []   # (time, from, target, text) since the last say
-main = None
-extra = []
 
 
 def handle(conn, raw):
@@ -113,32 +86,20 @@ def handle(conn, raw):
         received.append((now(), lower(sender), lower(params[0]), params[1]))
 
 
-def pump(seconds, until=lambda: False):
+def pump(seconds, until):
     end = now() + seconds
     while not until():
-        left = end - now()
-        if left <= 0:
+        if now() >= end:
             return False
         for conn in [main] + extra:
-            for raw in conn.lines(min(left, 0.05)):
+            for raw in conn.lines(min(end - now(), 0.05)):
                 handle(conn, raw)
     return True
 
 
-def report(lines):
-    times = [t for t, *_ in lines]
-    gaps = [b - a for a, b in zip(times, times[1:])]
-    paced = gaps[3:]
-    out(f"-- {len(lines)} lines in {times[-1] - times[0]:.3f} s; smallest gap after "
-        f"the first 4: {min(paced):.3f} s" if paced else f"-- {len(lines)} lines")
-
-
 def run(step):
     global main
-    words = step.split()
-    if not words or words[0].startswith("#"):
-        return
-    kind, args = words[0], words[1:]
+    kind, *args = step.split() or [""]
     if kind == "connect":
         main = Conn(args[0], int(args[1]))
         if not pump(15, lambda: main.registered):
@@ -164,33 +125,27 @@ def run(step):
         out(f"{now():.3f} > [{args[0]}] {text}")
         main.send(f"PRIVMSG {args[0]} :{text}")
     elif kind == "expect":
-        who, where, count = lower(args[0]), lower(args[1]), int(args[2])
-        mine = lambda: [r for r in received if r[1] == who and r[2] == where]
-        if pump(float(args[3]), lambda: len(mine()) >= count):
-            report(mine())
-        else:
-            fail(f"{len(mine())} of {count} lines from {args[0]} to {args[1]} "
-                 f"within {args[3]} s")
-    elif kind == "quiet":
-        pump(float(args[0]))
-    else:
+        mine = lambda: [r for r in received if r[1:3] == (lower(args[0]), lower(args[1]))]
+        if not pump(float(args[3]), lambda: len(mine()) >= int(args[2])):
+            return fail(f"{len(mine())} of {args[2]} lines from {args[0]} to {args[1]} "
+                        f"within {args[3]} s")
+        times = [t for t, *_ in mine()]
+        gaps = [b - a for a, b in zip(times, times[1:])][3:]
+        out(f"-- {len(times)} lines in {times[-1] - times[0]:.3f} s" +
+            (f"; smallest gap after the first 4: {min(gaps):.3f} s" if gaps else ""))
+    elif kind:
         fail("unknown step: " + step)
 
 
-def main_loop():
-    for step in sys.stdin.read().splitlines():
-        try:
-            run(step.strip())
-        except (OSError, ConnectionError) as error:
-            fail(f"{step.strip()}: {error}")
-            break
-    for conn in [main] + extra:
-        if conn:
-            try:
-                conn.send("QUIT :done")
-            except OSError:
-                pass
-    sys.exit(1 if failed else 0)
-
-
-main_loop()
+for step in sys.stdin.read().splitlines():
+    try:
+        run(step.strip())
+    except (OSError, ConnectionError) as error:
+        fail(f"{step.strip()}: {error}")
+        break
+for conn in [c for c in [main] + extra if c]:
+    try:
+        conn.send("QUIT :done")
+    except OSError:
+        pass
+sys.exit(1 if failed else 0)
