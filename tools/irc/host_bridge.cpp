@@ -22,6 +22,7 @@ constexpr std::int32_t kPluginId = 1;
 constexpr auto kPumpEvery = std::chrono::milliseconds(100);
 // After Stop, the longest the connections get to say QUIT and close.
 constexpr auto kStopGrace = std::chrono::seconds(4);
+constexpr auto kCloseCheckEvery = std::chrono::milliseconds(50);
 
 // The callbacks are plain C functions; they reach the one bridge of the
 // process through this pointer.
@@ -108,9 +109,22 @@ void HostBridge::Stop() {
   }
   signals_.cancel();
   pump_timer_.cancel();
-  stop_timer_.expires_after(kStopGrace);
-  stop_timer_.async_wait([this](const std::error_code& error) {
-    if (!error) io_.stop();
+  AwaitClosed(std::chrono::steady_clock::now() + kStopGrace);
+}
+
+// The run ends once every connection has closed, or at the deadline.
+void HostBridge::AwaitClosed(std::chrono::steady_clock::time_point deadline) {
+  bool open = false;
+  for (const auto& session : {host_, virtual_}) {
+    if (session && !session->connection->Closed()) open = true;
+  }
+  if (!open || std::chrono::steady_clock::now() >= deadline) {
+    io_.stop();
+    return;
+  }
+  stop_timer_.expires_after(kCloseCheckEvery);
+  stop_timer_.async_wait([this, deadline](const std::error_code& error) {
+    if (!error) AwaitClosed(deadline);
   });
 }
 

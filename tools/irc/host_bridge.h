@@ -12,6 +12,7 @@
 #pragma once
 
 #include <asio.hpp>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -74,6 +75,7 @@ class HostBridge {
                                    bool& known);
   void Deliver(const host::Delivery& delivery);
   void PumpWindowMessages();
+  void AwaitClosed(std::chrono::steady_clock::time_point deadline);
 
   asio::io_context& io_;
   const IrcOptions options_;
