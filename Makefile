@@ -5,7 +5,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 CONFIGURE = cmake -S . -G Ninja -Wno-dev $(CMAKE_FLAGS)
 
-.PHONY: all deps native win32 check demo dist bench fuzz soak test-dist \
+.PHONY: all deps native win32 check demo demo-irc dist bench fuzz soak test-dist \
         test-native test-asan test-tsan test-win32 test-fuzz clean
 
 all: native
@@ -16,12 +16,12 @@ deps:
 # The native module with the console host and the simulators beside it.
 native: deps
 	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build/native -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini
+	cmake --build build/native -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini morvane-irc
 
 # The Windows module (i686, stdcall) with the Windows console host and simulators.
 win32: deps
 	$(CONFIGURE) -B build/win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
-	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini
+	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini morvane-irc
 
 test-native: deps
 	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -57,6 +57,11 @@ check: deps test-native test-asan test-tsan test-win32 test-dist test-fuzz
 
 demo: native
 	scripts/demo
+
+# A short real IRC session: ngircd, the simulators, morvane-irc and a scripted
+# client, whose transcript it prints.
+demo-irc: native
+	scripts/demo-irc
 
 # The Windows release zip, build/dist/morvane-<version>-win32.zip.
 dist: win32

@@ -1,0 +1,373 @@
+#include "irc_connection.h"
+
+#include <algorithm>
+#include <array>
+
+#include "irc_log.h"
+
+namespace morvane::irc {
+namespace {
+
+constexpr auto kMaxBackoff = std::chrono::seconds(60);
+// A line that has not ended after this many bytes is no IRC line (tags
+// included, the protocol's lines are far shorter); it is dropped.
+constexpr std::size_t kMaxIncomingLine = 16 * 1024;
+// Silence this long makes the connection ask the server with a PING; this
+// much more and the connection is taken as dead.
+constexpr auto kIdleBeforePing = std::chrono::seconds(120);
+constexpr auto kPingAnswerTime = std::chrono::seconds(60);
+constexpr auto kIdleCheckEvery = std::chrono::seconds(10);
+// A server that has not accepted the registration by then never will.
+constexpr auto kRegistrationTime = std::chrono::seconds(60);
+// After QUIT, how long the server gets to close its side.
+constexpr auto kQuitGrace = std::chrono::seconds(2);
+// Where a line from the network is quoted in the log, this much of it.
+constexpr std::size_t kLoggedLineBytes = 200;
+
+std::string Quote(std::string_view line) {
+  if (line.size() <= kLoggedLineBytes) return std::string(line);
+  return std::string(line.substr(0, kLoggedLineBytes)) + "...";
+}
+
+// The password never reaches the log.
+std::string ForLog(std::string_view line) {
+  if (line.starts_with("PASS ")) return "PASS ********";
+  return Quote(line);
+}
+
+}  // namespace
+
+struct IrcConnection::Link {
+  std::shared_ptr<Transport> transport;
+  std::array<char, 4096> read_buffer{};
+  std::string incoming;  // received bytes not yet ended by a line feed
+  std::string writing;   // the line being written; lives until it is written
+  bool write_in_flight = false;
+};
+
+std::shared_ptr<IrcConnection> IrcConnection::Create(asio::io_context& io,
+                                                     ConnectionSettings settings,
+                                                     ConnectionEvents events) {
+  return std::shared_ptr<IrcConnection>(
+      new IrcConnection(io, std::move(settings), std::move(events)));
+}
+
+IrcConnection::IrcConnection(asio::io_context& io, ConnectionSettings settings,
+                             ConnectionEvents events)
+    : io_(io),
+      settings_(std::move(settings)),
+      events_(std::move(events)),
+      resolver_(io),
+      retry_timer_(io),
+      send_timer_(io),
+      idle_timer_(io),
+      close_timer_(io),
+      pacer_(settings_.pace) {}
+
+void IrcConnection::Start() {
+  if (state_ != State::kIdle) return;
+  Attempt();
+}
+
+void IrcConnection::Attempt() {
+  state_ = State::kConnecting;
+  nick_ = settings_.nick;
+  shown_user_.clear();
+  shown_host_.clear();
+  Log(settings_.label + ": connecting to " + settings_.host + ":" + std::to_string(settings_.port) +
+      (settings_.tls ? " with TLS" : ""));
+  resolver_.async_resolve(
+      settings_.host, std::to_string(settings_.port),
+      [self = shared_from_this()](const std::error_code& error,
+                                  const asio::ip::tcp::resolver::results_type& found) {
+        self->OnResolved(error, found);
+      });
+}
+
+void IrcConnection::OnResolved(const std::error_code& error,
+                               const asio::ip::tcp::resolver::results_type& found) {
+  if (state_ != State::kConnecting) return;
+  if (error) return Fail("cannot resolve " + settings_.host + ": " + error.message());
+  auto link = std::make_shared<Link>();
+  if (settings_.tls) {
+    std::string reason;
+    link->transport = MakeTlsTransport(io_, settings_.host, reason);
+    if (!link->transport) return GiveUp(reason);
+  } else {
+    link->transport = MakePlainTransport(io_);
+  }
+  link_ = link;
+  link->transport->Connect(found, [self = shared_from_this(), link](const std::error_code& e) {
+    self->OnConnected(link, e);
+  });
+}
+
+void IrcConnection::OnConnected(const std::shared_ptr<Link>& link, const std::error_code& error) {
+  if (link != link_ || state_ != State::kConnecting) return;
+  if (error) return Fail("cannot connect: " + error.message());
+  state_ = State::kRegistering;
+  connected_at_ = last_data_ = std::chrono::steady_clock::now();
+  ping_sent_ = false;
+  Log(settings_.label + ": connected, registering as " + nick_);
+  Read(link);
+  if (!settings_.password.empty()) Queue(FormatIrcLine("PASS", {settings_.password}));
+  Queue(FormatIrcLine("NICK", {nick_}));
+  Queue(FormatIrcLine("USER", {settings_.user, "0", "*"}, settings_.realname));
+  WatchIdle();
+}
+
+void IrcConnection::Read(const std::shared_ptr<Link>& link) {
+  link->transport->ReadSome(
+      asio::buffer(link->read_buffer),
+      [self = shared_from_this(), link](const std::error_code& error, std::size_t size) {
+        self->OnRead(link, error, size);
+      });
+}
+
+void IrcConnection::OnRead(const std::shared_ptr<Link>& link, const std::error_code& error,
+                           std::size_t size) {
+  if (link != link_) return;
+  if (error) {
+    if (state_ == State::kClosing) return FinishClose();
+    return Fail(error == asio::error::eof ? std::string("the server closed the connection")
+                                          : "connection lost: " + error.message());
+  }
+  last_data_ = std::chrono::steady_clock::now();
+  ping_sent_ = false;
+  link->incoming.append(link->read_buffer.data(), size);
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = link->incoming.find('\n', start);
+    if (end == std::string::npos) break;
+    std::string_view line(link->incoming.data() + start, end - start);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    start = end + 1;
+    // Every message is handled to its end before the next; one that closes
+    // or replaces the link ends the reading of this one.
+    if (!line.empty()) HandleLine(line);
+    if (link != link_ || state_ == State::kClosed) return;
+  }
+  link->incoming.erase(0, start);
+  if (link->incoming.size() > kMaxIncomingLine) {
+    Log(settings_.label + ": a line of more than " + std::to_string(kMaxIncomingLine) +
+        " bytes from the server, skipped");
+    link->incoming.clear();
+  }
+  Read(link);
+}
+
+void IrcConnection::HandleLine(std::string_view line) {
+  auto message = ParseIrcLine(line);
+  if (!message) {
+    Log(settings_.label + ": malformed line from the server, skipped: " + Quote(line));
+    return;
+  }
+  HandleMessage(*message);
+}
+
+void IrcConnection::HandleMessage(const IrcMessage& message) {
+  const std::string& command = message.command;
+  const auto param = [&](std::size_t i) {
+    return i < message.params.size() ? message.params[i] : std::string();
+  };
+  if (command == "PING") {
+    pacer_.PushUrgent(FormatIrcLine("PONG", {}, param(0)));
+    Pump();
+    return;
+  }
+  if (command == "001" && state_ == State::kRegistering) {
+    state_ = State::kRegistered;
+    if (IsMiddleParam(param(0))) nick_ = param(0);
+    // "Welcome to the network nick!user@host": the prefix the server will
+    // show for this connection.
+    std::string welcome = param(1);
+    LearnOwnPrefix(welcome.substr(welcome.find_last_of(' ') + 1));
+    backoff_ = std::chrono::seconds(1);
+    Log(settings_.label + ": registered as " + nick_);
+    if (events_.registered) events_.registered();
+    return;
+  }
+  if ((command == "433" || command == "436") && state_ == State::kRegistering) {
+    std::string taken = nick_;
+    nick_ += "_";
+    Log(settings_.label + ": nick " + taken + " is in use, trying " + nick_);
+    Queue(FormatIrcLine("NICK", {nick_}));
+    return;
+  }
+  if (command == "432" && state_ == State::kRegistering) {
+    return GiveUp("the server refuses the nick " + nick_ + ": " + param(2));
+  }
+  const Prefix from = SplitPrefix(message.prefix);
+  const bool from_self = IrcEqual(from.nick, nick_);
+  if (command == "NICK" && from_self && IsMiddleParam(param(0))) {
+    Log(settings_.label + ": the server renamed " + nick_ + " to " + param(0));
+    nick_ = param(0);
+  } else if (command == "JOIN" && from_self) {
+    LearnOwnPrefix(message.prefix);
+  } else if (command == "ERROR") {
+    Log(settings_.label + ": the server says: " + Quote(param(0)));
+  }
+  if (events_.message) events_.message(message);
+}
+
+void IrcConnection::LearnOwnPrefix(std::string_view prefix) {
+  const Prefix own = SplitPrefix(prefix);
+  if (own.user.empty() || own.host.empty() || !IrcEqual(own.nick, nick_)) return;
+  shown_user_ = own.user;
+  shown_host_ = own.host;
+}
+
+bool IrcConnection::Send(std::string line) {
+  if (state_ != State::kRegistered) {
+    Log(settings_.label + ": not connected, dropped: " + ForLog(line));
+    return false;
+  }
+  Queue(std::move(line));
+  return true;
+}
+
+void IrcConnection::Queue(std::string line) {
+  pacer_.Push(std::move(line));
+  Pump();
+}
+
+void IrcConnection::Pump() {
+  if (!link_ || link_->write_in_flight) return;
+  if (state_ != State::kRegistering && state_ != State::kRegistered) return;
+  if (auto line = pacer_.PopDue()) return Write(std::move(*line));
+  auto due = pacer_.NextDue();
+  if (!due || send_timer_armed_) return;
+  send_timer_armed_ = true;
+  send_timer_.expires_at(*due);
+  send_timer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+    self->send_timer_armed_ = false;
+    if (error) return;
+    self->Pump();
+  });
+}
+
+void IrcConnection::Write(std::string line) {
+  Log(settings_.label + " >> " + ForLog(line));
+  std::shared_ptr<Link> link = link_;
+  link->writing = std::move(line) + "\r\n";
+  link->write_in_flight = true;
+  link->transport->Write(
+      asio::buffer(link->writing),
+      [self = shared_from_this(), link](const std::error_code& error, std::size_t) {
+        self->OnWritten(link, error);
+      });
+}
+
+void IrcConnection::OnWritten(const std::shared_ptr<Link>& link, const std::error_code& error) {
+  link->write_in_flight = false;
+  if (link != link_) return;
+  if (state_ == State::kClosing) {
+    if (quit_pending_) {
+      quit_pending_ = false;
+      return Write(quit_line_);
+    }
+    // QUIT is out: the server closes once it has read it.
+    link->transport->ShutdownSending();
+    return;
+  }
+  if (error) return Fail("cannot send: " + error.message());
+  Pump();
+}
+
+void IrcConnection::WatchIdle() {
+  idle_timer_.expires_after(kIdleCheckEvery);
+  idle_timer_.async_wait([self = shared_from_this(), link = link_](const std::error_code& error) {
+    if (error || link != self->link_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (self->state_ == State::kRegistering && now - self->connected_at_ > kRegistrationTime) {
+      return self->Fail("the server did not accept the registration in time");
+    }
+    if (now - self->last_data_ > kIdleBeforePing + kPingAnswerTime) {
+      return self->Fail("nothing from the server for too long");
+    }
+    if (self->state_ == State::kRegistered && !self->ping_sent_ &&
+        now - self->last_data_ > kIdleBeforePing) {
+      self->ping_sent_ = true;
+      self->pacer_.PushUrgent(FormatIrcLine("PING", {}, "morvane"));
+      self->Pump();
+    }
+    self->WatchIdle();
+  });
+}
+
+void IrcConnection::Fail(const std::string& reason) {
+  const bool was_registered = state_ == State::kRegistered;
+  if (link_) link_->transport->Close();
+  link_.reset();
+  idle_timer_.cancel();
+  send_timer_.cancel();
+  std::size_t dropped = pacer_.Reset();
+  state_ = State::kWaiting;
+  Log(settings_.label + ": " + reason + "; reconnecting in " + std::to_string(backoff_.count()) +
+      " s" + (dropped ? "; " + std::to_string(dropped) + " queued lines dropped" : ""));
+  retry_timer_.expires_after(backoff_);
+  retry_timer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+    if (error || self->state_ != State::kWaiting) return;
+    self->Attempt();
+  });
+  backoff_ = std::min(backoff_ * 2, std::chrono::seconds(kMaxBackoff));
+  if (was_registered && events_.lost) events_.lost();
+}
+
+void IrcConnection::GiveUp(const std::string& reason) {
+  Log(settings_.label + ": " + reason + "; giving up");
+  FinishClose();
+  if (events_.gave_up) events_.gave_up(reason);
+}
+
+void IrcConnection::Close(std::string_view reason) {
+  if (state_ == State::kClosing || state_ == State::kClosed) return;
+  const bool can_quit = link_ && (state_ == State::kRegistering || state_ == State::kRegistered);
+  pacer_.Reset();
+  retry_timer_.cancel();
+  send_timer_.cancel();
+  idle_timer_.cancel();
+  if (!can_quit) return FinishClose();
+  Log(settings_.label + ": quitting");
+  state_ = State::kClosing;
+  quit_line_ = FormatIrcLine("QUIT", {}, reason);
+  close_timer_.expires_after(kQuitGrace);
+  close_timer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+    if (!error && self->state_ == State::kClosing) self->FinishClose();
+  });
+  if (link_->write_in_flight) {
+    quit_pending_ = true;
+    return;
+  }
+  Write(quit_line_);
+}
+
+void IrcConnection::FinishClose() {
+  if (state_ == State::kClosed) return;
+  state_ = State::kClosed;
+  resolver_.cancel();
+  if (link_) link_->transport->Close();
+  link_.reset();
+  retry_timer_.cancel();
+  send_timer_.cancel();
+  idle_timer_.cancel();
+  close_timer_.cancel();
+  Log(settings_.label + ": closed");
+}
+
+std::size_t IrcConnection::TextBudget(std::string_view command, std::string_view target) const {
+  constexpr std::ptrdiff_t kUnknownHostBytes = 63;
+  const std::ptrdiff_t user = shown_user_.empty()
+                                  ? static_cast<std::ptrdiff_t>(settings_.user.size()) + 1
+                                  : static_cast<std::ptrdiff_t>(shown_user_.size());
+  const std::ptrdiff_t host =
+      shown_host_.empty() ? kUnknownHostBytes : static_cast<std::ptrdiff_t>(shown_host_.size());
+  // ":" nick "!" user "@" host " " command " " target " :" text CR LF
+  const std::ptrdiff_t fixed = 1 + static_cast<std::ptrdiff_t>(nick_.size()) + 1 + user + 1 + host +
+                               1 + static_cast<std::ptrdiff_t>(command.size()) + 1 +
+                               static_cast<std::ptrdiff_t>(target.size()) + 2 + 2;
+  const std::ptrdiff_t left = static_cast<std::ptrdiff_t>(kMaxLineBytes) - fixed;
+  return left > 0 ? static_cast<std::size_t>(left) : 0;
+}
+
+}  // namespace morvane::irc

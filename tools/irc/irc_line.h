@@ -1,0 +1,53 @@
+// IRC protocol lines: reading what the server sends and writing what the
+// bridge sends. Pure text in, values out; no sockets. A line from the server
+// is untrusted: a malformed one is reported as such and never half-read.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvane::irc {
+
+// The longest line the protocol allows, its CR LF included.
+inline constexpr std::size_t kMaxLineBytes = 512;
+
+// One message: ":prefix COMMAND param param :trailing". Message tags
+// ("@a=b;c ") are dropped: the bridge asks for no capability that sends them.
+struct IrcMessage {
+  std::string prefix;               // without the leading ':'; empty when the server gave none
+  std::string command;              // upper case as sent; a numeric stays three digits
+  std::vector<std::string> params;  // the trailing parameter is the last one
+};
+
+// Reads one line without its CR LF. Nothing for a line that is empty, holds
+// a NUL, CR or LF, has an empty prefix or no command, or a command that is
+// neither letters nor three digits.
+std::optional<IrcMessage> ParseIrcLine(std::string_view line);
+
+// The parts of a prefix "nick!user@host". A server's own prefix has no '!'
+// and no '@': all of it is the nick, and user and host are empty.
+struct Prefix {
+  std::string nick;
+  std::string user;
+  std::string host;
+};
+Prefix SplitPrefix(std::string_view prefix);
+
+// True when a text can stand as a middle parameter: not empty, no blank,
+// no ':' in front, no NUL, CR or LF. Targets (channels, nicks) must be one.
+bool IsMiddleParam(std::string_view text);
+
+// Writes a command line without CR LF: the middle parameters as they are,
+// the trailing one after " :". The caller has checked the middle ones with
+// IsMiddleParam and keeps NUL, CR and LF out of the trailing one.
+std::string FormatIrcLine(std::string_view command, const std::vector<std::string>& middle,
+                          std::optional<std::string_view> trailing = std::nullopt);
+
+// Nick and channel names compare without case, with the server's default
+// "rfc1459" mapping: A-Z and []\~ are the capitals of a-z and {}|^.
+bool IrcEqual(std::string_view a, std::string_view b);
+std::string IrcLower(std::string_view text);
+
+}  // namespace morvane::irc

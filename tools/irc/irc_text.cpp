@@ -1,0 +1,94 @@
+#include "irc_text.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+
+namespace morvane::irc {
+namespace {
+
+constexpr std::size_t kMinPieceBytes = 8;
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view word) {
+  if (text.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != word[i]) return false;
+  }
+  return true;
+}
+
+bool ShowsNothing(std::string_view line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == kBold; });
+}
+
+// Whether bold is open after the text, given whether it was open before.
+bool BoldAfter(std::string_view text, bool open) {
+  return (std::count(text.begin(), text.end(), kBold) % 2 == 1) != open;
+}
+
+// The plug-in's text as UTF-8 lines: line breaks split, bold marks
+// converted, NUL dropped.
+std::vector<std::string> Lines(std::u16string_view text) {
+  std::string utf8 = Utf16ToUtf8(text);
+  std::vector<std::string> lines(1);
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    char c = utf8[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
+      lines.emplace_back();
+      continue;
+    }
+    std::string_view rest(utf8.data() + i, utf8.size() - i);
+    if (rest.starts_with("[b]") || rest.starts_with("[/b]")) {
+      lines.back() += kBold;
+      i += rest[1] == '/' ? 3 : 2;
+      continue;
+    }
+    if (c != '\0') lines.back() += c;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> ToIrcMessages(std::u16string_view text, std::size_t max_bytes) {
+  max_bytes = std::max(max_bytes, kMinPieceBytes);
+  std::vector<std::string> out;
+  bool bold = false;
+  for (const std::string& line : Lines(text)) {
+    if (ShowsNothing(line)) {
+      bold = BoldAfter(line, bold);
+      continue;
+    }
+    std::string_view rest = line;
+    while (!rest.empty()) {
+      std::string piece = bold ? std::string(1, kBold) : std::string();
+      std::size_t room = max_bytes - piece.size();
+      std::size_t cut = std::min(room, rest.size());
+      // Never inside a character: back up to the start of the one the cut
+      // would split.
+      while (cut < rest.size() && cut > 0 && IsContinuationByte(rest[cut])) --cut;
+      if (cut == 0) cut = std::min(room, rest.size());
+      bold = BoldAfter(rest.substr(0, cut), bold);
+      piece += rest.substr(0, cut);
+      rest.remove_prefix(cut);
+      out.push_back(std::move(piece));
+    }
+  }
+  return out;
+}
+
+std::string ApplyTrigger(std::string_view text, std::string_view trigger) {
+  if (trigger.empty() || !text.starts_with(trigger)) return std::string(text);
+  std::string_view rest = text.substr(trigger.size());
+  if (!StartsWithIgnoringAsciiCase(rest, "gs ") && !StartsWithIgnoringAsciiCase(rest, "reload")) {
+    return std::string(text);
+  }
+  return "/" + std::string(rest);
+}
+
+}  // namespace morvane::irc
