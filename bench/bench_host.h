@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/text.h"
 #include "host/host_record.h"
 #include "morvane/plugin_api.h"
+#include "platform/platform.h"
 
 namespace morvane::bench {
 
@@ -34,6 +37,30 @@ inline std::vector<std::uint8_t> ChannelMessageRecord(std::u16string_view user,
   AppendInt(record, 0);
   AppendText(record, text);
   return record;
+}
+
+// "P1,P2,..." as the ports it names.
+inline std::vector<std::string> SplitPorts(const std::string& list) {
+  std::vector<std::string> ports;
+  for (std::size_t at = 0; at <= list.size();) {
+    std::size_t comma = list.find(',', at);
+    if (comma == std::string::npos) comma = list.size();
+    if (comma > at) ports.push_back(list.substr(at, comma - at));
+    at = comma + 1;
+  }
+  return ports;
+}
+
+// Writes Morvane.ini into the folder (made if need be), UTF-16LE with its
+// mark, as the plug-in reads it.
+inline bool WriteSettingsFile(const std::u16string& folder, std::u16string_view text) {
+  std::vector<std::uint8_t> bytes = {0xFF, 0xFE};
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<std::uint8_t>(c));
+    bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  return platform::MakeDirectories(Utf16ToUtf8(folder)) &&
+         platform::WriteWholeFile(folder + u"/Morvane.ini", bytes);
 }
 
 }  // namespace morvane::bench

@@ -51,13 +51,7 @@ bool WriteSettings(const std::u16string& folder, const std::vector<std::string>&
   std::u16string text =
       u"[Main]\r\nMaxAddr=0\r\nFormat=%addr% up\r\nOfflineFormat=%addr% down\r\nDelimiter=:;\r\n";
   for (const auto& line : lines) text += morvane::Utf8ToUtf16(line) + u"\r\n";
-  std::vector<std::uint8_t> bytes = {0xFF, 0xFE};
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<std::uint8_t>(c));
-    bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  return morvane::platform::MakeDirectories(morvane::Utf16ToUtf8(folder)) &&
-         morvane::platform::WriteWholeFile(folder + u"/Morvane.ini", bytes);
+  return morvane::bench::WriteSettingsFile(folder, text);
 }
 
 std::size_t CountOnline(const std::u16string& reply) {
@@ -84,14 +78,7 @@ int main(int argc, char** argv) {
     if (arg == "--repeat") repeat = std::max(1, std::stoi(value));
     if (arg == "--folder") folder = morvane::Utf8ToUtf16(value);
     if (arg == "--set") settings.push_back(value);
-    if (arg == "--ports") {
-      for (std::size_t at = 0; at <= value.size();) {
-        std::size_t comma = value.find(',', at);
-        if (comma == std::string::npos) comma = value.size();
-        if (comma > at) ports.push_back(value.substr(at, comma - at));
-        at = comma + 1;
-      }
-    }
+    if (arg == "--ports") ports = morvane::bench::SplitPorts(value);
   }
   if (ports.empty()) {
     std::fprintf(stderr,

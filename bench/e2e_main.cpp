@@ -61,13 +61,7 @@ void Report(const char* name, std::vector<double> samples) {
 // The settings the benchmark runs with: every default but MaxAddr, since one
 // request names all the servers at once.
 bool WriteSettings(const std::u16string& folder) {
-  std::vector<std::uint8_t> bytes = {0xFF, 0xFE};
-  for (char16_t c : std::u16string_view(u"[Main]\r\nMaxAddr=0\r\n")) {
-    bytes.push_back(static_cast<std::uint8_t>(c));
-    bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  return morvane::platform::MakeDirectories(morvane::Utf16ToUtf8(folder)) &&
-         morvane::platform::WriteWholeFile(folder + u"/Morvane.ini", bytes);
+  return morvane::bench::WriteSettingsFile(folder, u"[Main]\r\nMaxAddr=0\r\n");
 }
 
 long ResidentKilobytes() {
@@ -94,14 +88,7 @@ int main(int argc, char** argv) {
     if (arg == "--repeat") repeat = std::stoi(value);
     if (arg == "--memory-requests") memory_requests = std::stoi(value);
     if (arg == "--folder") folder = morvane::Utf8ToUtf16(value);
-    if (arg == "--ports") {
-      for (std::size_t at = 0; at <= value.size();) {
-        std::size_t comma = value.find(',', at);
-        if (comma == std::string::npos) comma = value.size();
-        if (comma > at) ports.push_back(value.substr(at, comma - at));
-        at = comma + 1;
-      }
-    }
+    if (arg == "--ports") ports = morvane::bench::SplitPorts(value);
   }
   if (ports.empty()) {
     std::fprintf(stderr, "usage: bench_e2e_main --kind hl|cod --ports P1,P2,... [--repeat N]\n");
