@@ -231,7 +231,7 @@ std::string Usage(std::span<const ServiceKind> kinds) {
       "                      range MIN-MAX is spread evenly over the services\n"
       "                      named after it (round trips at internet distance)\n"
       "  --loss PERCENT      ignore this share of the queries received\n"
-      "  --seed N            the seed of the losses, so that runs repeat (default 1)\n"
+      "  --seed N            where the losses start, so that runs repeat (default 1)\n"
       "  --plain             clear every switch\n"
       "\n"
       "exit status: 0 after a normal run, 1 when a port cannot be opened,\n"
