@@ -15,8 +15,16 @@ constexpr std::size_t kReceiveBufferSize = 65536;
 // Set on the worker's own thread.
 thread_local bool t_on_worker_thread = false;
 
+// Guards the tests' replacements below.
 std::mutex g_handlers_lock;
 ReplyHandlerFactory g_make_handler_for_testing;
+
+std::function<void()> g_take_hook_for_testing;
+
+std::function<void()> TakeHook() {
+  std::lock_guard lock(g_handlers_lock);
+  return g_take_hook_for_testing;
+}
 
 ReplyHandlerFactory HandlerFactory() {
   std::lock_guard lock(g_handlers_lock);
@@ -42,24 +50,25 @@ void TGameScan::Execute() {
     // The queue is emptied before the next wait, so one signal may stand for
     // several requests and a wake with an empty queue is harmless.
     while (!Terminated()) {
-      const ScanQueue::HeadTicket head = Queue().TakeHead();
-      if (head.item == nullptr) break;
-      // The worker serves a copy: PluginStop may free the queue while a name
-      // lookup that nothing can cut short still holds this thread.
       RoundOutcome outcome = RoundOutcome::kDone;
+      std::optional<ScanQueue::TakenHead> head;
       try {
-        // The payload only: a producer may be writing the head's `Next`
-        // under the queue lock meanwhile.
-        const ScanRequest request = *head.item;
-        outcome = ServeRequest(request);
+        // The worker serves its own copy, made under the queue lock: a stop
+        // that runs out of its bound frees the queue while this thread may
+        // still be busy, and nothing it frees is read here.
+        head = Queue().TakeHead();
+        if (!head) break;
+        if (const auto hook = TakeHook()) hook();
+        outcome = ServeRequest(head->request);
       } catch (...) {
         // Out of memory in the middle of a request: it is dropped, and the
         // worker goes on with the next one rather than ending the host.
       }
+      if (!head) break;
       // A stop that came while the reply was delivered has cleared the queue
       // already: the head is not this worker's to pop any more.
       if (outcome == RoundOutcome::kStopped || Terminated()) break;
-      Queue().PopHead(head);
+      Queue().PopHead(head->ticket);
     }
   }
   FBuf.clear();
@@ -134,6 +143,11 @@ bool ScanWorker::OnWorkerThread() { return t_on_worker_thread; }
 void ScanWorker::SetHandlersForTesting(ReplyHandlerFactory make) {
   std::lock_guard lock(g_handlers_lock);
   g_make_handler_for_testing = std::move(make);
+}
+
+void ScanWorker::SetTakeHookForTesting(std::function<void()> hook) {
+  std::lock_guard lock(g_handlers_lock);
+  g_take_hook_for_testing = std::move(hook);
 }
 
 }  // namespace morvane

@@ -52,9 +52,8 @@ class ScanWorker {
   // The worker sends its replies within the given link session only.
   void Start(std::shared_ptr<platform::AutoResetEvent> wake_event, LinkSession session);
   // Tells the worker to end and waits for it until the deadline. False when
-  // it is still running (inside a name lookup, which nothing can cut short,
-  // or inside a host call, which may be the one this stop came from): the
-  // caller then keeps alive whatever it still touches.
+  // it is still running (inside a host call, which may be the one this stop
+  // came from): the caller then keeps alive whatever it still touches.
   bool Stop(std::chrono::steady_clock::time_point deadline);
   bool Running() const { return scan_ != nullptr; }
   // Whether the calling thread is the worker's.
@@ -63,6 +62,10 @@ class ScanWorker {
   // Tests put handlers of their own in place of the real protocols' ones;
   // nullptr restores those.
   static void SetHandlersForTesting(ReplyHandlerFactory make);
+  // Tests hold the worker right after it has taken a request from the queue
+  // (on the worker's thread, before the request is served); nullptr
+  // removes the hook.
+  static void SetTakeHookForTesting(std::function<void()> hook);
 
  private:
   std::shared_ptr<TGameScan> scan_;

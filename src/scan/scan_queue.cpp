@@ -11,7 +11,7 @@ bool ScanQueue::Append(std::unique_ptr<TScanItem> item, std::int32_t max_queue) 
     if (count_ >= max_queue) return false;
     TScanItem* raw = item.release();
     if (tail_ == nullptr) {
-      head_.store(raw, std::memory_order_release);
+      head_ = raw;
     } else {
       tail_->Next = raw;
     }
@@ -22,30 +22,41 @@ bool ScanQueue::Append(std::unique_ptr<TScanItem> item, std::int32_t max_queue) 
   return true;
 }
 
-ScanQueue::HeadTicket ScanQueue::TakeHead() const {
+std::optional<ScanQueue::TakenHead> ScanQueue::TakeHead() const {
   std::lock_guard lock(lock_);
-  return {head_.load(std::memory_order_relaxed), generation_};
+  if (head_ == nullptr) return std::nullopt;
+  // The payload only: `Next` is the queue's.
+  return TakenHead{*head_, {head_, generation_}};
 }
 
 void ScanQueue::PopHead(const HeadTicket& served) {
   TScanItem* done = nullptr;
   {
     std::lock_guard lock(lock_);
-    done = head_.load(std::memory_order_relaxed);
+    done = head_;
     if (done == nullptr || done != served.item || generation_ != served.generation) return;
-    head_.store(done->Next, std::memory_order_release);
+    head_ = done->Next;
     if (tail_ == done) tail_ = nullptr;
     --count_;
   }
   delete done;
 }
 
+void ScanQueue::PopHead() {
+  HeadTicket head;
+  {
+    std::lock_guard lock(lock_);
+    head = {head_, generation_};
+  }
+  PopHead(head);
+}
+
 void ScanQueue::Clear() {
   TScanItem* first = nullptr;
   {
     std::lock_guard lock(lock_);
-    first = head_.load(std::memory_order_relaxed);
-    head_.store(nullptr, std::memory_order_release);
+    first = head_;
+    head_ = nullptr;
     tail_ = nullptr;
     count_ = 0;
     ++generation_;
@@ -86,7 +97,7 @@ void ScanQueue::SignalWakeEvent() const {
 std::vector<ScanRequest> ScanQueue::Snapshot() const {
   std::lock_guard lock(lock_);
   std::vector<ScanRequest> items;
-  for (TScanItem* at = head_.load(std::memory_order_relaxed); at != nullptr; at = at->Next) {
+  for (const TScanItem* at = head_; at != nullptr; at = at->Next) {
     items.push_back(*at);
   }
   return items;

@@ -4,13 +4,12 @@
 // Ownership. A request is built by its producer, owned by the queue once
 // linked, and freed by the worker when it is done with it (or by PluginStop).
 // Every field but `Next` is written before the request is linked and never
-// changes afterwards, so the worker reads the head request without the lock.
-// The queue lock guards the head, every `Next` link, the tail and the count,
-// and nothing else; it is held only for the bound test with the append, and
-// for the unlink.
+// changes afterwards. The worker copies the head's payload under the queue
+// lock and serves its copy. The queue lock guards the head, every `Next` link,
+// the tail and the count, and nothing else; it is held only for the bound
+// test with the append, the copy of the head, and the unlink.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -36,24 +35,26 @@ class ScanQueue {
   // then signals the wake event. False when refused; the request is freed.
   bool Append(std::unique_ptr<TScanItem> item, std::int32_t max_queue);
 
-  // The head request, which stays linked and counted while the worker
-  // serves it. Read without the lock: a stale nil only delays the request to
-  // the next signal, which every append gives after linking.
-  TScanItem* Head() const { return head_.load(std::memory_order_acquire); }
-
-  // The head the worker takes up, with the queue's generation, which every
-  // Clear moves on.
+  // The head request the worker takes up: a copy of its payload, made under
+  // the queue lock, so that nothing a stop frees is ever read by the worker
+  // however late it runs; and the ticket that names the head in the queue
+  // (the queue's generation moves on with every Clear). The head itself
+  // stays linked and counted while the worker serves it.
   struct HeadTicket {
-    TScanItem* item = nullptr;
+    const TScanItem* item = nullptr;
     std::uint64_t generation = 0;
   };
-  HeadTicket TakeHead() const;
+  struct TakenHead {
+    ScanRequest request;
+    HeadTicket ticket;
+  };
+  std::optional<TakenHead> TakeHead() const;
   // Unlinks and frees the head when it is still the one the ticket names: a
   // worker that ends late never pops a request of a queue that PluginStop
   // cleared (and a new start filled) meanwhile.
   void PopHead(const HeadTicket& served);
   // Unlinks and frees the head, whatever it is.
-  void PopHead() { PopHead(TakeHead()); }
+  void PopHead();
   // Frees every request, head first, and sets the count to 0 (PluginStop).
   void Clear();
   std::int32_t Count() const;
@@ -70,7 +71,7 @@ class ScanQueue {
 
  private:
   mutable std::mutex lock_;  // The queue lock.
-  std::atomic<TScanItem*> head_{nullptr};
+  TScanItem* head_ = nullptr;
   TScanItem* tail_ = nullptr;
   std::int32_t count_ = 0;
   std::uint64_t generation_ = 0;

@@ -74,10 +74,10 @@ TEST_F(QueueTest, TheTwentyFirstIsDroppedAndAcceptedAgainOnceOneIsDone) {
 TEST_F(QueueTest, TheRequestInServiceStillCounts) {
   ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=1\r\n"), 1);
   Add(u"in service");
-  ASSERT_NE(Queue().Head(), nullptr);
+  ASSERT_TRUE(Queue().TakeHead());
   Add(u"second");
   EXPECT_EQ(Queue().Count(), 1);
-  EXPECT_EQ(Queue().Head()->Addr, u"in service");
+  EXPECT_EQ(Queue().TakeHead()->request.Addr, u"in service");
 }
 
 TEST_F(QueueTest, FirstInFirstOutAndUnknownKindsDropped) {
@@ -93,13 +93,14 @@ TEST_F(QueueTest, FirstInFirstOutAndUnknownKindsDropped) {
   EXPECT_EQ(queued[2].Addr, u"C");
   EXPECT_TRUE(queued[2].Players);
   for (const char16_t* expected : {u"A", u"B", u"C"}) {
-    ASSERT_NE(Queue().Head(), nullptr);
-    EXPECT_EQ(Queue().Head()->Addr, expected);
-    Queue().PopHead();
+    const auto head = Queue().TakeHead();
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->request.Addr, expected);
+    Queue().PopHead(head->ticket);
   }
   EXPECT_EQ(Queue().Count(), 0);
   Add(u"D");
-  EXPECT_EQ(Queue().Head()->Addr, u"D") << "the tail is reset once the queue empties";
+  EXPECT_EQ(Queue().TakeHead()->request.Addr, u"D") << "the tail is reset once the queue empties";
 }
 
 TEST_F(QueueTest, OneSignalPerQueuedRequest) {
@@ -118,7 +119,7 @@ TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
   EXPECT_EQ(Queue().Count(), 3);
   Stop();
   EXPECT_EQ(Queue().Count(), 0);
-  EXPECT_EQ(Queue().Head(), nullptr);
+  EXPECT_FALSE(Queue().TakeHead());
   EXPECT_EQ(Queue().WakeEvent(), nullptr);
   ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
   for (int i = 0; i < 3; ++i) Add(u"y");
@@ -131,10 +132,11 @@ TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
 TEST_F(QueueTest, APopAfterAClearLeavesTheNewHeadAlone) {
   ASSERT_EQ(Start(HostMode::kDirect), 1);
   Add(u"served");
-  const ScanQueue::HeadTicket served = Queue().TakeHead();
+  const auto served = Queue().TakeHead();
+  ASSERT_TRUE(served);
   Queue().Clear();
   Add(u"new");
-  Queue().PopHead(served);
+  Queue().PopHead(served->ticket);
   ASSERT_EQ(Queued().size(), 1u);
   EXPECT_EQ(Queued()[0].Addr, u"new");
 }
@@ -150,8 +152,8 @@ TEST_F(QueueTest, RequestsQueuedWithoutAWorkerWaitForStop) {
 }
 
 TEST_F(QueueTest, ProducerAndConsumerOnTwoThreads) {
-  // The consumer side as the worker uses it: wait, serve the head in place,
-  // unlink under the lock. Run under TSan in make check.
+  // The consumer side as the worker uses it: wait, take a copy of the head,
+  // unlink it. Run under TSan in make check.
   ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=1000\r\n"), 1);
   auto wake = Queue().WakeEvent();
   constexpr int kRequests = 300;
@@ -159,9 +161,9 @@ TEST_F(QueueTest, ProducerAndConsumerOnTwoThreads) {
     int served = 0;
     while (served < kRequests) {
       if (!wake->Wait(5000)) break;
-      while (TScanItem* head = Queue().Head()) {
-        EXPECT_EQ(head->Addr, u"r");
-        Queue().PopHead();
+      while (const auto head = Queue().TakeHead()) {
+        EXPECT_EQ(head->request.Addr, u"r");
+        Queue().PopHead(head->ticket);
         ++served;
       }
     }
