@@ -212,4 +212,44 @@ std::u16string AsciiToUtf16(std::string_view ascii) {
   return std::u16string(ascii.begin(), ascii.end());
 }
 
+namespace {
+
+char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+
+// Whether text ends with the tag, letters compared without regard to case.
+bool EndsWithTag(std::u16string_view text, std::u16string_view tag) {
+  if (text.size() < tag.size()) return false;
+  const std::u16string_view end = text.substr(text.size() - tag.size());
+  for (std::size_t i = 0; i < tag.size(); ++i) {
+    if (LowerAscii(end[i]) != tag[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::u16string CleanValueText(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c == u'\r' || c == u'\n' || c == u'\t') {
+      out.push_back(u' ');
+      continue;
+    }
+    if (c <= 0x1F || (c >= 0x7F && c <= 0x9F)) continue;
+    out.push_back(c);
+    // A tag goes as soon as its last character arrives. What is kept never
+    // holds a tag, so a tag put together by a removal ("[[b]b]") is found
+    // when its own last character comes, and the result is what removing
+    // tags again and again until none is left gives.
+    if (c != u']') continue;
+    if (EndsWithTag(out, u"[b]")) {
+      out.resize(out.size() - 3);
+    } else if (EndsWithTag(out, u"[/b]")) {
+      out.resize(out.size() - 4);
+    }
+  }
+  return out;
+}
+
 }  // namespace morvane

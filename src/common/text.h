@@ -48,6 +48,14 @@ std::optional<std::int64_t> ParseInteger(std::u16string_view text);
 // ParseInteger limited to the signed 32-bit range.
 std::optional<std::int32_t> ParseInt32(std::u16string_view text);
 
+// A value from a server (or an address a chat user typed) made safe to put
+// into a reply: carriage return, line feed and tab become a blank, every
+// other control character (U+0000 to U+001F, U+007F to U+009F) goes, and then
+// the host's markup "[b]" and "[/b]", in any letter case, goes until none is
+// left, so that no value can start a line, end the message at a NUL, or
+// build a tag out of pieces ("[[b]b]", "[\x01b]").
+std::u16string CleanValueText(std::u16string_view text);
+
 // ASCII text to UTF-16 (for literals and numbers).
 std::u16string AsciiToUtf16(std::string_view ascii);
 

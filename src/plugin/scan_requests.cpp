@@ -31,6 +31,10 @@ ScanRequest CommandRequest(const MainSettings& settings, MessageClass message_cl
       .TimeOut = settings.TimeOut,
       .Parallel = settings.Parallel,
       .Retries = settings.Retries,
+      .MaxPlayers = settings.MaxPlayers,
+      .MaxReply = settings.MaxReply,
+      .PlMoreFormat = settings.PlMoreFormat,
+      .CutText = settings.CutText,
   };
   // "tcp" is tested first, by equality, so "tcppl" is a player kind here (and
   // no kind at all for AddScanItem).
@@ -58,6 +62,10 @@ ScanRequest EventRequest(const TEvent& event, std::u16string_view target,
       .TimeOut = event.TimeOut,
       .Parallel = settings.Parallel,
       .Retries = settings.Retries,
+      .MaxPlayers = settings.MaxPlayers,
+      .MaxReply = settings.MaxReply,
+      .PlMoreFormat = settings.PlMoreFormat,
+      .CutText = settings.CutText,
   };
 }
 

@@ -91,6 +91,7 @@ void TGameScan::Deliver(const ScanRequest& request, const ReplyText& output) {
   if (body.empty()) return;
   std::u16string text = request.OutTitle;
   text += body;
+  text = CutReply(std::move(text), request.MaxReply, request.CutText);
   switch (request.MsgType) {
     case reply_mode::kChannel:
     case reply_mode::kChannelWithFlag:

@@ -1,6 +1,7 @@
 // The protocol handlers the worker uses for the UDP kinds: each turns the
 // values its parser reads into the answered flag, the summary's values, or a
 // player list written to the output text.
+#include <algorithm>
 #include <string>
 
 #include "common/text.h"
@@ -21,6 +22,21 @@ std::string Utf8ToAnsi(const std::string& utf8) { return platform::ToAnsi(Utf8To
 void AppendHeaderIfAny(AddressItem& item, std::uint16_t players) {
   if (item.request.PlTitle.empty()) return;
   item.output.AppendHeader(item.index, FillHeader(item.request.PlTitle, item.address, players));
+}
+
+// The player lines of one reply, each filled by line(player): at most
+// MaxPlayers of them, then one line that says how many were left out. The
+// lines left out are never filled.
+template <typename Players, typename Line>
+void AppendPlayerLines(AddressItem& item, const Players& players, Line line) {
+  std::size_t shown = players.size();
+  if (item.request.MaxPlayers > 0) {
+    shown = std::min(shown, static_cast<std::size_t>(item.request.MaxPlayers));
+  }
+  for (std::size_t i = 0; i < shown; ++i) item.output.AppendPlayerLine(line(players[i]), i == 0);
+  if (shown == players.size()) return;
+  item.output.AppendPlayerLine(
+      FillMorePlayers(item.request.PlMoreFormat, item.address, players.size() - shown), false);
 }
 
 class SourceHandler final : public ReplyHandler {
@@ -95,14 +111,10 @@ class SourceHandler final : public ReplyHandler {
       item.output.AppendNoPlayers();
       return;
     }
-    bool first = true;
-    for (const SourcePlayer& player : reply.players) {
-      item.output.AppendPlayerLine(
-          FillPlayerLine(item.request.Format, Utf8ToAnsi(player.name), std::to_string(player.score),
-                         TimeText(player.duration)),
-          first);
-      first = false;
-    }
+    AppendPlayerLines(item, reply.players, [&item](const SourcePlayer& player) {
+      return FillPlayerLine(item.request.Format, Utf8ToAnsi(player.name),
+                            std::to_string(player.score), TimeText(player.duration));
+    });
   }
 
   std::array<std::uint8_t, 9> player_request_ = kSourcePlayerRequest;
@@ -136,12 +148,9 @@ class Quake3Handler final : public ReplyHandler {
       item.output.AppendNoPlayers();
       return Verdict::kAnswered;
     }
-    bool first = true;
-    for (const auto& player : status.players) {
-      item.output.AppendPlayerLine(
-          FillPlayerLine(item.request.Format, player.name, player.score, player.ping), first);
-      first = false;
-    }
+    AppendPlayerLines(item, status.players, [&item](const auto& player) {
+      return FillPlayerLine(item.request.Format, player.name, player.score, player.ping);
+    });
     return Verdict::kAnswered;
   }
 };
@@ -186,15 +195,11 @@ class SampHandler final : public ReplyHandler {
       item.output.AppendNoPlayers();
       return Verdict::kAnswered;
     }
-    bool first = true;
-    for (const SampPlayer& player : reply.players) {
+    AppendPlayerLines(item, reply.players, [&item, clients](const SampPlayer& player) {
       // The client list has no pings: %pltime% stays empty.
-      item.output.AppendPlayerLine(
-          FillPlayerLine(item.request.Format, player.name, std::to_string(player.score),
-                         clients ? std::string() : std::to_string(player.ping)),
-          first);
-      first = false;
-    }
+      return FillPlayerLine(item.request.Format, player.name, std::to_string(player.score),
+                            clients ? std::string() : std::to_string(player.ping));
+    });
     return Verdict::kAnswered;
   }
 

@@ -2,6 +2,10 @@
 // answered, and the rules that join them into the one output text a request
 // delivers.
 //
+// Every value from a server, and the address a chat user typed, is cleaned
+// (CleanValueText) as it goes in, so no value can break a line, cut the
+// message short or make markup; the templates' own text stays as written.
+//
 // Placeholders are case-sensitive words in percent signs. Each fill walks its
 // template once, from left to right: a placeholder is recognised only in the
 // template's own text, and a value put in (a server's name, the typed
@@ -53,6 +57,10 @@ std::u16string FillHeader(std::u16string_view pl_title, std::u16string_view addr
 // "%plname%", "%plscore%", "%pltime%"; the values are 8-bit ANSI texts.
 std::u16string FillPlayerLine(std::u16string_view format, std::string_view name,
                               std::string_view score, std::string_view time);
+// The line after the last player line MaxPlayers lets through: "%plmore%"
+// (how many players were left out) and "%addr%".
+std::u16string FillMorePlayers(std::u16string_view format, std::u16string_view address,
+                               std::size_t left_out);
 // "%addr%" only: the TCP online text.
 std::u16string FillAddress(std::u16string_view text, std::u16string_view address);
 // The offline text: "%addr%", and "%ping%" empty, since nothing came back.
@@ -68,7 +76,9 @@ std::string TimeText(float seconds);
 // the address items of a request side by side, so each item writes a
 // ReplyText of its own, and the request's text takes them in address order
 // (Append): the joiners then fall exactly as if the items had been served in
-// turn.
+// turn. A ReplyText keeps no part that would start beyond the request's
+// MaxReply, so a request's memory stays bounded by it however much the
+// servers send.
 class ReplyText {
  public:
   explicit ReplyText(const ScanRequest& request) : request_(request) {}
@@ -101,8 +111,22 @@ class ReplyText {
     bool first_of_reply = false;     // player lines
   };
 
+  // The length of the joiner the part gets, where what comes before it is
+  // empty or not (as far as this text knows).
+  std::size_t JoinerBefore(const Part& part, bool text_empty) const;
+  void Add(Part part);
+
   const ScanRequest& request_;
   std::vector<Part> parts_;
+  std::size_t length_ = 0;  // of the parts and their joiners so far
+  bool full_ = false;       // past MaxReply: nothing more is kept
 };
+
+// A reply (its title included) bounded by max_reply UTF-16 code units (0 or
+// less: no limit): a longer one ends with the last whole line that fits,
+// then a line break and the marker line, all within the limit. A line
+// longer than the whole limit is cut, at a character boundary, to the room
+// left before the marker.
+std::u16string CutReply(std::u16string text, std::int32_t max_reply, std::u16string_view marker);
 
 }  // namespace morvane

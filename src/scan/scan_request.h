@@ -25,6 +25,10 @@ struct ScanRequest {
   std::int32_t TimeOut = 0;    // milliseconds, per network wait
   std::int32_t Parallel = 1;   // address items asked at once; 1 or less: in turn
   std::int32_t Retries = 0;    // repeats of a query with no usable reply; 0 or less: none
+  std::int32_t MaxPlayers = 0;  // player lines per server; 0 or less: no limit
+  std::int32_t MaxReply = 0;    // UTF-16 code units of the reply as sent; 0 or less: no limit
+  std::u16string PlMoreFormat = {};  // the line after the last one MaxPlayers lets through
+  std::u16string CutText = {};       // the line that ends a reply cut at MaxReply
   std::uint8_t Game = 0;       // 0 Source, 1 Quake 3 family, 2 SA-MP, 255 TCP probe
   bool Players = false;
   bool TCP = false;

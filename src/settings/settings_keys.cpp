@@ -24,6 +24,8 @@ constexpr SettingKey kMainKeys[] = {
     {kMain, u"MaxAddr", kInteger, {}, 32, kAsRead, kAlways, &MainSettings::MaxAddr},
     {kMain, u"Parallel", kInteger, {}, 64, kAsRead, kAlways, &MainSettings::Parallel},
     {kMain, u"Retries", kInteger, {}, 2, kAsRead, kAlways, &MainSettings::Retries},
+    {kMain, u"MaxPlayers", kInteger, {}, 64, kAsRead, kAlways, &MainSettings::MaxPlayers},
+    {kMain, u"MaxReply", kInteger, {}, 8000, kAsRead, kAlways, &MainSettings::MaxReply},
     {kMain, u"Format", kText, kDefaultFormat, 0, kMarkersEmptyGivesDefault, kAlways,
      &MainSettings::Format},
     {kMain, u"OfflineFormat", kText, kDefaultOfflineFormat, 0, kMarkersEmptyGivesDefault, kAlways,
@@ -36,6 +38,10 @@ constexpr SettingKey kMainKeys[] = {
     {kMain, u"Delimiter", kText, kDefaultDelimiter, 0, kMarkers, kAlways, &MainSettings::Delimiter},
     {kMain, u"PlDelimiter", kText, kDefaultPlDelimiter, 0, kMarkers, kAlways,
      &MainSettings::PlDelimiter},
+    {kMain, u"PlMoreFormat", kText, kDefaultPlMoreFormat, 0, kMarkersEmptyGivesDefault, kAlways,
+     &MainSettings::PlMoreFormat},
+    {kMain, u"CutText", kText, kDefaultCutText, 0, kMarkersEmptyGivesDefault, kAlways,
+     &MainSettings::CutText},
     // Split at every "|" into the admin list.
     {kMain, u"AdmUsers", kText, u"", 0, kAsRead, kAlways, {}},
 };

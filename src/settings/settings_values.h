@@ -28,6 +28,8 @@ inline constexpr std::u16string_view kDefaultPlFormat = u"%pltime% - %plscore% -
 inline constexpr std::u16string_view kDefaultPlTitle = u"[b]Игроки сервера %addr% (%pl%):[/b]:;";
 inline constexpr std::u16string_view kDefaultDelimiter = u":;";
 inline constexpr std::u16string_view kDefaultPlDelimiter = u":;";
+inline constexpr std::u16string_view kDefaultPlMoreFormat = u"... и ещё %plmore%";
+inline constexpr std::u16string_view kDefaultCutText = u"... ответ сокращён";
 inline constexpr std::u16string_view kDefaultVirtUserName = u"Morvane";
 inline constexpr std::u16string_view kDefaultVirtUserIp = u"N/A";
 inline constexpr std::u16string_view kDefaultVirtUserPassword = u"PineMarshGlow";
@@ -68,6 +70,10 @@ struct MainSettings {
   // after another), and how often a query that got no usable reply goes out
   // again (0 or less: never). Events take these too.
   std::int32_t Parallel = 64, Retries = 2;
+  // The most player lines one server adds to a reply, and the most
+  // characters (UTF-16 code units) of one reply as sent, the cut marker
+  // included; 0 or less: no limit. Events take these too.
+  std::int32_t MaxPlayers = 64, MaxReply = 8000;
   std::u16string Format = ApplyMarkers(kDefaultFormat);
   std::u16string OfflineFormat = ApplyMarkers(kDefaultOfflineFormat);
   std::u16string TCPFormat = ApplyMarkers(kDefaultTcpFormat);
@@ -75,6 +81,11 @@ struct MainSettings {
   std::u16string PlTitle = ApplyMarkers(kDefaultPlTitle);
   std::u16string Delimiter = ApplyMarkers(kDefaultDelimiter);
   std::u16string PlDelimiter = ApplyMarkers(kDefaultPlDelimiter);
+  // The line after the last player line MaxPlayers lets through: how many
+  // players were left out ("%plmore%").
+  std::u16string PlMoreFormat = ApplyMarkers(kDefaultPlMoreFormat);
+  // The line that ends a reply cut at MaxReply.
+  std::u16string CutText = ApplyMarkers(kDefaultCutText);
 
   bool operator==(const MainSettings&) const = default;
 };

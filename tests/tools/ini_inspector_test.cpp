@@ -52,6 +52,8 @@ std::u16string PluginMainValue(const MainSettings& main, std::u16string_view key
   if (key == u"MaxAddr") return Decimal(main.MaxAddr);
   if (key == u"Parallel") return Decimal(main.Parallel);
   if (key == u"Retries") return Decimal(main.Retries);
+  if (key == u"MaxPlayers") return Decimal(main.MaxPlayers);
+  if (key == u"MaxReply") return Decimal(main.MaxReply);
   if (key == u"Format") return main.Format;
   if (key == u"OfflineFormat") return main.OfflineFormat;
   if (key == u"TCPFormat") return main.TCPFormat;
@@ -59,6 +61,8 @@ std::u16string PluginMainValue(const MainSettings& main, std::u16string_view key
   if (key == u"PlTitle") return main.PlTitle;
   if (key == u"Delimiter") return main.Delimiter;
   if (key == u"PlDelimiter") return main.PlDelimiter;
+  if (key == u"PlMoreFormat") return main.PlMoreFormat;
+  if (key == u"CutText") return main.CutText;
   ADD_FAILURE() << "the report shows an unknown [Main] key " << Utf16ToUtf8(key);
   return {};
 }
@@ -92,7 +96,7 @@ class InspectorAgreesWithPlugin : public CoreTest {
 
   void ExpectReportMatchesPlugin(const SettingsReport& report) {
     const PluginState& plugin = Plugin();
-    EXPECT_EQ(report.main.size(), 17u);
+    EXPECT_EQ(report.main.size(), 21u);
     for (const ReportValue& value : report.main) {
       EXPECT_EQ(value.value, PluginMainValue(plugin.settings, value.key)) << Utf16ToUtf8(value.key);
     }

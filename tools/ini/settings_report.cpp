@@ -122,6 +122,16 @@ std::string MainRemark(const MainSettings& main, std::u16string_view key) {
     return main.Retries <= 0 ? "a query that gets no answer is not sent again"
                              : "times a query that gets no answer is sent again";
   }
+  if (key == u"MaxPlayers") {
+    return main.MaxPlayers <= 0 ? "no limit on the player lines of one server"
+                                : "player lines at most per server; then one line says how many "
+                                  "more there are";
+  }
+  if (key == u"MaxReply") {
+    return main.MaxReply <= 0 ? "no limit on the length of a reply"
+                              : "characters at most in one reply; a longer one is cut after its "
+                                "last whole line that fits, and ends with CutText";
+  }
   if (key == u"PlTitle" && main.PlTitle.empty()) return "empty: player lists have no header";
   return {};
 }
@@ -150,6 +160,8 @@ void ReportBuilder::ReadMain(const MainSettings& main) {
   CheckPlaceholders(kMain, u"TCPFormat", main.TCPFormat, TemplateRole::kOnline);
   CheckPlaceholders(kMain, u"PlFormat", main.PlFormat, TemplateRole::kPlayerLine);
   CheckPlaceholders(kMain, u"PlTitle", main.PlTitle, TemplateRole::kHeader);
+  CheckPlaceholders(kMain, u"PlMoreFormat", main.PlMoreFormat, TemplateRole::kMorePlayers);
+  CheckPlaceholders(kMain, u"CutText", main.CutText, TemplateRole::kFixed);
   if (main.MaxQueue <= 0) {
     Add(Severity::kWarning, FindingKind::kQueueRefusesAll, Where(kMain, u"MaxQueue"),
         "0 or less refuses every request: no \"/gs\" and no event is ever answered.");

@@ -52,7 +52,7 @@ std::u16string StoredValue(const Values& values, const SettingKey& key) {
 }
 
 // Which fill a template goes through, and so which placeholders it takes.
-enum class TemplateRole { kSummary, kHeader, kPlayerLine, kOnline, kOffline };
+enum class TemplateRole { kSummary, kHeader, kPlayerLine, kOnline, kOffline, kMorePlayers, kFixed };
 // An event's Format by its Game word: "tcp" the online text, a word ending in
 // "pl" a player line, any other a summary.
 TemplateRole FormatRoleOfGame(std::u16string_view game);

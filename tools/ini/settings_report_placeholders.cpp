@@ -12,9 +12,9 @@
 namespace morvane::report_detail {
 namespace {
 
-constexpr std::array<std::u16string_view, 11> kPlaceholders = {
-    u"addr", u"name", u"map",    u"pl",      u"plmax", u"mod",
-    u"pass", u"ping", u"plname", u"plscore", u"pltime"};
+constexpr std::array<std::u16string_view, 12> kPlaceholders = {
+    u"addr", u"name",   u"map",     u"pl",     u"plmax", u"mod",
+    u"pass", u"ping",   u"plname",  u"plscore", u"pltime", u"plmore"};
 
 std::span<const std::u16string_view> TakenBy(TemplateRole role) {
   static constexpr std::u16string_view kSummary[] = {u"pass", u"addr",  u"name", u"map",
@@ -23,6 +23,7 @@ std::span<const std::u16string_view> TakenBy(TemplateRole role) {
   static constexpr std::u16string_view kPlayerLine[] = {u"plname", u"plscore", u"pltime"};
   static constexpr std::u16string_view kOnline[] = {u"addr"};
   static constexpr std::u16string_view kOffline[] = {u"addr", u"ping"};
+  static constexpr std::u16string_view kMorePlayers[] = {u"plmore", u"addr"};
   switch (role) {
     case TemplateRole::kSummary:
       return kSummary;
@@ -34,11 +35,16 @@ std::span<const std::u16string_view> TakenBy(TemplateRole role) {
       return kOnline;
     case TemplateRole::kOffline:
       return kOffline;
+    case TemplateRole::kMorePlayers:
+      return kMorePlayers;
+    case TemplateRole::kFixed:
+      return {};
   }
   return {};
 }
 
 std::string TakenList(TemplateRole role) {
+  if (TakenBy(role).empty()) return "no placeholder";
   std::string list;
   for (std::u16string_view word : TakenBy(role)) {
     if (!list.empty()) list += ", ";
