@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -45,10 +46,18 @@ std::uint32_t ParseIpv4(std::string_view dotted);
 // inet_ntoa.
 std::string FormatIpv4(std::uint32_t address_be);
 
-// gethostbyname: the first IPv4 address of the host in dotted form, or empty
-// text when it cannot be resolved. A dotted address resolves to itself. May
-// block for as long as the system resolver takes.
-std::string ResolveHostIpv4(const std::string& host);
+// The system's resolver (getaddrinfo; GetAddrInfoW on Windows), asked with
+// the name as typed (UTF-8 on POSIX, UTF-16 on Windows): the first IPv4
+// address of the host in dotted form, or empty text when it cannot be
+// resolved. A dotted address resolves to itself without asking; an empty
+// name, or one with a NUL inside (which the resolver would read cut short),
+// resolves to nothing. May block for as long as the resolver takes: the
+// worker asks through NameLookup.
+std::string ResolveHostIpv4(std::u16string_view host);
+
+// A dotted IPv4 address (any form inet_addr reads) in network byte order;
+// nothing for a name, which needs a lookup.
+std::optional<std::uint32_t> DottedIpv4(std::u16string_view host);
 
 enum class SocketType { kUdp, kTcp };
 Socket OpenSocket(SocketType type);
@@ -161,6 +170,49 @@ class Thread {
 };
 
 inline constexpr std::int32_t kInfinite = -1;
+
+// ---------------------------------------------------------------------------
+// Name lookups, each on a thread of its own.
+//
+// Nothing can cut a resolver's call short, so the worker never makes one: it
+// starts a lookup, goes on with its other servers, and looks at the answer
+// when it comes, or gives up at the server's deadline. A lookup that outlives
+// its asker, the plug-in's stop, or the host's exit touches only what it owns
+// (the name, its answer and the signal, shared with the asker), never freed
+// memory; and while one runs the module is not unloaded under it
+// (SettleNameLookups).
+
+// At most this many lookups run at once in the process: a flood of names
+// that hang costs a bounded number of threads.
+inline constexpr std::size_t kMaxNameLookups = 64;
+
+class NameLookup {
+ public:
+  NameLookup() = default;
+  // Starts looking the host name up; `done` (if any) is signalled when the
+  // answer is in. False when no lookup can start now (kMaxNameLookups run, or
+  // the system gives no thread): the caller tries again later.
+  bool Start(std::u16string_view host, std::shared_ptr<AutoResetEvent> done);
+  bool Started() const { return state_ != nullptr; }
+  // Whether the answer is in, and the answer: the first IPv4 address in
+  // dotted form, empty when the name does not resolve.
+  bool Done() const;
+  std::string Address() const;
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
+
+// Called by PluginStop once the worker is gone: lets go of the lookups that
+// have ended, and says whether any still runs. If one does, the caller keeps
+// the module loaded (PinModule), since that thread still runs its code.
+bool SettleNameLookups();
+
+// Tests put a resolver of their own in place of the system's (it runs on the
+// lookup's thread, like the system's); nullptr restores the system's.
+using NameResolver = std::function<std::string(std::u16string_view host)>;
+void SetNameResolverForTesting(NameResolver resolver);
 
 void SleepMilliseconds(std::int32_t milliseconds);
 

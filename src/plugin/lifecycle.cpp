@@ -15,9 +15,9 @@ namespace morvane {
 namespace {
 
 // How long PluginStop waits, in all, for the worker's host call in progress
-// and for the worker to end. Its network waits end within a short slice of
-// the stop request; only a name lookup, or a host that holds our callback,
-// can hold it longer.
+// and for the worker to end. Its network waits and its waits for name
+// lookups end within a short slice of the stop request; only a host that
+// holds our callback can hold it longer.
 constexpr auto kStopWait = std::chrono::milliseconds(1000);
 
 bool g_socket_library_started = false;
@@ -85,12 +85,14 @@ void StopPlugin() {
   state.online = false;
   StopEventTimer();
   state.admin_list.reset();
-  // A worker still inside a name lookup, or inside a host call that the host
-  // holds (or that called this PluginStop), keeps its own copy of its request
-  // and its own reference to the wake event; it touches nothing freed below,
-  // and the module stays mapped until it has ended.
+  // A worker still inside a host call that the host holds (or that called
+  // this PluginStop) keeps its own copy of its request and its own reference
+  // to the wake event; it touches nothing freed below. Name lookups that
+  // still run own everything they touch. Either way the module stays mapped
+  // until the process ends, since those threads still run its code.
   const bool worker_ended = g_worker.Stop(deadline);
-  if (!worker_ended) platform::PinModule();
+  const bool lookups_ended = platform::SettleNameLookups();
+  if (!worker_ended || !lookups_ended) platform::PinModule();
   Queue().CloseWakeEvent();
   Queue().Clear();
   state.event_table.clear();

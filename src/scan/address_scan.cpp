@@ -10,13 +10,11 @@ std::int64_t MonotonicMs() {
       .count();
 }
 
-AddressScan::AddressScan(const ScanRequest& request, std::u16string address, std::int32_t index,
-                         const platform::SocketAddress& target)
+AddressScan::AddressScan(const ScanRequest& request, std::u16string address, std::int32_t index)
     : request_(request),
       address_(std::move(address)),
       output_(request),
-      item_{request, address_, index, output_, {}},
-      sendaddr(target) {}
+      item_{request, address_, index, output_, {}} {}
 
 AddressScan::~AddressScan() {
   if (FSock != platform::kInvalidSocket) platform::CloseSocket(FSock);
@@ -29,13 +27,19 @@ void AddressScan::Finish() {
   done_ = true;
 }
 
+void AddressScan::EndOffline() {
+  if (done_) return;
+  AppendOffline();
+  Finish();
+}
+
 void AddressScan::AppendOffline() {
   output_.AppendPiece(FillOffline(request_.OffFormat, address_));
 }
 
-std::optional<std::int64_t> AddressScan::DeadlineFrom(std::int64_t from) const {
-  if (request_.TimeOut == 0) return std::nullopt;
-  return from + static_cast<std::int64_t>(static_cast<std::uint32_t>(request_.TimeOut));
+std::optional<std::int64_t> DeadlineAfter(const ScanRequest& request, std::int64_t from) {
+  if (request.TimeOut == 0) return std::nullopt;
+  return from + static_cast<std::int64_t>(static_cast<std::uint32_t>(request.TimeOut));
 }
 
 }  // namespace morvane

@@ -24,19 +24,27 @@ namespace morvane {
 
 std::int64_t MonotonicMs();
 
+// The time at which a wait of the request's TimeOut from `from` runs out:
+// none for 0, and a negative one counts as Winsock's DWORD, about 49 days.
+std::optional<std::int64_t> DeadlineAfter(const ScanRequest& request, std::int64_t from);
+
 class AddressScan {
  public:
   // address is the trimmed item as typed ("%addr%"), index its 1-based place
-  // in the request, target the resolved address and port.
-  AddressScan(const ScanRequest& request, std::u16string address, std::int32_t index,
-              const platform::SocketAddress& target);
+  // in the request.
+  AddressScan(const ScanRequest& request, std::u16string address, std::int32_t index);
   virtual ~AddressScan();
   AddressScan(const AddressScan&) = delete;
   AddressScan& operator=(const AddressScan&) = delete;
 
-  // Opens the socket and makes the first send due. An item that cannot even
-  // open its socket is done at once, having written nothing.
-  virtual void Start(std::int64_t now) = 0;
+  // The resolved address and port, set before Open.
+  void SetTarget(const platform::SocketAddress& target) { sendaddr = target; }
+  // Opens the socket and makes the first send due. False when no socket can
+  // be had (the descriptors are used up): the item is not done, and the
+  // round lets it try again or ends it offline. clock_start is when the
+  // item's TimeOut began, when that was before its first send (the start of
+  // its name lookup); otherwise the TimeOut runs from the first send.
+  virtual bool Open(std::int64_t now, std::optional<std::int64_t> clock_start) = 0;
   // The time of the send that is due, if one is.
   std::optional<std::int64_t> SendDue() const { return send_due_; }
   // The round lets the due send go out now.
@@ -52,17 +60,19 @@ class AddressScan {
   // if any; and the look itself.
   virtual std::optional<std::int64_t> NextTime() const = 0;
   virtual void OnTime(std::int64_t now) = 0;
+  // The item ends with the offline text: its name was not resolved in time,
+  // or it could not get a socket.
+  void EndOffline();
 
   bool Done() const { return done_; }
+  // The trimmed item as typed.
+  const std::u16string& Address() const { return address_; }
   // What the item adds to the request's reply, in its own ReplyText.
   const ReplyText& Output() const { return output_; }
 
  protected:
   void Finish();  // closes the socket; the item is done
   void AppendOffline();
-  // The time at which a wait of TimeOut from `from` runs out: none for 0,
-  // and a negative one counts as Winsock's DWORD, about 49 days.
-  std::optional<std::int64_t> DeadlineFrom(std::int64_t from) const;
 
   const ScanRequest& request_;
   std::u16string address_;
@@ -70,6 +80,7 @@ class AddressScan {
   AddressItem item_;
   platform::Socket FSock = platform::kInvalidSocket;
   platform::SocketAddress sendaddr;
+  std::optional<std::int64_t> clock_start_;
   std::optional<std::int64_t> send_due_;
   bool done_ = false;
 };
@@ -79,13 +90,11 @@ class AddressScan {
 // which the items of a round take turns with.
 std::unique_ptr<AddressScan> MakeUdpExchange(const ScanRequest& request, std::u16string address,
                                              std::int32_t index,
-                                             const platform::SocketAddress& target,
                                              std::unique_ptr<ReplyHandler> handler,
                                              std::vector<std::uint8_t>& buffer);
 
 // The TCP port probe: can a connection be opened within TimeOut?
 std::unique_ptr<AddressScan> MakeTcpProbe(const ScanRequest& request, std::u16string address,
-                                          std::int32_t index,
-                                          const platform::SocketAddress& target);
+                                          std::int32_t index);
 
 }  // namespace morvane

@@ -13,6 +13,9 @@ namespace {
 
 // How long one wait may run before the stop request is looked at again.
 constexpr std::int64_t kWaitSliceMs = 50;
+// How often a wait on sockets looks at the name lookups under way, whose
+// answers no socket announces.
+constexpr std::int64_t kLookupSliceMs = 5;
 // The least time between two sends of a request, in microseconds.
 constexpr std::int64_t kSendSpacingUs = 1000;
 
@@ -22,40 +25,270 @@ std::int64_t MonotonicUs() {
       .count();
 }
 
-bool Stopped(const std::atomic<bool>& terminated) {
-  return terminated.load(std::memory_order_acquire);
-}
-
-// The items of the request with a target; an address that does not resolve
-// has none, writes nothing, and still counts in the index.
-struct ResolvedItem {
-  std::u16string address;
-  std::int32_t index = 0;
-  std::optional<platform::SocketAddress> target;
+// One name of the request, looked up once for every item that names it.
+struct NameEntry {
+  std::u16string host;
+  platform::NameLookup lookup;
 };
 
-std::optional<std::vector<ResolvedItem>> ResolveItems(const ScanRequest& request,
-                                                      const std::atomic<bool>& terminated) {
-  std::vector<ResolvedItem> items;
-  std::int32_t index = 0;
-  for (std::u16string& address : SplitAddressItems(request.Addr)) {
-    if (Stopped(terminated)) return std::nullopt;
-    ResolvedItem item{std::move(address), ++index, std::nullopt};
-    // A dotted address needs no lookup: it resolves to itself.
-    const std::string ip = platform::ResolveHostIpv4(platform::ToAnsi(SplitHost(item.address)));
-    if (!ip.empty()) {
-      platform::SocketAddress target;
-      target.family = platform::kAddressFamilyInet;
-      target.address_be = platform::ParseIpv4(ip);
-      target.port_be =
-          platform::HostToNetwork16(ParsePort(item.address, DefaultPort(request.Game)));
-      item.target = target;
+// Where an address item is in the round.
+enum class Stage {
+  kQueued,     // waiting for a place in flight
+  kResolving,  // its name is looked up; its TimeOut runs
+  kNoSocket,   // no socket could be had: it tries once more when another item ends
+  kInFlight,   // its exchange runs
+  kDone,
+};
+
+struct RoundItem {
+  std::unique_ptr<AddressScan> scan;
+  Stage stage = Stage::kQueued;
+  std::size_t name = 0;  // its entry in the names, while resolving
+  // When its name lookup began: its TimeOut runs from there. None for a
+  // dotted address, whose TimeOut runs from its first send.
+  std::optional<std::int64_t> lookup_began;
+  std::uint64_t ends_seen = 0;  // items ended when it found no socket
+  bool opened_once = false;     // it has had its second try at a socket
+};
+
+class Round {
+ public:
+  Round(const ScanRequest& request, std::vector<std::uint8_t>& buffer,
+        const ReplyHandlerFactory& make_handler, const std::atomic<bool>& terminated)
+      : request_(request),
+        buffer_(buffer),
+        make_handler_(make_handler),
+        terminated_(terminated),
+        parallel_(static_cast<std::size_t>(std::clamp(request.Parallel, 1, kMaxParallel))) {}
+
+  RoundOutcome Run(ReplyText& output) {
+    std::int32_t index = 0;
+    for (std::u16string& address : SplitAddressItems(request_.Addr)) {
+      RoundItem item;
+      item.scan = request_.TCP ? MakeTcpProbe(request_, std::move(address), ++index)
+                               : MakeUdpExchange(request_, std::move(address), ++index,
+                                                 make_handler_(request_.Game), buffer_);
+      items_.push_back(std::move(item));
     }
-    items.push_back(std::move(item));
+    for (;;) {
+      if (Stopped()) return RoundOutcome::kStopped;
+      std::int64_t now = MonotonicMs();
+      TakePlaces(now);
+      LookAtNames(now);
+      RetryWithoutSocket(now);
+      SendOne(now);
+      for (RoundItem* item : active_) {
+        if (item->stage == Stage::kInFlight) item->scan->OnTime(now);
+      }
+      LetEndedGo();
+      if (active_.empty() && next_item_ == items_.size()) break;
+      if (active_.empty()) continue;
+      Wait(now);
+    }
+    for (const RoundItem& item : items_) output.Append(item.scan->Output());
+    return RoundOutcome::kDone;
   }
-  if (Stopped(terminated)) return std::nullopt;
-  return items;
-}
+
+ private:
+  bool Stopped() const { return terminated_.load(std::memory_order_acquire); }
+
+  // Items take their places in address order as places come free. A dotted
+  // address goes straight to its exchange; a name is looked up first, and
+  // an item whose host is empty has none and writes nothing.
+  void TakePlaces(std::int64_t now) {
+    while (active_.size() < parallel_ && next_item_ < items_.size()) {
+      RoundItem& item = items_[next_item_++];
+      const std::u16string_view host = SplitHost(item.scan->Address());
+      if (host.empty()) {
+        item.stage = Stage::kDone;
+        continue;
+      }
+      active_.push_back(&item);
+      if (const auto dotted = platform::DottedIpv4(host)) {
+        Aim(item, *dotted);
+        OpenSocket(item, now, std::nullopt);
+        continue;
+      }
+      item.stage = Stage::kResolving;
+      item.lookup_began = now;
+      item.name = NameOf(host);
+    }
+  }
+
+  // The request's entry for the name, made on first use.
+  std::size_t NameOf(std::u16string_view host) {
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+      if (names_[i].host == host) return i;
+    }
+    names_.push_back({std::u16string(host), {}});
+    return names_.size() - 1;
+  }
+
+  void Aim(RoundItem& item, std::uint32_t address_be) {
+    platform::SocketAddress target;
+    target.family = platform::kAddressFamilyInet;
+    target.address_be = address_be;
+    target.port_be = platform::HostToNetwork16(
+        ParsePort(item.scan->Address(), DefaultPort(request_.Game)));
+    item.scan->SetTarget(target);
+  }
+
+  void OpenSocket(RoundItem& item, std::int64_t now, std::optional<std::int64_t> clock_start) {
+    if (item.scan->Open(now, clock_start)) {
+      item.stage = Stage::kInFlight;
+      return;
+    }
+    // The descriptors are used up: another item ending frees one.
+    item.stage = Stage::kNoSocket;
+    item.ends_seen = ends_;
+  }
+
+  // Starts the lookups that wait for one (at most one per name; the
+  // process-wide bound may make a start wait), and moves each resolving item
+  // on once its name has an answer or its TimeOut has run out.
+  void LookAtNames(std::int64_t now) {
+    for (RoundItem* item : active_) {
+      if (item->stage != Stage::kResolving) continue;
+      NameEntry& name = names_[item->name];
+      if (!name.lookup.Started()) {
+        if (!lookup_done_) lookup_done_ = std::make_shared<platform::AutoResetEvent>();
+        name.lookup.Start(name.host, lookup_done_);
+      }
+      if (name.lookup.Done()) {
+        const std::string address = name.lookup.Address();
+        if (address.empty()) {
+          // A name that does not resolve writes nothing for its item.
+          item->stage = Stage::kDone;
+          continue;
+        }
+        Aim(*item, platform::ParseIpv4(address));
+        OpenSocket(*item, now, item->lookup_began);
+        continue;
+      }
+      const auto deadline = DeadlineAfter(request_, *item->lookup_began);
+      if (deadline && now >= *deadline) {
+        // Not resolved in time: offline, as a silent server is. The lookup
+        // goes on alone and its answer is dropped.
+        item->scan->EndOffline();
+        item->stage = Stage::kDone;
+      }
+    }
+  }
+
+  // An item without a socket tries once more when another item has ended,
+  // or at once when no other item is left to end; then it is offline.
+  void RetryWithoutSocket(std::int64_t now) {
+    const bool others_left = std::any_of(active_.begin(), active_.end(), [](RoundItem* item) {
+      return item->stage != Stage::kNoSocket;
+    });
+    for (RoundItem* item : active_) {
+      if (item->stage != Stage::kNoSocket) continue;
+      if (others_left && ends_ == item->ends_seen) continue;
+      if (item->opened_once) {
+        item->scan->EndOffline();
+        item->stage = Stage::kDone;
+        continue;
+      }
+      item->opened_once = true;
+      OpenSocket(*item, now, item->lookup_began);
+      if (item->stage == Stage::kNoSocket) {
+        item->scan->EndOffline();
+        item->stage = Stage::kDone;
+      }
+    }
+  }
+
+  // One send per millisecond, the earliest due first (address order breaks
+  // ties).
+  void SendOne(std::int64_t now) {
+    AddressScan* sender = nullptr;
+    for (RoundItem* item : active_) {
+      if (item->stage != Stage::kInFlight) continue;
+      const auto due = item->scan->SendDue();
+      if (due && *due <= now && (sender == nullptr || *due < *sender->SendDue())) {
+        sender = item->scan.get();
+      }
+    }
+    if (sender == nullptr || MonotonicUs() < next_send_us_) return;
+    sender->Send(now);
+    next_send_us_ = MonotonicUs() + kSendSpacingUs;
+  }
+
+  void LetEndedGo() {
+    for (RoundItem* item : active_) {
+      if (item->stage == Stage::kInFlight && item->scan->Done()) item->stage = Stage::kDone;
+      if (item->stage == Stage::kDone) ++ends_;
+    }
+    std::erase_if(active_, [](RoundItem* item) { return item->stage == Stage::kDone; });
+  }
+
+  // Waits for the first socket, send slot, retry, deadline or answered
+  // name.
+  void Wait(std::int64_t now) {
+    std::int64_t wake = now + kWaitSliceMs;
+    // The next send slot, in whole milliseconds from now, rounded up.
+    const std::int64_t slot =
+        now + (std::max<std::int64_t>(next_send_us_ - MonotonicUs(), 0) + 999) / 1000;
+    bool resolving = false;
+    waits_.clear();
+    waiting_.clear();
+    for (RoundItem* item : active_) {
+      if (item->stage == Stage::kResolving) {
+        resolving = true;
+        if (const auto deadline = DeadlineAfter(request_, *item->lookup_began)) {
+          wake = std::min(wake, *deadline);
+        }
+        // A lookup that could not start yet tries again soon.
+        if (!names_[item->name].lookup.Started()) wake = std::min(wake, now + kLookupSliceMs);
+        continue;
+      }
+      if (item->stage != Stage::kInFlight) continue;
+      AddressScan& scan = *item->scan;
+      if (const auto due = scan.SendDue()) wake = std::min(wake, std::max(*due, slot));
+      if (const auto at = scan.NextTime()) wake = std::min(wake, *at);
+      if (const auto wait = scan.Wait()) {
+        waits_.push_back(*wait);
+        waiting_.push_back(&scan);
+      }
+    }
+    auto wait_ms = static_cast<std::int32_t>(std::max<std::int64_t>(wake - now, 0));
+    if (waits_.empty()) {
+      if (resolving && lookup_done_) {
+        lookup_done_->Wait(wait_ms);
+      } else if (wait_ms > 0) {
+        platform::SleepMilliseconds(wait_ms);
+      }
+      return;
+    }
+    if (resolving) wait_ms = std::min<std::int32_t>(wait_ms, kLookupSliceMs);
+    const platform::WaitResult result = platform::WaitForSockets(waits_, wait_ms);
+    now = MonotonicMs();
+    for (std::size_t i = 0; i < waits_.size(); ++i) {
+      if (result == platform::WaitResult::kError) {
+        waiting_[i]->OnWaitError();
+      } else if (waits_[i].state != platform::SocketState::kWaiting) {
+        waiting_[i]->OnSocket(waits_[i].state, now);
+      }
+    }
+  }
+
+  const ScanRequest& request_;
+  std::vector<std::uint8_t>& buffer_;
+  const ReplyHandlerFactory& make_handler_;
+  const std::atomic<bool>& terminated_;
+  const std::size_t parallel_;
+
+  std::vector<RoundItem> items_;  // in address order
+  std::vector<NameEntry> names_;
+  std::vector<RoundItem*> active_;  // the items that hold a place in flight
+  std::size_t next_item_ = 0;
+  std::uint64_t ends_ = 0;  // items ended so far
+  std::int64_t next_send_us_ = 0;
+  // Signalled by the request's lookups as their answers come in.
+  std::shared_ptr<platform::AutoResetEvent> lookup_done_;
+  std::vector<platform::SocketWait> waits_;
+  std::vector<AddressScan*> waiting_;
+};
 
 }  // namespace
 
@@ -63,86 +296,7 @@ RoundOutcome ServeAddressItems(const ScanRequest& request, ReplyText& output,
                                std::vector<std::uint8_t>& buffer,
                                const ReplyHandlerFactory& make_handler,
                                const std::atomic<bool>& terminated) {
-  auto items = ResolveItems(request, terminated);
-  if (!items) return RoundOutcome::kStopped;
-
-  const auto parallel = static_cast<std::size_t>(std::clamp(request.Parallel, 1, kMaxParallel));
-  std::vector<std::unique_ptr<AddressScan>> scans(items->size());
-  std::vector<AddressScan*> in_flight;
-  std::size_t next_item = 0;
-  std::int64_t next_send_us = 0;
-  std::vector<platform::SocketWait> waits;
-  std::vector<AddressScan*> waiting;
-
-  for (;;) {
-    if (Stopped(terminated)) return RoundOutcome::kStopped;
-    std::int64_t now = MonotonicMs();
-    // Items start in address order as places in flight come free.
-    while (in_flight.size() < parallel && next_item < items->size()) {
-      ResolvedItem& item = (*items)[next_item];
-      auto& scan = scans[next_item++];
-      if (!item.target) continue;
-      scan = request.TCP ? MakeTcpProbe(request, item.address, item.index, *item.target)
-                         : MakeUdpExchange(request, item.address, item.index, *item.target,
-                                           make_handler(request.Game), buffer);
-      scan->Start(now);
-      if (!scan->Done()) in_flight.push_back(scan.get());
-    }
-    if (in_flight.empty()) break;
-
-    // One send per millisecond, the earliest due first (address order
-    // breaks ties).
-    AddressScan* sender = nullptr;
-    for (AddressScan* scan : in_flight) {
-      const auto due = scan->SendDue();
-      if (due && *due <= now && (sender == nullptr || *due < *sender->SendDue())) sender = scan;
-    }
-    if (sender != nullptr && MonotonicUs() >= next_send_us) {
-      sender->Send(now);
-      next_send_us = MonotonicUs() + kSendSpacingUs;
-    }
-    for (AddressScan* scan : in_flight) {
-      if (!scan->Done()) scan->OnTime(now);
-    }
-    std::erase_if(in_flight, [](AddressScan* scan) { return scan->Done(); });
-    if (in_flight.empty()) continue;
-
-    // Wait for the first socket, send slot, retry or deadline.
-    std::int64_t wake = now + kWaitSliceMs;
-    // The next send slot, in whole milliseconds from now, rounded up.
-    const std::int64_t slot =
-        now + (std::max<std::int64_t>(next_send_us - MonotonicUs(), 0) + 999) / 1000;
-    waits.clear();
-    waiting.clear();
-    for (AddressScan* scan : in_flight) {
-      if (const auto due = scan->SendDue()) wake = std::min(wake, std::max(*due, slot));
-      if (const auto at = scan->NextTime()) wake = std::min(wake, *at);
-      if (const auto wait = scan->Wait()) {
-        waits.push_back(*wait);
-        waiting.push_back(scan);
-      }
-    }
-    const auto wait_ms = static_cast<std::int32_t>(std::max<std::int64_t>(wake - now, 0));
-    if (waits.empty()) {
-      if (wait_ms > 0) platform::SleepMilliseconds(wait_ms);
-      continue;
-    }
-    const platform::WaitResult result = platform::WaitForSockets(waits, wait_ms);
-    now = MonotonicMs();
-    for (std::size_t i = 0; i < waits.size(); ++i) {
-      if (result == platform::WaitResult::kError) {
-        waiting[i]->OnWaitError();
-      } else if (waits[i].state != platform::SocketState::kWaiting) {
-        waiting[i]->OnSocket(waits[i].state, now);
-      }
-    }
-    std::erase_if(in_flight, [](AddressScan* scan) { return scan->Done(); });
-  }
-
-  for (const auto& scan : scans) {
-    if (scan) output.Append(scan->Output());
-  }
-  return RoundOutcome::kDone;
+  return Round(request, buffer, make_handler, terminated).Run(output);
 }
 
 }  // namespace morvane

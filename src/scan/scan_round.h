@@ -1,10 +1,15 @@
-// The address items of one request, served side by side. They are resolved
-// first, in order; then up to Parallel of them are in flight at once, each
-// with its own socket, and one wait covers every socket in flight. Query
-// datagrams (and connects) leave at most one per millisecond, so that a long
-// list does not burst into the network. Each item writes its own part of the
-// reply, and the parts are joined in address order, as if the items had been
-// served in turn. With Parallel 1 the items go one after another.
+// The address items of one request, served side by side: up to Parallel of
+// them hold a place in flight at once. A dotted address goes straight to its
+// exchange; a name is looked up first, on a thread of its own, each distinct
+// name once per request, and the item's TimeOut covers the lookup, so a
+// resolver that hangs costs its item one TimeOut and never holds the others
+// or a stop. Each item in its exchange has its own socket, and one wait
+// covers every socket in flight. Query datagrams (and connects) leave at
+// most one per millisecond, so that a long list does not burst into the
+// network. Each item writes its own part of the reply, and the parts are
+// joined in address order, as if the items had been served in turn; every
+// item is accounted for, offline when it could not even get a socket. With
+// Parallel 1 the items go one after another.
 #pragma once
 
 #include <atomic>

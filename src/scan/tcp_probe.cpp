@@ -12,20 +12,25 @@ class TcpProbe final : public AddressScan {
  public:
   using AddressScan::AddressScan;
 
-  void Start(std::int64_t now) override {
+  bool Open(std::int64_t now, std::optional<std::int64_t> clock_start) override {
     FSock = platform::OpenSocket(platform::SocketType::kTcp);
-    if (FSock == platform::kInvalidSocket || !platform::SetNonBlocking(FSock)) {
-      Finish();
-      return;
+    if (FSock != platform::kInvalidSocket && !platform::SetNonBlocking(FSock)) {
+      platform::CloseSocket(FSock);
+      FSock = platform::kInvalidSocket;
     }
+    if (FSock == platform::kInvalidSocket) return false;
+    clock_start_ = clock_start;
     send_due_ = now;
+    return true;
   }
 
   // The connect is the probe's one paced send.
   void Send(std::int64_t now) override {
     send_due_.reset();
+    // A connect refused at once (no route, no local port left) is offline,
+    // as one that never completes is.
     if (platform::Connect(FSock, sendaddr) == platform::ConnectResult::kFailed) {
-      Finish();
+      EndWith(false);
       return;
     }
     // A negative time-out is refused by the wait, as select refuses it:
@@ -40,13 +45,15 @@ class TcpProbe final : public AddressScan {
       platform::SocketWait poll{FSock, true};
       const platform::WaitResult result = platform::WaitForSockets({&poll, 1}, 0);
       if (result == platform::WaitResult::kError) {
-        Finish();
+        EndWith(false);
         return;
       }
       EndWith(poll.state == platform::SocketState::kReady);
       return;
     }
-    deadline_ = DeadlineFrom(now);
+    // The TimeOut runs from the start of the item's name lookup, if it had
+    // one.
+    deadline_ = DeadlineAfter(request_, clock_start_.value_or(now));
     waiting_ = true;
   }
 
@@ -64,7 +71,7 @@ class TcpProbe final : public AddressScan {
     waiting_ = false;
   }
 
-  void OnWaitError() override { Finish(); }
+  void OnWaitError() override { EndWith(false); }
 
   std::optional<std::int64_t> NextTime() const override { return deadline_; }
 
@@ -89,9 +96,8 @@ class TcpProbe final : public AddressScan {
 }  // namespace
 
 std::unique_ptr<AddressScan> MakeTcpProbe(const ScanRequest& request, std::u16string address,
-                                          std::int32_t index,
-                                          const platform::SocketAddress& target) {
-  return std::make_unique<TcpProbe>(request, std::move(address), index, target);
+                                          std::int32_t index) {
+  return std::make_unique<TcpProbe>(request, std::move(address), index);
 }
 
 }  // namespace morvane

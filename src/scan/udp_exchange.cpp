@@ -23,21 +23,19 @@ constexpr std::int64_t kRetryPeriodWithoutTimeOutMs = 1000;
 class UdpExchange final : public AddressScan {
  public:
   UdpExchange(const ScanRequest& request, std::u16string address, std::int32_t index,
-              const platform::SocketAddress& target, std::unique_ptr<ReplyHandler> handler,
-              std::vector<std::uint8_t>& buffer)
-      : AddressScan(request, std::move(address), index, target),
+              std::unique_ptr<ReplyHandler> handler, std::vector<std::uint8_t>& buffer)
+      : AddressScan(request, std::move(address), index),
         handler_(std::move(handler)),
         FBuf(buffer) {}
 
-  void Start(std::int64_t now) override {
+  bool Open(std::int64_t now, std::optional<std::int64_t> clock_start) override {
     FSock = platform::OpenSocket(platform::SocketType::kUdp);
-    if (FSock == platform::kInvalidSocket) {
-      Finish();
-      return;
-    }
+    if (FSock == platform::kInvalidSocket) return false;
+    clock_start_ = clock_start;
     platform::SetReceiveTimeout(FSock, request_.TimeOut);
     platform::SetSendTimeout(FSock, request_.TimeOut);
     BeginStep(handler_->FirstQuery(request_), now);
+    return true;
   }
 
   void Send(std::int64_t now) override {
@@ -49,15 +47,18 @@ class UdpExchange final : public AddressScan {
       if (!other.empty()) datagram = other;
     }
     if (platform::SendTo(FSock, datagram, sendaddr) == -1) {
-      // A query that cannot be sent writes nothing for the item; a repeat
-      // that cannot leaves the step to run out.
-      if (!repeat) Finish();
+      // A query that cannot be sent ends the item offline, as no answer
+      // would; a repeat that cannot leaves the step to run out.
+      if (!repeat) EndOffline();
       return;
     }
     last_sent_ = now;
     if (repeat) return;
     step_started_ = now;
-    deadline_ = DeadlineFrom(now);
+    // The first step's TimeOut runs from the start of the item's name
+    // lookup, if it had one; a challenge's step from its own query.
+    const bool first_step = further_queries_ == 0;
+    deadline_ = DeadlineAfter(request_, first_step && clock_start_ ? *clock_start_ : now);
   }
 
   std::optional<platform::SocketWait> Wait() const override {
@@ -172,11 +173,10 @@ class UdpExchange final : public AddressScan {
 
 std::unique_ptr<AddressScan> MakeUdpExchange(const ScanRequest& request, std::u16string address,
                                              std::int32_t index,
-                                             const platform::SocketAddress& target,
                                              std::unique_ptr<ReplyHandler> handler,
                                              std::vector<std::uint8_t>& buffer) {
-  return std::make_unique<UdpExchange>(request, std::move(address), index, target,
-                                       std::move(handler), buffer);
+  return std::make_unique<UdpExchange>(request, std::move(address), index, std::move(handler),
+                                       buffer);
 }
 
 }  // namespace morvane

@@ -258,11 +258,50 @@ TEST_F(SocketTest, WaitsRejectNegativeTimeOutsAndBadSockets) {
 
 TEST(PlatformAddressTest, ResolvesToTheFirstIpv4AddressInDottedForm) {
   ASSERT_TRUE(StartSocketLibrary());
-  EXPECT_EQ(ResolveHostIpv4("127.0.0.1"), "127.0.0.1");
-  EXPECT_EQ(ResolveHostIpv4("192.0.2.7"), "192.0.2.7");  // Itself, with no lookup.
-  EXPECT_EQ(ResolveHostIpv4("localhost").rfind("127.", 0), 0u) << ResolveHostIpv4("localhost");
-  EXPECT_EQ(ResolveHostIpv4("no-such-host.invalid"), "");
-  EXPECT_EQ(ResolveHostIpv4(""), "");
+  EXPECT_EQ(ResolveHostIpv4(u"127.0.0.1"), "127.0.0.1");
+  EXPECT_EQ(ResolveHostIpv4(u"192.0.2.7"), "192.0.2.7");  // Itself, with no lookup.
+  EXPECT_EQ(ResolveHostIpv4(u"localhost").rfind("127.", 0), 0u) << ResolveHostIpv4(u"localhost");
+  EXPECT_EQ(ResolveHostIpv4(u"no-such-host.invalid"), "");
+  EXPECT_EQ(ResolveHostIpv4(u""), "");
+  EXPECT_EQ(ResolveHostIpv4(std::u16string_view(u"localhost\0.example", 18)), "");
+  EXPECT_EQ(DottedIpv4(u"localhost"), std::nullopt);
+  StopSocketLibrary();
+}
+
+// A resolver that hangs holds neither its asker nor the other lookups; the
+// lookups in the process are bounded, and a stop learns whether one still
+// runs.
+TEST(PlatformAddressTest, LookupsRunOnThreadsOfTheirOwn) {
+  ASSERT_TRUE(StartSocketLibrary());
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  SetNameResolverForTesting([release](std::u16string_view host) -> std::string {
+    if (host != u"hangs.test") return host == u"fast.test" ? "192.0.2.2" : "";
+    for (int i = 0; i < 1000 && !*release; ++i) SleepMilliseconds(5);
+    return "192.0.2.1";
+  });
+  auto done = std::make_shared<AutoResetEvent>();
+  {
+    NameLookup hanging;
+    ASSERT_TRUE(hanging.Start(u"hangs.test", done));
+  }  // Its asker lets go while it runs.
+  NameLookup fast;
+  ASSERT_TRUE(fast.Start(u"fast.test", done));
+  for (int i = 0; i < 100 && !fast.Done(); ++i) done->Wait(50);
+  ASSERT_TRUE(fast.Done());
+  EXPECT_EQ(fast.Address(), "192.0.2.2");
+  EXPECT_FALSE(SettleNameLookups()) << "the hanging lookup still runs";
+
+  std::vector<NameLookup> more(kMaxNameLookups);
+  std::size_t started = 0;
+  for (NameLookup& lookup : more) started += lookup.Start(u"hangs.test", nullptr) ? 1 : 0;
+  EXPECT_EQ(started, kMaxNameLookups - 1) << "the first hanging lookup holds its place";
+  EXPECT_FALSE(more.back().Done());
+
+  *release = true;
+  for (int i = 0; i < 400 && !SettleNameLookups(); ++i) SleepMilliseconds(10);
+  EXPECT_TRUE(SettleNameLookups());
+  EXPECT_EQ(more.front().Address(), "192.0.2.1");
+  SetNameResolverForTesting(nullptr);
   StopSocketLibrary();
 }
 

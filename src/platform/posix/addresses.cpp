@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "common/text.h"
 #include "platform/platform.h"
 
 namespace morvane::platform {
@@ -32,18 +33,15 @@ std::string FormatIpv4(std::uint32_t address_be) {
   return text;
 }
 
-std::string ResolveHostIpv4(const std::string& host) {
-  if (host.empty() || host.find('\0') != std::string::npos) return {};
-  // A dotted address (in any form inet_addr reads) resolves to itself without
-  // asking the resolver. 255.255.255.255 reads as INADDR_NONE and goes on to
-  // the resolver, which gives it back as well.
-  const std::uint32_t dotted = inet_addr(host.c_str());
-  if (dotted != INADDR_NONE) return FormatIpv4(dotted);
-
+std::string ResolveHostIpv4(std::u16string_view host) {
+  if (host.empty() || host.find(u'\0') != std::u16string_view::npos) return {};
+  if (const auto dotted = DottedIpv4(host)) return FormatIpv4(*dotted);
+  // The name as typed, in UTF-8; the resolver decides what it makes of it.
+  const std::string name = Utf16ToUtf8(host);
   addrinfo hints{};
   hints.ai_family = AF_INET;
   addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return {};
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return {};
   std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(found, &freeaddrinfo);
   for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
     if (entry->ai_family != AF_INET || entry->ai_addr == nullptr ||

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
-#include "platform/posix/immortal.h"
+#include "platform/immortal.h"
 
 namespace morvane::platform {
 namespace {

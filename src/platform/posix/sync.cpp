@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "platform/platform.h"
-#include "platform/posix/immortal.h"
+#include "platform/immortal.h"
 
 namespace morvane::platform {
 namespace {

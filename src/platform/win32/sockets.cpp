@@ -99,25 +99,42 @@ std::string FormatIpv4(std::uint32_t address_be) {
   return text != nullptr ? std::string(text) : std::string();
 }
 
-std::string ResolveHostIpv4(const std::string& host) {
-  // An empty host is unresolvable on both builds, although some resolvers
-  // answer it with the local host's address.
-  if (host.empty() || host.find('\0') != std::string::npos) {
+std::string ResolveHostIpv4(std::u16string_view host) {
+  // An empty host is unresolvable on both builds, although GetAddrInfoW
+  // answers it with the local host's address.
+  if (host.empty() || host.find(u'\0') != std::u16string_view::npos) {
     return {};
   }
-  const std::uint32_t dotted = ParseIpv4(host);
-  if (dotted != INADDR_NONE) {
-    return FormatIpv4(dotted);
+  if (const auto dotted = DottedIpv4(host)) {
+    return FormatIpv4(*dotted);
   }
-  // gethostbyname's result lives in storage of the calling thread.
-  const hostent* entry = gethostbyname(host.c_str());
-  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
-      entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
+  // The lookup keeps the socket library started while it runs: a stop may
+  // release the plug-in's own reference meanwhile.
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
     return {};
   }
-  in_addr first;
-  std::memcpy(&first, entry->h_addr_list[0], sizeof first);
-  return FormatIpv4(first.s_addr);
+  // The name as typed, in UTF-16; the resolver decides what it makes of it.
+  const std::wstring name(host.begin(), host.end());
+  ADDRINFOW hints{};
+  hints.ai_family = AF_INET;
+  ADDRINFOW* found = nullptr;
+  std::string address;
+  if (GetAddrInfoW(name.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
+    for (const ADDRINFOW* entry = found; entry != nullptr; entry = entry->ai_next) {
+      if (entry->ai_family != AF_INET || entry->ai_addr == nullptr ||
+          entry->ai_addrlen < sizeof(sockaddr_in)) {
+        continue;
+      }
+      sockaddr_in first;
+      std::memcpy(&first, entry->ai_addr, sizeof first);
+      address = FormatIpv4(first.sin_addr.s_addr);
+      break;
+    }
+    FreeAddrInfoW(found);
+  }
+  WSACleanup();
+  return address;
 }
 
 Socket OpenSocket(SocketType type) {
