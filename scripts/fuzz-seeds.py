@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes each fuzz target's seed corpus into OUT/<target>/: captured
-replies of real servers (from the fixtures beside the project), settings files
-and host records. Usage: fuzz-seeds.py FIXTURES_DIR EXAMPLES_DIR OUT"""
+replies of real servers (from the fixtures beside the project), GoldSrc-form
+split replies cut from them, settings files and host records.
+Usage: fuzz-seeds.py FIXTURES_DIR EXAMPLES_DIR OUT"""
 import os
 import struct
 import sys
@@ -25,6 +26,19 @@ def hex_datagrams(path):
 def framed(datagrams):
     """Datagrams as the reply fuzz target reads them: a 16-bit length each."""
     return b"".join(struct.pack("<H", len(d)) + d for d in datagrams)
+
+
+def goldsrc_pieces(chunks, reply_id):
+    """The chunks of a whole reply (FF FF FF FF and the type byte first) as
+    pieces of the GoldSrc form: FE FF FF FF, the id, one byte of number (high
+    four bits) and total (low four bits), the payload."""
+    return [struct.pack("<II", 0xFFFFFFFE, reply_id) + bytes([n << 4 | len(chunks)]) + chunk
+            for n, chunk in enumerate(chunks)]
+
+
+def goldsrc_split(reply, reply_id, count):
+    size = -(-len(reply) // count)
+    return goldsrc_pieces([reply[i:i + size] for i in range(0, len(reply), size)], reply_id)
 
 
 def text(s):
@@ -59,6 +73,30 @@ def main():
                             seeds["reply_fuzz"].append(bytes([selector]) + framed([datagram]))
                         if len(datagrams) > 1:
                             seeds["reply_fuzz"].append(bytes([selector]) + framed(datagrams[::-1]))
+
+        # Few GoldSrc-form split captures exist, so whole info and player
+        # replies are cut into three GoldSrc pieces: in order, last first,
+        # with a repeat before piece 0, and after a piece of another id.
+        for folder, selector in [("a2s_info", 0), ("a2s_player", 1)]:
+            base = os.path.join(fixtures, folder)
+            for name in sorted(os.listdir(base)):
+                if not name.endswith(".hex"):
+                    continue
+                datagrams = hex_datagrams(os.path.join(base, name))
+                if len(datagrams) != 1 or not datagrams[0].startswith(b"\xff\xff\xff\xff"):
+                    continue
+                pieces = goldsrc_split(datagrams[0], 0x4AC1, 3)
+                foreign = goldsrc_split(datagrams[0], 0x4AC2, 3)
+                for order in (pieces, pieces[::-1], [pieces[-1]] + pieces[::-1],
+                              [foreign[0]] + pieces[::-1]):
+                    seeds["reply_fuzz"].append(bytes([selector]) + framed(order))
+
+    # Two players, the second with no name and a score of -1, cut so that
+    # piece 1 (00 01 00 FF FF FF FF ...) also passes for a Source piece 0;
+    # it comes first.
+    head = b"\xff\xff\xff\xff\x44\x02\x00Ann\x00" + struct.pack("<i", 5) + b"\x00" * 3
+    tail = b"\x00\x01\x00" + struct.pack("<if", -1, 1.0)
+    seeds["reply_fuzz"].append(b"\x01" + framed(goldsrc_pieces([head, tail], 7)[::-1]))
 
     for name in sorted(os.listdir(examples)) if os.path.isdir(examples) else []:
         if name.endswith(".ini"):

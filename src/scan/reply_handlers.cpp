@@ -76,7 +76,7 @@ class SourceHandler final : public ReplyHandler {
 
   // A reply of which a piece got lost is asked for afresh, as a whole.
   std::span<const std::uint8_t> RepeatQuery() override {
-    split_.Reset();
+    // The pieces that came stay: late ones of the first reply, or the repeat's, may complete it.
     return {};
   }
 

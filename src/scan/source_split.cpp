@@ -12,13 +12,11 @@ constexpr std::uint32_t kSingleHeader = 0xFFFFFFFF;
 constexpr std::uint32_t kCompressedFlag = 0x80000000;
 // Header (4), id (4).
 constexpr std::size_t kIdEnd = 8;
-constexpr std::size_t kSourcePayload = 12;  // total, number, two bytes of size
 constexpr std::size_t kGoldSrcPayload = 9;  // number and total in one byte
 
-bool StartsWithSingleHeader(const ByteReader& reader, std::size_t at) {
-  ByteReader rest(reader.Data());
-  rest.Seek(at);
-  return rest.ReadU32LE() == kSingleHeader && !rest.Exhausted();
+bool StartsWithSingleHeader(std::span<const std::uint8_t> payload) {
+  ByteReader reader(payload);
+  return reader.ReadU32LE() == kSingleHeader && !reader.Exhausted();
 }
 
 }  // namespace
@@ -29,28 +27,12 @@ bool IsSplitPiece(std::span<const std::uint8_t> datagram) {
 }
 
 void SplitReply::Reset() {
-  id_.reset();
-  form_.reset();
-  pieces_.clear();
-  bytes_ = 0;
+  replies_.clear();
   joined_.clear();
 }
 
-std::optional<SplitReply::Form> SplitReply::FormOfFirstPiece(
-    std::span<const std::uint8_t> piece) const {
-  const ByteReader reader(piece);
-  if (reader.ByteAt(kGoldSrcPayload) == 0xFF && (reader.ByteAt(kIdEnd) >> 4) == 0 &&
-      StartsWithSingleHeader(reader, kGoldSrcPayload)) {
-    return Form::kGoldSrc;
-  }
-  if (reader.ByteAt(kGoldSrcPayload) == 0 && StartsWithSingleHeader(reader, kSourcePayload)) {
-    return Form::kSource;
-  }
-  return std::nullopt;
-}
-
 std::optional<SplitReply::Numbered> SplitReply::Number(std::span<const std::uint8_t> piece,
-                                                       Form form) const {
+                                                       Form form) {
   ByteReader reader(piece);
   reader.Skip(kIdEnd);
   Numbered numbered;
@@ -71,62 +53,130 @@ std::optional<SplitReply::Numbered> SplitReply::Number(std::span<const std::uint
   return numbered;
 }
 
+// A piece numbered 0 whose payload is not the start of a reply is no piece of
+// that form.
+bool SplitReply::IsPieceOf(std::span<const std::uint8_t> piece, Form form) {
+  const auto numbered = Number(piece, form);
+  return numbered && (numbered->number != 0 || StartsWithSingleHeader(numbered->payload));
+}
+
+// The form of which the piece is piece 0, unless it could as well be a later
+// piece of the other form.
+std::optional<SplitReply::Form> SplitReply::FormOfPieceZero(std::span<const std::uint8_t> piece) {
+  for (const Form form : {Form::kSource, Form::kGoldSrc}) {
+    const Form other = form == Form::kSource ? Form::kGoldSrc : Form::kSource;
+    const auto numbered = Number(piece, form);
+    if (numbered && numbered->number == 0 && IsPieceOf(piece, form) && !IsPieceOf(piece, other)) {
+      return form;
+    }
+  }
+  return std::nullopt;
+}
+
+// Bytes 8 and 9 are the total and the number of a Source piece, and byte 8
+// alone packs the number and the total of a GoldSrc one: a piece whose bytes
+// 8 and 9 are those of a kept one is that piece again, whatever the form.
+bool SplitReply::IsRepeat(const Reply& reply, std::span<const std::uint8_t> piece) {
+  const ByteReader reader(piece);
+  return std::any_of(reply.pieces.begin(), reply.pieces.end(), [&](const auto& kept) {
+    const ByteReader other(kept);
+    return other.ByteAt(kIdEnd) == reader.ByteAt(kIdEnd) &&
+           (reply.form == Form::kGoldSrc ||
+            other.ByteAt(kGoldSrcPayload) == reader.ByteAt(kGoldSrcPayload));
+  });
+}
+
+// Once the form is known, a piece kept before that is no piece of it, or that
+// repeats a GoldSrc number under another first payload byte, is dropped and
+// frees its room.
+void SplitReply::KeepPiecesOfItsForm(Reply& reply) {
+  Reply kept{reply.id, reply.form, {}};
+  for (auto& piece : reply.pieces) {
+    if (!IsPieceOf(piece, *reply.form) || IsRepeat(kept, piece)) continue;
+    kept.pieces.push_back(std::move(piece));
+  }
+  reply = std::move(kept);
+}
+
+// Room for one more piece of the reply id is made by forgetting the replies of
+// other ids, oldest first: a reply the server has given up on, or a stray
+// piece of another, never keeps out the reply still coming. None is forgotten
+// when the reply's own pieces leave no room.
+bool SplitReply::MakeRoom(std::uint32_t id, std::size_t size) {
+  auto fits = [&](auto&& counts) {
+    std::size_t pieces = 0;
+    std::size_t bytes = 0;
+    for (const Reply& reply : replies_) {
+      if (!counts(reply)) continue;
+      pieces += reply.pieces.size();
+      for (const auto& piece : reply.pieces) bytes += piece.size();
+    }
+    return pieces < kMaxSplitPieces && size <= kMaxJoinedReplyBytes - bytes;
+  };
+  if (!fits([&](const Reply& reply) { return reply.id == id; })) return false;
+  auto all = [](const Reply&) { return true; };
+  for (auto reply = replies_.begin(); reply != replies_.end() && !fits(all);) {
+    reply = reply->id == id ? reply + 1 : replies_.erase(reply);
+  }
+  return fits(all);
+}
+
 SplitReply::Progress SplitReply::Add(std::span<const std::uint8_t> piece) {
   ByteReader reader(piece);
   reader.Skip(4);
   const std::uint32_t id = reader.ReadU32LE();
   if (reader.Exhausted()) return Progress::kIgnored;
-  if (id_ && id != *id_) return Progress::kIgnored;
   if ((id & kCompressedFlag) != 0) return Progress::kCompressed;
-  if (pieces_.size() >= kMaxSplitPieces || piece.size() > kMaxJoinedReplyBytes - bytes_) {
-    return Progress::kIgnored;
+  auto same_id = [id](const Reply& reply) { return reply.id == id; };
+  auto reply = std::find_if(replies_.begin(), replies_.end(), same_id);
+  const bool seen_id = reply != replies_.end();
+  const std::optional<Form> form = seen_id ? reply->form : std::nullopt;
+  const bool numbered = form ? IsPieceOf(piece, *form)
+                             : IsPieceOf(piece, Form::kSource) || IsPieceOf(piece, Form::kGoldSrc);
+  if (!numbered || (seen_id && IsRepeat(*reply, piece))) return Progress::kIgnored;
+  if (!MakeRoom(id, piece.size())) return Progress::kIgnored;
+  reply = std::find_if(replies_.begin(), replies_.end(), same_id);
+  if (reply == replies_.end()) reply = replies_.insert(reply, Reply{id, std::nullopt, {}});
+  reply->pieces.emplace_back(piece.begin(), piece.end());
+  if (!reply->form) {
+    reply->form = FormOfPieceZero(piece);
+    if (reply->form) KeepPiecesOfItsForm(*reply);
   }
-  id_ = id;
-  if (!form_) form_ = FormOfFirstPiece(piece);
-  if (form_ && IsRepeat(piece)) return Progress::kIgnored;
-  pieces_.emplace_back(piece.begin(), piece.end());
-  bytes_ += piece.size();
-  return TryJoin() ? Progress::kComplete : Progress::kIncomplete;
+  // A reply whose form is not known has had no GoldSrc piece 0, which always
+  // tells, but may be a Source reply whose piece 0 could not.
+  auto joined = Join(*reply, reply->form.value_or(Form::kSource));
+  if (!joined) return Progress::kIncomplete;
+  joined_ = std::move(*joined);
+  replies_.erase(reply);
+  return Progress::kComplete;
 }
 
-bool SplitReply::IsRepeat(std::span<const std::uint8_t> piece) const {
-  const auto numbered = Number(piece, *form_);
-  if (!numbered) return false;
-  return std::any_of(pieces_.begin(), pieces_.end(), [&](const auto& stored) {
-    const auto other = Number(stored, *form_);
-    return other && other->number == numbered->number;
-  });
-}
-
-bool SplitReply::TryJoin() {
-  if (!form_) return false;
+std::optional<std::vector<std::uint8_t>> SplitReply::Join(const Reply& reply, Form form) {
   // Piece 0 says how many there are; every piece by its number, the first of
   // a number counting, one that disagrees on the total not.
   std::size_t total = 0;
-  for (const auto& stored : pieces_) {
-    const auto numbered = Number(stored, *form_);
-    if (numbered && numbered->number == 0) {
+  for (const auto& kept : reply.pieces) {
+    const auto numbered = Number(kept, form);
+    if (numbered && numbered->number == 0 && StartsWithSingleHeader(numbered->payload)) {
       total = numbered->total;
       break;
     }
   }
-  if (total == 0) return false;
+  if (total == 0) return std::nullopt;
   std::vector<std::optional<std::span<const std::uint8_t>>> by_number(total);
   std::size_t have = 0;
-  for (const auto& stored : pieces_) {
-    const auto numbered = Number(stored, *form_);
+  for (const auto& kept : reply.pieces) {
+    const auto numbered = Number(kept, form);
     if (!numbered || numbered->total != total || by_number[numbered->number]) continue;
     by_number[numbered->number] = numbered->payload;
     ++have;
   }
-  if (have != total) return false;
-  joined_.clear();
+  if (have != total) return std::nullopt;
+  std::vector<std::uint8_t> joined;
   for (const auto& numbered_payload : by_number) {
-    const auto payload = *numbered_payload;
-    if (payload.size() > kMaxJoinedReplyBytes - joined_.size()) return false;
-    joined_.insert(joined_.end(), payload.begin(), payload.end());
+    joined.insert(joined.end(), numbered_payload->begin(), numbered_payload->end());
   }
-  return true;
+  return joined;
 }
 
 }  // namespace morvane

@@ -109,6 +109,19 @@ TEST_F(Replay, ASplitPlayerReplyIsPutBackTogether) {
   EXPECT_EQ(std::count(players.begin(), players.end(), u';'), 57);
 }
 
+// Pieces were forgotten when the query went out again, so a piece that came
+// late, after the repeat, never completed its reply: here the first query
+// gets piece 1 alone, and the repeat piece 0.
+TEST_F(Replay, ASplitReplyJoinsAcrossARepeatOfTheQuery) {
+  auto fragments = LoadCapture("a2s_player/psq_csgo_split2.hex");
+  ASSERT_EQ(fragments.size(), 2u);
+  int answered = 0;  // only the responder's thread counts
+  UdpResponder server(
+      [&](const Datagram&) { return Reply(fragments[answered++ == 0 ? 1 : 0].bytes); });
+  const std::u16string players = Ask(server.Port(), u"hlpl", u"%plname%", u"[%pl%] ", 1);
+  EXPECT_EQ(players.substr(0, 11), u"[58] Zien; ") << Utf16ToUtf8(players);
+}
+
 TEST_F(Replay, Quake3SummaryAndPlayers) {
   auto reply =
       LoadSingleCapture("q3_status/pyq3sl_server__parses_response_packet_with_players.hex");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 
 #include "scan/source_query.h"
 #include "support/fixtures.h"
@@ -45,25 +46,38 @@ class SplitCaptureTest : public test::CaptureTest {};
 TEST_F(SplitCaptureTest, RealSplitRepliesInAnyOrder) {
   const struct {
     const char* file;
+    std::size_t header;
     std::uint8_t type;
-  } captures[] = {{"a2s_player/psq_csgo_split2.hex", 0x44},
-                  {"a2s_split_rules/libssq_tf2_split5.hex", 0x45},
-                  {"a2s_split_rules/psq_tf2_sourcemod_split6.hex", 0x45}};
+  } captures[] = {{"a2s_player/psq_csgo_split2.hex", 12, 0x44},
+                  {"a2s_player/gameq_l4d_1_player_split4.hex", 12, 0x44},
+                  {"a2s_split_rules/libssq_tf2_split5.hex", 12, 0x45},
+                  {"a2s_split_rules/psq_tf2_sourcemod_split6.hex", 12, 0x45},
+                  {"a2s_split_rules/gameq_cs16_1_goldsrc_split2.hex", 9, 0x45}};
   for (const auto& capture : captures) {
     SCOPED_TRACE(capture.file);
     const Pieces pieces = Capture(capture.file);
-    const std::vector<std::uint8_t> whole = Payloads(pieces, 12);
+    const std::vector<std::uint8_t> whole = Payloads(pieces, capture.header);
     ASSERT_EQ(whole[4], capture.type);
+    std::vector<std::size_t> order(pieces.size());
+    std::iota(order.begin(), order.end(), 0);
+    do {
+      Pieces shuffled;
+      for (std::size_t i : order) shuffled.push_back(pieces[i]);
+      EXPECT_EQ(Join(shuffled), whole);
+    } while (std::next_permutation(order.begin(), order.end()));
     Pieces reversed(pieces.rbegin(), pieces.rend());
     Pieces repeated = reversed;
     repeated.insert(repeated.begin() + 1, reversed[0]);
-    // A piece of another reply (another id) among them is not taken.
+    // A piece of another reply (another id) that came first fixed the id,
+    // and the real reply was ignored. Such a piece is never taken.
     Pieces foreign = pieces;
     foreign.back()[4] ^= 0x01;
     Pieces with_foreign = pieces;
     with_foreign.insert(with_foreign.begin() + 1, foreign.back());
-    for (const Pieces& order : {pieces, reversed, repeated, with_foreign}) {
-      EXPECT_EQ(Join(order), whole);
+    Pieces foreign_first = reversed;
+    foreign_first.insert(foreign_first.begin(), foreign.back());
+    for (const Pieces& mixed : {repeated, with_foreign, foreign_first}) {
+      EXPECT_EQ(Join(mixed), whole);
     }
     // One piece short: never complete.
     EXPECT_EQ(Join(Pieces(pieces.begin(), pieces.end() - 1)), std::nullopt);
@@ -88,13 +102,24 @@ TEST(SplitReply, GoldSrcFormAndTheBounds) {
         .Raw(payload)
         .Bytes();
   };
-  const std::vector<std::uint8_t> head = {0xFF, 0xFF, 0xFF, 0xFF, 0x44, 0x01, 0x01};
-  const std::vector<std::uint8_t> tail = {'A', 'n', 'n', 0, 5, 0, 0, 0, 0, 0, 0x80, 0x3F};
+  // "Ann" (score 5), then a player with no name and a score of -1, cut in
+  // Ann's time: piece 1, 00 01 00 FF FF FF FF ..., packed byte 0x12, passes
+  // for a Source piece 0 of 18 too.
+  const std::vector<std::uint8_t> head = {0xFF, 0xFF, 0xFF, 0xFF, 0x44, 0x02, 0x00, 'A', 'n',
+                                          'n',  0,    5,    0,    0,    0,    0,    0,   0};
+  const std::vector<std::uint8_t> tail = {0, 0x01, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x80, 0x3F};
   auto whole = head;
   whole.insert(whole.end(), tail.begin(), tail.end());
-  EXPECT_EQ(Join({gold(7, 1, 2, tail), gold(7, 0, 2, head)}), whole);
-  EXPECT_EQ(ParseSourcePlayers(*Join({gold(7, 0, 2, head), gold(7, 1, 2, tail)})).players[0].name,
-            "Ann");
+  EXPECT_EQ(ParseSourcePlayers(whole).players.at(1).score, -1);
+  const auto gold0 = gold(7, 0, 2, head);
+  const auto gold1 = gold(7, 1, 2, tail);
+  // Piece 1 coming first fixed the form, wrongly as Source, and the reply
+  // never joined; a piece of another id coming first fixed the id.
+  for (const Pieces& order :
+       {Pieces{gold0, gold1}, Pieces{gold1, gold0}, Pieces{gold1, gold1, gold0},
+        Pieces{gold(8, 1, 2, tail), gold(8, 0, 2, head), gold1, gold0}}) {
+    EXPECT_EQ(Join(order), whole);
+  }
 
   // A compressed reply (the id's top bit) is not read.
   SplitReply compressed;
@@ -121,6 +146,23 @@ TEST(SplitReply, GoldSrcFormAndTheBounds) {
   Pieces fits;
   for (int i = 0; i < 30; ++i) fits.push_back(source(i, 30, 2000));
   EXPECT_NE(Join(fits), std::nullopt);
+  // Repeats that came before piece 0 took slots, and pushed a reply of 32
+  // pieces, each sent twice, past the bound.
+  Pieces twice;
+  for (int i = 31; i >= 0; --i) twice.insert(twice.end(), 2, source(i, 32, 10));
+  EXPECT_NE(Join(twice), std::nullopt);
+  // A Source piece 0 of 20 would be a GoldSrc piece 1 as well: the form
+  // stays unknown, and the reply still joins.
+  Pieces twenty;
+  for (int i = 19; i >= 0; --i) twenty.push_back(source(i, 20, 100));
+  EXPECT_NE(Join(twenty), std::nullopt);
+  // 31 pieces of a reply of another id, which the server gave up on, kept
+  // the next reply out; they fill the bounds, and make room for it.
+  Pieces stale_first;
+  for (int i = 1; i < 32; ++i) stale_first.push_back(source(i, 32, 2000));
+  for (auto& piece : stale_first) piece[4] = 3;
+  stale_first.insert(stale_first.end(), fits.begin(), fits.end());
+  EXPECT_NE(Join(stale_first), std::nullopt);
 }
 
 }  // namespace
