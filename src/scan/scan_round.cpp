@@ -47,8 +47,7 @@ struct RoundItem {
   // When its name lookup began: its TimeOut runs from there. None for a
   // dotted address, whose TimeOut runs from its first send.
   std::optional<std::int64_t> lookup_began;
-  std::uint64_t ends_seen = 0;  // items ended when it found no socket
-  bool opened_once = false;     // it has had its second try at a socket
+  bool opened_once = false;  // it has had its second try at a socket
 };
 
 class Round {
@@ -94,8 +93,13 @@ class Round {
 
   // Items take their places in address order as places come free. A dotted
   // address goes straight to its exchange; a name is looked up first, and
-  // an item whose host is empty has none and writes nothing.
+  // an item whose host is empty has none and writes nothing. While an item
+  // waits for a socket, the descriptors are used up: no new item starts.
   void TakePlaces(std::int64_t now) {
+    const bool short_of_sockets = std::any_of(active_.begin(), active_.end(), [](RoundItem* item) {
+      return item->stage == Stage::kNoSocket;
+    });
+    if (short_of_sockets) return;
     while (active_.size() < parallel_ && next_item_ < items_.size()) {
       RoundItem& item = items_[next_item_++];
       const std::u16string_view host = SplitHost(item.scan->Address());
@@ -140,7 +144,7 @@ class Round {
     }
     // The descriptors are used up: another item ending frees one.
     item.stage = Stage::kNoSocket;
-    item.ends_seen = ends_;
+    sockets_freed_ = 0;
   }
 
   // Starts the lookups that wait for one (at most one per name; the
@@ -175,15 +179,19 @@ class Round {
     }
   }
 
-  // An item without a socket tries once more when another item has ended,
-  // or at once when no other item is left to end; then it is offline.
+  // An item without a socket tries once more when another item has ended
+  // (one such item for each that ended, in address order), or at once when
+  // no other item is left to end; then it is offline.
   void RetryWithoutSocket(std::int64_t now) {
     const bool others_left = std::any_of(active_.begin(), active_.end(), [](RoundItem* item) {
       return item->stage != Stage::kNoSocket;
     });
     for (RoundItem* item : active_) {
       if (item->stage != Stage::kNoSocket) continue;
-      if (others_left && ends_ == item->ends_seen) continue;
+      if (others_left) {
+        if (sockets_freed_ == 0) continue;
+        --sockets_freed_;
+      }
       if (item->opened_once) {
         item->scan->EndOffline();
         item->stage = Stage::kDone;
@@ -217,7 +225,7 @@ class Round {
   void LetEndedGo() {
     for (RoundItem* item : active_) {
       if (item->stage == Stage::kInFlight && item->scan->Done()) item->stage = Stage::kDone;
-      if (item->stage == Stage::kDone) ++ends_;
+      if (item->stage == Stage::kDone) ++sockets_freed_;
     }
     std::erase_if(active_, [](RoundItem* item) { return item->stage == Stage::kDone; });
   }
@@ -282,7 +290,8 @@ class Round {
   std::vector<NameEntry> names_;
   std::vector<RoundItem*> active_;  // the items that hold a place in flight
   std::size_t next_item_ = 0;
-  std::uint64_t ends_ = 0;  // items ended so far
+  // Items ended since an item last found no socket: each may have freed one.
+  std::size_t sockets_freed_ = 0;
   std::int64_t next_send_us_ = 0;
   // Signalled by the request's lookups as their answers come in.
   std::shared_ptr<platform::AutoResetEvent> lookup_done_;

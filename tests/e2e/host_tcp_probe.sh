@@ -2,7 +2,8 @@
 # End-to-end test of a whole request: the console host asks the module for
 # server scans against morvane-gamesim on 127.0.0.1 and reads the replies in
 # the transcript: an open TCP port is online; a refused TCP port and a UDP
-# server that never answers are offline, each after the request's time-out.
+# server that never answers are offline, each after the request's time-out;
+# with few descriptors left, every address still has its line.
 # Usage: host_tcp_probe.sh BUILD_DIR (builds nothing).
 set -u
 
@@ -59,6 +60,19 @@ timeout 60 "$host" --module "$work/module/Morvane.so" --mode virtual \
   --script "$work/virtual.txt" >"$work/virtual.out" 2>"$work/virtual.err"
 [ $? = 0 ] && pass || fail "virtual: exit status not 0"
 has virtual "[@bob] <Morvane> 127.0.0.1:$tcp  -  сервер онлайн"
+
+# Under a low descriptor limit an item that could not open its socket wrote
+# nothing, so servers vanished from the reply: "/gs tcp" with 32 addresses
+# answered 19 lines. Each such item now tries again as others end, and every
+# address has its line.
+addresses=127.0.0.1:$tcp
+for _ in $(seq 2 32); do addresses="$addresses, 127.0.0.1:$tcp"; done
+printf '#main alice: /gs tcp %s\n!wait 5\n' "$addresses" >"$work/few.txt"
+(ulimit -n 8 && timeout 60 "$host" --module "$work/module/Morvane.so" --script "$work/few.txt") \
+  >"$work/few.out" 2>"$work/few.err"
+[ $? = 0 ] && pass || fail "few descriptors: exit status not 0"
+lines=$(grep -cxF "  | 127.0.0.1:$tcp  -  сервер онлайн" "$work/few.out")
+[ "$lines" = 32 ] && pass || fail "few descriptors: $lines of 32 addresses online"
 
 exec {SIM[1]}>&-
 wait "$sim_pid" 2>/dev/null

@@ -3,7 +3,10 @@
 // draining, delivery and stopping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <thread>
 
 #include "common/text.h"
 #include "plugin/lifecycle.h"
@@ -69,7 +72,9 @@ class Worker : public CoreTest {
                        .MsgType = msg_type,
                        .TimeOut = timeout,
                        .Parallel = parallel,
-                       .Retries = retries});
+                       .Retries = retries,
+                       .MaxReply = max_reply_,
+                       .CutText = u"[cut]"});
   }
   // Waits for the queue to empty, pumping messages; true when it did.
   bool WaitForIdle(int timeout_ms = 10000) {
@@ -88,6 +93,44 @@ class Worker : public CoreTest {
   }
 
   std::atomic<int> seen_{0};
+  std::int32_t max_reply_ = 0;
+};
+
+// A resolver of the test's own, in place of the system's while it lives: it
+// notes every name it is asked, answers "up.test" (loopback) and "gone.test"
+// (no such name) at once, and holds every other name until released, at most
+// 3 s. Its end releases them and waits for their threads.
+class TestResolver {
+ public:
+  TestResolver() {
+    platform::SetNameResolverForTesting([state = state_](std::u16string_view host) -> std::string {
+      {
+        std::lock_guard lock(state->lock);
+        state->asked.emplace_back(host);
+      }
+      if (host == u"up.test") return "127.0.0.1";
+      if (host == u"gone.test") return "";
+      for (int i = 0; i < 600 && !state->released; ++i) platform::SleepMilliseconds(5);
+      return "127.0.0.1";
+    });
+  }
+  ~TestResolver() {
+    state_->released = true;
+    for (int i = 0; i < 400 && !platform::SettleNameLookups(); ++i) platform::SleepMilliseconds(10);
+    platform::SetNameResolverForTesting(nullptr);
+  }
+  std::vector<std::u16string> Asked() const {
+    std::lock_guard lock(state_->lock);
+    return state_->asked;
+  }
+
+ private:
+  struct State {
+    std::mutex lock;  // Guards asked.
+    std::vector<std::u16string> asked;
+    std::atomic<bool> released{false};
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 TEST_F(Worker, OfflineThenSummaryJoinedInOneMessage) {
@@ -327,6 +370,123 @@ TEST_F(Worker, RetriesPerStepLeaveTheDeadlineWhereItWas) {
     EXPECT_LT(took, 1150.0) << "a repeat moved the deadline";
     EXPECT_EQ(Delivered(),
               std::vector<std::u16string>{u"T:" + LoopbackAddress(server.Port()) + u" off"});
+  }
+}
+
+// A server's values reached the host as they came: a NUL in a name ended the
+// whole message (a host record's text stops at its first NUL) and a line
+// break let the server write a line of its own choosing. And a reply of any
+// length went out whole.
+TEST_F(Worker, ServerTextCannotForgeChatTextAndLongRepliesAreCut) {
+  UdpResponder server([](const Datagram&) {
+    return Response{{Bytes(std::string_view("OKA\0B\r\n<admin> [b]x", 19))}};
+  });
+  const std::u16string at = LoopbackAddress(server.Port());
+  const std::u16string one = at + u" is AB  <admin> x";
+  Ask(at + u"," + at, u"hl", 1, 300, u"", 2, 0);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Delivered(), std::vector<std::u16string>{u"T:" + one + u" | " + one});
+
+  FakeHost::Instance().ClearCalls();
+  max_reply_ = 40;
+  Ask(at + u"," + at, u"hl", 1, 300, u"", 2, 0);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Delivered(), std::vector<std::u16string>{(u"T:" + one + u" | " + one).substr(0, 33) +
+                                                     u"\r\n[cut]"});
+}
+
+// Names were looked up one after another before the first query, and nothing
+// cut a lookup short: eight names that hung 2 s each held the worker 16 s,
+// and every request behind it. Each name is now asked once per request, side
+// by side, and an item's TimeOut covers its lookup.
+TEST_F(Worker, NamesAreLookedUpSideBySideWithinEachItemsTimeOut) {
+  TestResolver resolver;
+  UdpResponder server([](const Datagram&) { return Response{{Bytes("OKup")}}; });
+  const std::u16string port = AsciiToUtf16(std::to_string(server.Port()));
+  std::u16string addresses = u"up.test:" + port + u", gone.test:" + port;
+  std::u16string expected = u"T:up.test:" + port + u" is up";
+  for (int i = 1; i <= 8; ++i) {
+    const std::u16string hangs = u"hangs" + AsciiToUtf16(std::to_string(i)) + u".test:" + port;
+    addresses += u", " + hangs;
+    expected += u" | " + hangs + u" off";
+  }
+  addresses += u", up.test:" + port;
+  expected += u" | up.test:" + port + u" is up";
+  const auto began = std::chrono::steady_clock::now();
+  Ask(addresses, u"hl", 1, 300, u"", 64, 0);
+  Ask(LoopbackAddress(server.Port()));
+  ASSERT_TRUE(WaitForIdle(3000)) << "the hanging names held the worker";
+  EXPECT_LT(MillisecondsBetween(began, std::chrono::steady_clock::now()), 1000.0);
+  // The name that does not resolve writes nothing, as ever.
+  EXPECT_EQ(Delivered(), (std::vector<std::u16string>{
+                             expected, u"T:" + LoopbackAddress(server.Port()) + u" is up"}));
+  const auto asked = resolver.Asked();
+  EXPECT_EQ(asked.size(), 10u) << "each distinct name once";
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), u"up.test"), 1);
+}
+
+TEST_F(Worker, AStopIsNeverHeldByANameLookup) {
+  TestResolver resolver;
+  Ask(u"hangs.test:1", u"hl", 1, 60000);
+  for (int i = 0; i < 200 && resolver.Asked().empty(); ++i) platform::SleepMilliseconds(10);
+  ASSERT_FALSE(resolver.Asked().empty());
+  const auto began = std::chrono::steady_clock::now();
+  Stop();
+  EXPECT_LT(MillisecondsBetween(began, std::chrono::steady_clock::now()), 500.0);
+  EXPECT_FALSE(platform::SettleNameLookups()) << "the lookup outlives the stop";
+  EXPECT_TRUE(FakeHost::Instance().Calls().empty());
+}
+
+// A stop that ran out of its bound while a reply callback came back late
+// freed the request queued behind it while the worker copied it, and the
+// host crashed. The worker copies the request under the queue lock: whether
+// the late callback lets it take the next request before the stop's end, or
+// the worker is held right after taking one until the stop has freed the
+// queue, it reads only its own copy (run under ASan and TSan).
+TEST_F(Worker, AStopThatRunsOutLeavesTheWorkerOnlyItsOwnData) {
+  UdpResponder server([](const Datagram&) { return Response{{Bytes("OKx")}}; });
+  for (const bool late_callback : {true, false}) {
+    SCOPED_TRACE(late_callback ? "a late reply callback" : "held after taking a request");
+    if (!late_callback) {
+      ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
+    }
+    struct Timing {
+      std::atomic<int> takes{0};
+      std::atomic<bool> stopping{false};
+      std::atomic<bool> stopped{false};
+      std::chrono::steady_clock::time_point stop_began;
+    };
+    auto timing = std::make_shared<Timing>();
+    auto wait_for = [](const std::atomic<bool>& flag) {
+      for (int i = 0; i < 600 && !flag; ++i) platform::SleepMilliseconds(5);
+    };
+    ScanWorker::SetTakeHookForTesting([timing, wait_for] {
+      if (++timing->takes == 2) wait_for(timing->stopped);
+    });
+    FakeHost::Instance().SetHook([timing, wait_for, late_callback](std::int32_t code, auto&) {
+      if (code != 50 || !late_callback) return;
+      wait_for(timing->stopping);
+      // Back in the last milliseconds of the stop's 1000 ms.
+      std::this_thread::sleep_until(timing->stop_began + std::chrono::milliseconds(985));
+    });
+    Ask(LoopbackAddress(server.Port()));
+    Ask(LoopbackAddress(server.Port()));
+    if (late_callback) {
+      ASSERT_TRUE(FakeHost::Instance().WaitForCalls(50, 1, 5000));
+    } else {
+      for (int i = 0; i < 500 && timing->takes < 2; ++i) platform::SleepMilliseconds(10);
+    }
+    timing->stop_began = std::chrono::steady_clock::now();
+    timing->stopping = true;
+    Stop();
+    timing->stopped = true;
+    EXPECT_LT(MillisecondsBetween(timing->stop_began, std::chrono::steady_clock::now()), 1300.0);
+    EXPECT_EQ(Queue().Count(), 0);
+    // The worker ends on its own, having read only its copy.
+    platform::SleepMilliseconds(200);
+    EXPECT_EQ(FakeHost::Instance().CallsWithCode(50).size(), 1u) << "the first reply alone";
+    ScanWorker::SetTakeHookForTesting(nullptr);
+    FakeHost::Instance().Reset();
   }
 }
 

@@ -1,6 +1,7 @@
 // Reply templates: fills, joining rules and the time text.
 #include <gtest/gtest.h>
 
+#include "common/text.h"
 #include "scan/reply_templates.h"
 
 namespace morvane {
@@ -66,6 +67,21 @@ TEST(Fills, ServerTextsAreReadInTheAnsiCodePage) {
   EXPECT_EQ(FillSummary(u"%name%", u"", values), u"Привет");
 }
 
+// Every value is cleaned once it is text: 93 94 80 9A are “ ” Ђ љ in 1251 and
+// stay, while 98 (no character there) reads as the control U+0098 and goes.
+// The templates' own markup and line breaks stay as written.
+TEST(Fills, ValuesAndTheTypedAddressAreCleanedTheTemplatesNot) {
+  ServerValues values;
+  values.name = std::string("\x93" "Arena\x94\r\n[b]x\0y", 15);
+  values.map = "\x80\x9A\x98";
+  EXPECT_EQ(FillSummary(u"[b]%name%[/b]\r\n%map% %addr%", u"1.2.3.4\n[B]:1", values),
+            u"[b]“Arena”  xy[/b]\r\nЂљ 1.2.3.4 :1");
+  EXPECT_EQ(FillPlayerLine(u"%plname%|%plscore%|%pltime%", "A\nB", "1\t2", "[/b]"), u"A B|1 2|");
+  EXPECT_EQ(FillHeader(u"%addr%", u"h\x01", 1), u"h");
+  EXPECT_EQ(FillOffline(u"%addr% off", u"a\rb"), u"a b off");
+  EXPECT_EQ(FillMorePlayers(u"+%plmore% (%addr%) %pl%", u"h\n", 7), u"+7 (h ) %pl%");
+}
+
 TEST(TimeText, HoursMinutesDotSeconds) {
   const struct {
     float seconds;
@@ -119,6 +135,60 @@ TEST(ReplyText, PlayerListsJoinLinesAndServersDifferently) {
   ReplyText late(request);
   late.AppendHeader(2, u"H2:");
   EXPECT_EQ(late.Text(), u" | H2:");
+}
+
+// A reply of any length went to the host whole: one "/gs codpl" of 32 busy
+// servers made a message of 10 MB. Replies are cut after their last whole
+// line that fits, with the marker line, all within the limit.
+TEST(CutReply, EndsWithTheLastWholeLineThatFitsAndTheMarker) {
+  const std::u16string three = u"\r\nline one\r\nline two\r\nline three";  // 32 units
+  const struct {
+    std::u16string text;
+    std::int32_t limit;
+    std::u16string out;
+  } cases[] = {
+      {three, 0, three},
+      {three, -1, three},
+      {three, 32, three},
+      {three, 31, u"\r\nline one\r\nline two\r\n[cut]"},
+      {three, 27, u"\r\nline one\r\nline two\r\n[cut]"},
+      {three, 26, u"\r\nline one\r\n[cut]"},
+      {three, 8, u"\r\n[cut]"},  // the empty title line alone fits
+      {u"one\ntwo\nthree and more", 14, u"one\ntwo\r\n[cut]"},  // a lone LF is a break too
+      // A line longer than the whole limit is cut to the room left.
+      {u"\r\n" + std::u16string(40, u'x'), 20, u"\r\n" + std::u16string(11, u'x') + u"\r\n[cut]"},
+      {std::u16string(40, u'x'), 20, std::u16string(13, u'x') + u"\r\n[cut]"},
+      // ... but never between the two halves of a character.
+      {std::u16string(9, u'x') + u"\U0001F642" + u"yyyyyyy", 17,
+       std::u16string(9, u'x') + u"\r\n[cut]"},
+      {std::u16string(10, u'x') + u"\U0001F642" + u"yyyyyy", 17,
+       std::u16string(10, u'x') + u"\r\n[cut]"},
+      // Not even the marker line fits: as much of the marker as does.
+      {three, 6, u"[cut]"},
+      {three, 3, u"[cu"},
+  };
+  for (const auto& c : cases) {
+    const std::u16string out = CutReply(c.text, c.limit, u"[cut]");
+    EXPECT_EQ(out, c.out) << Utf16ToUtf8(c.text) << " to " << c.limit;
+    if (c.limit > 0) {
+      EXPECT_LE(out.size(), static_cast<std::size_t>(c.limit));
+    }
+  }
+}
+
+// The whole reply was built before it was cut, so a flood of long player
+// lists took memory without bound: a ReplyText keeps no part that starts
+// past the limit.
+TEST(ReplyText, KeepsNothingPastMaxReply) {
+  ScanRequest request = Request();
+  request.MaxReply = 100;
+  ReplyText item(request);
+  for (int i = 0; i < 1000; ++i) item.AppendPlayerLine(std::u16string(30, u'p'), i == 0);
+  EXPECT_EQ(item.Text().size(), 4 * 30 + 3 * 2u) << "the part that passes the limit is kept";
+  ReplyText whole(request);
+  whole.AppendPiece(std::u16string(90, u's'));
+  whole.Append(item);
+  EXPECT_EQ(whole.Text().size(), 90 + 30u);
 }
 
 }  // namespace

@@ -103,7 +103,8 @@ TEST(SettingsValuesTest, MainKeysAreReadFromTheFile) {
       u"[main]\r\n"
       u"chscanen=0\r\nPmScanEn=no\r\nMsgType=2\r\n"
       u"Delay=-3\r\nTimeOut=$7D0\r\nMaxQueue=0x10\r\n"
-      u"Channels=a|b&&:;\r\n");
+      u"Channels=a|b&&:;\r\n"
+      u"MaxPlayers=5\r\nMaxReply=-1\r\nPlMoreFormat=\r\nCutText=cut:;here\r\n");
   EXPECT_FALSE(values.main.ChScanEn);
   EXPECT_TRUE(values.main.PmScanEn);
   EXPECT_TRUE(values.main.MsgType);
@@ -111,6 +112,10 @@ TEST(SettingsValuesTest, MainKeysAreReadFromTheFile) {
   EXPECT_EQ(values.main.TimeOut, 2000);
   EXPECT_EQ(values.main.MaxQueue, 16);
   EXPECT_EQ(values.main.Channels, u"a|b&&:;");  // Channels take no markers.
+  EXPECT_EQ(values.main.MaxPlayers, 5);
+  EXPECT_EQ(values.main.MaxReply, -1);
+  EXPECT_EQ(values.main.PlMoreFormat, u"... и ещё %plmore%");  // empty gives the default
+  EXPECT_EQ(values.main.CutText, u"cut\r\nhere");
 }
 
 TEST(SettingsValuesTest, MainTextsFollowTheirHandling) {

@@ -77,5 +77,27 @@ TEST(Replace, LeftToRightWithoutOverlapOrRescan) {
   EXPECT_EQ(ReplaceAll(u"abc", u"", u"x"), u"abc");
 }
 
+// Values from servers reached the chat as they came: a line break let a
+// server's name start a line of its own choosing, \x01 made a CTCP action on
+// IRC, a NUL ended the whole message, and "[b]" set the host's markup.
+TEST(CleanValueText, NoValueBreaksALineEndsTheMessageOrMakesMarkup) {
+  const struct {
+    std::u16string in;
+    std::u16string out;
+  } cases[] = {
+      {u"Arena\r\n<admin> text", u"Arena  <admin> text"},
+      {u"a\tb", u"a b"},
+      {u"\x01" u"ACTION waves\x01", u"ACTION waves"},
+      {std::u16string(u"Ivan\0Petrov", 11), u"IvanPetrov"},
+      {u"del\x7f c1\x85\x9f end", u"del c1 end"},
+      {u"[b]Bold[/B] [B]x", u"Bold x"},
+      {u"[[b]b]hidden[/[/b]b]", u"hidden"},
+      {u"[\x01" u"b]split", u"split"},
+      {u"[b\r]", u"[b ]"},  // a blank keeps the tag from forming
+      {u"[i]Город[/i] “ok” Ђљ", u"[i]Город[/i] “ok” Ђљ"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CleanValueText(c.in), c.out) << Utf16ToUtf8(c.in);
+}
+
 }  // namespace
 }  // namespace morvane
