@@ -244,9 +244,9 @@ std::u16string CleanValueText(std::u16string_view text) {
     // tags again and again until none is left gives.
     if (c != u']') continue;
     if (EndsWithTag(out, u"[b]")) {
-      out.resize(out.size() - 3);
+      out.erase(out.size() - 3);
     } else if (EndsWithTag(out, u"[/b]")) {
-      out.resize(out.size() - 4);
+      out.erase(out.size() - 4);
     }
   }
   return out;

@@ -20,7 +20,8 @@ ScanRequest CommandRequest(const MainSettings& settings, MessageClass message_cl
                            std::u16string_view reply_target, const ScanCommand& command);
 
 // The request of an event, answered to the given target. [Main] gives how
-// many addresses are asked at once and how often a query is repeated.
+// many addresses are asked at once, how often a query is repeated, and the
+// bounds of the reply (MaxPlayers with PlMoreFormat, MaxReply with CutText).
 ScanRequest EventRequest(const TEvent& event, std::u16string_view target,
                          const MainSettings& settings);
 

@@ -235,7 +235,7 @@ std::u16string CutReply(std::u16string text, std::int32_t max_reply, std::u16str
     }
     break;
   }
-  text.resize(kept);
+  text.erase(kept);
   text += kLineBreak;
   text += marker;
   return text;

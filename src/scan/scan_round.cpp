@@ -72,6 +72,9 @@ class Round {
     for (;;) {
       if (Stopped()) return RoundOutcome::kStopped;
       std::int64_t now = MonotonicMs();
+      // What the wait ended is let go first: a socket it freed is counted
+      // before any item may take it.
+      LetEndedGo();
       TakePlaces(now);
       LookAtNames(now);
       RetryWithoutSocket(now);
@@ -111,6 +114,7 @@ class Round {
       if (const auto dotted = platform::DottedIpv4(host)) {
         Aim(item, *dotted);
         OpenSocket(item, now, std::nullopt);
+        if (item.stage == Stage::kNoSocket) return;
         continue;
       }
       item.stage = Stage::kResolving;
@@ -224,8 +228,9 @@ class Round {
 
   void LetEndedGo() {
     for (RoundItem* item : active_) {
-      if (item->stage == Stage::kInFlight && item->scan->Done()) item->stage = Stage::kDone;
-      if (item->stage == Stage::kDone) ++sockets_freed_;
+      if (item->stage != Stage::kInFlight || !item->scan->Done()) continue;
+      item->stage = Stage::kDone;
+      ++sockets_freed_;
     }
     std::erase_if(active_, [](RoundItem* item) { return item->stage == Stage::kDone; });
   }
@@ -290,7 +295,7 @@ class Round {
   std::vector<NameEntry> names_;
   std::vector<RoundItem*> active_;  // the items that hold a place in flight
   std::size_t next_item_ = 0;
-  // Items ended since an item last found no socket: each may have freed one.
+  // Items that closed their socket since an item last found none.
   std::size_t sockets_freed_ = 0;
   std::int64_t next_send_us_ = 0;
   // Signalled by the request's lookups as their answers come in.
