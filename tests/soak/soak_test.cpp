@@ -215,6 +215,13 @@ class Soak : public CoreTest {
     hold_entry_lock_ = false;  // The real timer fires periodic events.
     CoreTest::SetUp();
     platform::SetClockForTesting(nullptr);
+    // Names are answered here, not by the machine's resolver, whose answer
+    // may take longer than the 150 ms time-out and turn the name offline.
+    platform::SetNameResolverForTesting([](std::u16string_view) { return std::string(); });
+  }
+  void TearDown() override {
+    CoreTest::TearDown();
+    platform::SetNameResolverForTesting(nullptr);
   }
 
   // Every call into the core holds the entry lock, as the exports do: the

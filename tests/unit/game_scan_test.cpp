@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "common/text.h"
@@ -43,10 +44,49 @@ class TestHandler final : public ReplyHandler {
   std::atomic<int>* seen_;
 };
 
+// A resolver of the test's own, in place of the system's while it lives, so
+// that no test waits on the machine's DNS: it notes every name it is asked,
+// answers "up.test" with loopback, holds a name that starts with "hangs"
+// until released (at most 3 s), and answers every other name with nothing at
+// once. Its end releases them and waits for their threads.
+class TestResolver {
+ public:
+  TestResolver() {
+    platform::SetNameResolverForTesting([state = state_](std::u16string_view host) -> std::string {
+      {
+        std::lock_guard lock(state->lock);
+        state->asked.emplace_back(host);
+      }
+      if (host == u"up.test") return "127.0.0.1";
+      if (!host.starts_with(u"hangs")) return "";
+      for (int i = 0; i < 600 && !state->released; ++i) platform::SleepMilliseconds(5);
+      return "127.0.0.1";
+    });
+  }
+  ~TestResolver() {
+    state_->released = true;
+    for (int i = 0; i < 400 && !platform::SettleNameLookups(); ++i) platform::SleepMilliseconds(10);
+    platform::SetNameResolverForTesting(nullptr);
+  }
+  std::vector<std::u16string> Asked() const {
+    std::lock_guard lock(state_->lock);
+    return state_->asked;
+  }
+
+ private:
+  struct State {
+    std::mutex lock;  // Guards asked.
+    std::vector<std::u16string> asked;
+    std::atomic<bool> released{false};
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
 class Worker : public CoreTest {
  protected:
   void SetUp() override {
     with_worker_ = true;
+    resolver_.emplace();
     ScanWorker::SetHandlersForTesting(
         [this](std::uint8_t) { return std::make_unique<TestHandler>(&seen_); });
     CoreTest::SetUp();
@@ -56,6 +96,7 @@ class Worker : public CoreTest {
   void TearDown() override {
     CoreTest::TearDown();
     ScanWorker::SetHandlersForTesting(nullptr);
+    resolver_.reset();
   }
 
   void Ask(std::u16string_view addr, std::u16string_view kind = u"hl", std::int32_t msg_type = 1,
@@ -94,44 +135,9 @@ class Worker : public CoreTest {
 
   std::atomic<int> seen_{0};
   std::int32_t max_reply_ = 0;
+  std::optional<TestResolver> resolver_;
 };
 
-// A resolver of the test's own, in place of the system's while it lives: it
-// notes every name it is asked, answers "up.test" (loopback) and "gone.test"
-// (no such name) at once, and holds every other name until released, at most
-// 3 s. Its end releases them and waits for their threads.
-class TestResolver {
- public:
-  TestResolver() {
-    platform::SetNameResolverForTesting([state = state_](std::u16string_view host) -> std::string {
-      {
-        std::lock_guard lock(state->lock);
-        state->asked.emplace_back(host);
-      }
-      if (host == u"up.test") return "127.0.0.1";
-      if (host == u"gone.test") return "";
-      for (int i = 0; i < 600 && !state->released; ++i) platform::SleepMilliseconds(5);
-      return "127.0.0.1";
-    });
-  }
-  ~TestResolver() {
-    state_->released = true;
-    for (int i = 0; i < 400 && !platform::SettleNameLookups(); ++i) platform::SleepMilliseconds(10);
-    platform::SetNameResolverForTesting(nullptr);
-  }
-  std::vector<std::u16string> Asked() const {
-    std::lock_guard lock(state_->lock);
-    return state_->asked;
-  }
-
- private:
-  struct State {
-    std::mutex lock;  // Guards asked.
-    std::vector<std::u16string> asked;
-    std::atomic<bool> released{false};
-  };
-  std::shared_ptr<State> state_ = std::make_shared<State>();
-};
 
 TEST_F(Worker, OfflineThenSummaryJoinedInOneMessage) {
   UdpResponder silent([](const Datagram&) { return Response{}; });
@@ -400,7 +406,6 @@ TEST_F(Worker, ServerTextCannotForgeChatTextAndLongRepliesAreCut) {
 // and every request behind it. Each name is now asked once per request, side
 // by side, and an item's TimeOut covers its lookup.
 TEST_F(Worker, NamesAreLookedUpSideBySideWithinEachItemsTimeOut) {
-  TestResolver resolver;
   UdpResponder server([](const Datagram&) { return Response{{Bytes("OKup")}}; });
   const std::u16string port = AsciiToUtf16(std::to_string(server.Port()));
   std::u16string addresses = u"up.test:" + port + u", gone.test:" + port;
@@ -420,16 +425,15 @@ TEST_F(Worker, NamesAreLookedUpSideBySideWithinEachItemsTimeOut) {
   // The name that does not resolve writes nothing, as ever.
   EXPECT_EQ(Delivered(), (std::vector<std::u16string>{
                              expected, u"T:" + LoopbackAddress(server.Port()) + u" is up"}));
-  const auto asked = resolver.Asked();
+  const auto asked = resolver_->Asked();
   EXPECT_EQ(asked.size(), 10u) << "each distinct name once";
   EXPECT_EQ(std::count(asked.begin(), asked.end(), u"up.test"), 1);
 }
 
 TEST_F(Worker, AStopIsNeverHeldByANameLookup) {
-  TestResolver resolver;
   Ask(u"hangs.test:1", u"hl", 1, 60000);
-  for (int i = 0; i < 200 && resolver.Asked().empty(); ++i) platform::SleepMilliseconds(10);
-  ASSERT_FALSE(resolver.Asked().empty());
+  for (int i = 0; i < 200 && resolver_->Asked().empty(); ++i) platform::SleepMilliseconds(10);
+  ASSERT_FALSE(resolver_->Asked().empty());
   const auto began = std::chrono::steady_clock::now();
   Stop();
   EXPECT_LT(MillisecondsBetween(began, std::chrono::steady_clock::now()), 500.0);
