@@ -146,18 +146,21 @@ void ReplyText::Append(const ReplyText& other) {
   for (const Part& part : other.parts_) Add(part);
 }
 
-std::size_t ReplyText::JoinerBefore(const Part& part, bool text_empty) const {
+std::u16string_view ReplyText::JoinerBefore(const Part& part, bool text_empty) const {
   switch (part.kind) {
     case PartKind::kPiece:
-      return text_empty ? 0 : request_.Delimiter.size();
+      if (text_empty) return {};
+      return request_.Delimiter;
     case PartKind::kHeader:
-      return part.address_index != 1 ? request_.Delimiter.size() : 0;
+      if (part.address_index == 1) return {};
+      return request_.Delimiter;
     case PartKind::kNoPlayers:
-      return 0;
+      return {};
     case PartKind::kPlayerLine:
-      return part.first_of_reply ? 0 : request_.PlDelimiter.size();
+      if (part.first_of_reply) return {};
+      return request_.PlDelimiter;
   }
-  return 0;
+  return {};
 }
 
 void ReplyText::Add(Part part) {
@@ -165,7 +168,7 @@ void ReplyText::Add(Part part) {
   // What the part adds here is never more than what it adds to the
   // request's whole reply: once this passes MaxReply, every later part would
   // be cut off the reply anyway, and is not kept.
-  length_ += JoinerBefore(part, length_ == 0) + part.text.size();
+  length_ += JoinerBefore(part, length_ == 0).size() + part.text.size();
   parts_.push_back(std::move(part));
   if (request_.MaxReply > 0 && length_ > static_cast<std::size_t>(request_.MaxReply)) full_ = true;
 }
@@ -173,19 +176,7 @@ void ReplyText::Add(Part part) {
 std::u16string ReplyText::Text() const {
   std::u16string text;
   for (const Part& part : parts_) {
-    switch (part.kind) {
-      case PartKind::kPiece:
-        if (!text.empty()) text += request_.Delimiter;
-        break;
-      case PartKind::kHeader:
-        if (part.address_index != 1) text += request_.Delimiter;
-        break;
-      case PartKind::kNoPlayers:
-        break;
-      case PartKind::kPlayerLine:
-        if (!part.first_of_reply) text += request_.PlDelimiter;
-        break;
-    }
+    text += JoinerBefore(part, text.empty());
     text += part.text;
   }
   return text;

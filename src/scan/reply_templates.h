@@ -111,9 +111,9 @@ class ReplyText {
     bool first_of_reply = false;     // player lines
   };
 
-  // The length of the joiner the part gets, where what comes before it is
-  // empty or not (as far as this text knows).
-  std::size_t JoinerBefore(const Part& part, bool text_empty) const;
+  // The joiner the part gets after what comes before it, which is empty or
+  // not.
+  std::u16string_view JoinerBefore(const Part& part, bool text_empty) const;
   void Add(Part part);
 
   const ScanRequest& request_;
