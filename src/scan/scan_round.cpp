@@ -47,7 +47,6 @@ struct RoundItem {
   // When its name lookup began: its TimeOut runs from there. None for a
   // dotted address, whose TimeOut runs from its first send.
   std::optional<std::int64_t> lookup_began;
-  bool opened_once = false;  // it has had its second try at a socket
 };
 
 class Round {
@@ -196,12 +195,7 @@ class Round {
         if (sockets_freed_ == 0) continue;
         --sockets_freed_;
       }
-      if (item->opened_once) {
-        item->scan->EndOffline();
-        item->stage = Stage::kDone;
-        continue;
-      }
-      item->opened_once = true;
+      // The second try: an item that fails it never waits again.
       OpenSocket(*item, now, item->lookup_began);
       if (item->stage == Stage::kNoSocket) {
         item->scan->EndOffline();
