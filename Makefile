@@ -4,6 +4,8 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 CONFIGURE = cmake -S . -G Ninja -Wno-dev $(CMAKE_FLAGS)
+# The test runs fail, rather than skip, when the capture fixtures are missing.
+TEST_CONFIGURE = $(CONFIGURE) -DMORVANE_REQUIRE_FIXTURES=ON
 
 .PHONY: all deps native win32 check demo demo-irc dist bench fuzz soak test-dist \
         test-native test-asan test-tsan test-win32 test-fuzz clean
@@ -24,18 +26,18 @@ win32: deps
 	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini morvane-irc
 
 test-native: deps
-	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(TEST_CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build/native -j$(JOBS)
 	ctest --test-dir build/native -j$(JOBS) --output-on-failure
 
 test-asan: deps
-	$(CONFIGURE) -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=address
+	$(TEST_CONFIGURE) -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=address
 	cmake --build build/asan -j$(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build/asan -j$(JOBS) --output-on-failure
 
 test-tsan: deps
-	$(CONFIGURE) -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=thread
+	$(TEST_CONFIGURE) -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=thread
 	cmake --build build/tsan -j$(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --test-dir build/tsan -j$(JOBS) --output-on-failure
@@ -43,7 +45,7 @@ test-tsan: deps
 # The Windows tests under Wine: the i686 build's own, or, on a machine that runs
 # no 32-bit programs, the x86_64 build's (see scripts/test-windows).
 test-win32: deps
-	JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS)" scripts/test-windows -j$(JOBS) --output-on-failure
+	JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS) -DMORVANE_REQUIRE_FIXTURES=ON" scripts/test-windows -j$(JOBS) --output-on-failure
 
 # Each fuzz target over its seeds and regression cases, then a few seconds each.
 test-fuzz: deps

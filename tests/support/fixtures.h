@@ -7,8 +7,9 @@
 // comments.
 //
 // Header-only, so every test executable can use it without a build change.
-// The folder is found from this file's own path; tests derived from
-// CaptureTest are skipped when it is missing.
+// The build names the folder (MORVANE_FIXTURES_DIR); tests derived from
+// CaptureTest skip when it is missing, or fail where the build requires it
+// (MORVANE_REQUIRE_FIXTURES, as in the Makefile's test runs).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -106,11 +107,16 @@ inline std::vector<std::uint8_t> LoadSingleCapture(const std::string& relative) 
 }
 
 // Base for tests that read captures: skipped when the fixtures folder is not
-// beside the project (a clone without it).
+// beside the project (a clone without it), failed when the build requires it.
 class CaptureTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!FixturesPresent()) GTEST_SKIP() << "no capture fixtures at " << FixturesDir();
+    if (FixturesPresent()) return;
+#if defined(MORVANE_REQUIRE_FIXTURES) && MORVANE_REQUIRE_FIXTURES
+    FAIL() << "no capture fixtures at " << FixturesDir();
+#else
+    GTEST_SKIP() << "no capture fixtures at " << FixturesDir();
+#endif
   }
 };
 
