@@ -12,6 +12,7 @@
 #include "host/host_record.h"
 #include "morvane/plugin_api.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::bench {
 

@@ -7,6 +7,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
 #include "scan/scan_queue.h"

@@ -1,8 +1,10 @@
-// The platform layer: the one interface through which the plug-in, its tools
-// and its tests reach the operating system. The contract is Win32's, so that
-// the plug-in reads the same on both builds; win32/ implements it on Windows
-// and posix/ is a thin stand-in that reproduces the same semantics on Linux.
-// Only the files below src/platform include system headers.
+// The platform layer: the one interface through which the plug-in reaches the
+// operating system, and only what the plug-in uses. The contract is Win32's,
+// so that the plug-in reads the same on both builds; win32/ implements it on
+// Windows and posix/ is a thin stand-in that reproduces the same semantics on
+// Linux. Only the files below src/platform include system headers. What the
+// tools, the tests and the benchmarks need beside it is in
+// program_support.h.
 #pragma once
 
 #include <chrono>
@@ -36,24 +38,12 @@ static_assert(sizeof(SocketAddress) == 16);
 
 inline constexpr std::uint16_t kAddressFamilyInet = 2;  // AF_INET on Windows and Linux.
 
-// htons and ntohs.
+// htons.
 std::uint16_t HostToNetwork16(std::uint16_t value);
-std::uint16_t NetworkToHost16(std::uint16_t value);
 
 // inet_addr: a dotted IPv4 text in network byte order; 0xFFFFFFFF (INADDR_NONE)
 // when the text is not one.
 std::uint32_t ParseIpv4(std::string_view dotted);
-// inet_ntoa.
-std::string FormatIpv4(std::uint32_t address_be);
-
-// The system's resolver (getaddrinfo; GetAddrInfoW on Windows), asked with
-// the name as typed (UTF-8 on POSIX, UTF-16 on Windows): the first IPv4
-// address of the host in dotted form, or empty text when it cannot be
-// resolved. A dotted address resolves to itself without asking; an empty
-// name, or one with a NUL inside (which the resolver would read cut short),
-// resolves to nothing. May block for as long as the resolver takes: the
-// worker asks through NameLookup.
-std::string ResolveHostIpv4(std::u16string_view host);
 
 // A dotted IPv4 address (any form inet_addr reads) in network byte order;
 // nothing for a name, which needs a lookup.
@@ -87,13 +77,6 @@ enum class ConnectResult { kConnected, kWouldBlock, kFailed };
 ConnectResult Connect(Socket socket, const SocketAddress& to);
 
 enum class WaitResult { kReady, kTimedOut, kError };
-// select on the write set only. As with Winsock, a refused connection never
-// makes the socket writable (Winsock reports it only in the exception set,
-// which is not watched), so the wait runs out and reports kTimedOut.
-// 0 ms is a poll.
-WaitResult WaitWritable(Socket socket, std::int32_t milliseconds);
-// select on the read set only. 0 ms is a poll.
-WaitResult WaitReadable(Socket socket, std::int32_t milliseconds);
 
 // A wait on many sockets at once, as one select over them: each socket waits
 // to become readable, or (a connect in progress) writable. A connection that
@@ -112,14 +95,6 @@ inline constexpr std::size_t kMaxSocketWaits = 1024;
 // kTimedOut when none is; kError for a negative time, more than
 // kMaxSocketWaits sockets or an invalid one.
 WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds);
-
-// Server side, for the simulators and tests: a socket bound to 127.0.0.1 and
-// the given port (0: any free port), listening when it is TCP.
-Socket OpenLoopbackServer(SocketType type, std::uint16_t port);
-// The port a socket is bound to, in host order; 0 on failure.
-std::uint16_t LocalPort(Socket socket);
-// accept; kInvalidSocket on failure.
-Socket Accept(Socket listener);
 
 // WSAStartup and WSACleanup (reference-counted by the system); nothing on POSIX.
 // Every program starts Winsock itself before its first socket call: the
@@ -209,11 +184,6 @@ class NameLookup {
 // the module loaded (PinModule), since that thread still runs its code.
 bool SettleNameLookups();
 
-// Tests put a resolver of their own in place of the system's (it runs on the
-// lookup's thread, like the system's); nullptr restores the system's.
-using NameResolver = std::function<std::string(std::u16string_view host)>;
-void SetNameResolverForTesting(NameResolver resolver);
-
 void SleepMilliseconds(std::int32_t milliseconds);
 
 // ---------------------------------------------------------------------------
@@ -235,17 +205,12 @@ std::uint32_t StartThreadTimer(std::uint32_t period_ms, TimerProc proc);
 // After it returns no tick of that timer runs any more.
 void KillThreadTimer(std::uint32_t timer_id);
 
-// Dispatches the calling thread's messages for at most the given time (Windows
-// runs thread timers this way); on POSIX it only waits.
-void PumpMessages(std::int32_t milliseconds);
-
 // ---------------------------------------------------------------------------
 // The clock.
 
 // The local date and time as days since 1899-12-30 (the time of day is the
-// fraction). Tests may replace the clock; nullptr restores the system's.
+// fraction).
 double NowDateTime();
-void SetClockForTesting(std::function<double()> clock);
 
 // ---------------------------------------------------------------------------
 // Files, the module and the desktop.
@@ -261,16 +226,13 @@ inline constexpr char16_t kPathDelimiter =
 #endif
 
 enum class ReadFileResult { kRead, kMissing, kUnreadable };
-ReadFileResult ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& contents);
-// The same for a file the plug-in reads on the host's thread: only a regular
-// file of at most max_bytes is read. A FIFO or a device (a link to /dev/zero,
+// A file the plug-in reads on the host's thread: only a regular file of at
+// most max_bytes is read. A FIFO or a device (a link to /dev/zero,
 // say) would hang or never end, and a huge file would exhaust memory: each is
 // kUnreadable, and opening it never waits for a writer.
 ReadFileResult ReadRegularFile(const std::u16string& path, std::vector<std::uint8_t>& contents,
                                std::size_t max_bytes);
 bool FileExists(const std::u16string& path);
-// Writes or replaces a file; for tools and tests.
-bool WriteWholeFile(const std::u16string& path, std::span<const std::uint8_t> contents);
 
 // ShellExecuteW "open" with SW_SHOWNORMAL. POSIX reports the request on
 // standard error.
@@ -279,10 +241,6 @@ void OpenWithAssociatedProgram(const std::u16string& path);
 // MessageBoxW with no owner and MB_ICONINFORMATION; returns its result. POSIX
 // writes the text to standard error and "returns" IDOK (1).
 std::int32_t ShowInformationBox(const std::u16string& caption, const std::u16string& text);
-// Tests of the Windows desktop calls, which no one would close under Wine:
-// in this program (never in the shipped module, which does not call it) both
-// calls then only report on standard error, as the POSIX build does.
-void SuppressDialogsForTesting(bool suppress);
 
 // Keeps the plug-in's module loaded until the process ends, so that a thread
 // that outlives PluginStop never runs unmapped code (Windows: a pinned module;
@@ -299,49 +257,9 @@ void PinModule();
 // becomes the Unicode character of the same value.
 std::string ToAnsi(std::u16string_view text);
 std::u16string FromAnsi(std::string_view text);
-// The code page in use.
-std::uint32_t AnsiCodePage();
 // POSIX: reads MORVANE_CODEPAGE again (PluginStart does, on the host's
 // thread); it is read once at the first conversion otherwise. Nothing on
 // Windows, whose code page is the system's.
 void ReadCodePageSetting();
-
-// ---------------------------------------------------------------------------
-// Loading a module (for the console host and the tests).
-
-class LoadedModule {
- public:
-  LoadedModule() = default;
-  ~LoadedModule();
-  LoadedModule(const LoadedModule&) = delete;
-  LoadedModule& operator=(const LoadedModule&) = delete;
-  LoadedModule(LoadedModule&&) noexcept;
-  LoadedModule& operator=(LoadedModule&&) noexcept;
-
-  // Loads the module at path; on failure returns false and a one-line reason.
-  bool Load(const std::string& path_utf8, std::string& error);
-  // The named export, or nullptr.
-  void* Symbol(const char* name) const;
-  bool Loaded() const { return handle_ != nullptr; }
-  void Unload();
-
- private:
-  void* handle_ = nullptr;
-};
-
-// The process's own environment variable, UTF-8; empty when unset.
-std::string GetEnvironment(const char* name);
-
-// For the console tools, which write UTF-8: on Windows standard output and
-// standard error become binary (no CR added before LF) and the console shows
-// UTF-8; nothing on POSIX.
-void PrepareStandardOutput();
-// For tools and tests: sets the process's own environment variable (UTF-8);
-// a null value removes it. True on success.
-bool SetEnvironment(const char* name, const char* value);
-
-// For tools and tests: a folder (and its parents); true when it exists after.
-bool MakeDirectories(const std::string& path_utf8);
-int CurrentProcessId();
 
 }  // namespace morvane::platform

@@ -17,6 +17,7 @@
 #include "common/text.h"
 #include "host/host_record.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
 #include "plugin/plugin_state.h"

@@ -3,6 +3,7 @@
 #include "common/date_time.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
 #include "support/module_under_test.h"

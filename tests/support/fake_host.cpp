@@ -7,6 +7,7 @@
 #include "common/byte_reader.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::test {
 

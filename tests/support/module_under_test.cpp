@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "platform/program_support.h"
 
 namespace morvane::test {
 namespace {

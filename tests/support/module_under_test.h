@@ -7,6 +7,7 @@
 
 #include "morvane/plugin_api.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::test {
 

@@ -1,6 +1,7 @@
 #include "support/udp_responder.h"
 
 #include "common/text.h"
+#include "platform/program_support.h"
 
 namespace morvane::test {
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/text.h"
+#include "platform/program_support.h"
 #include "plugin/lifecycle.h"
 #include "scan/game_scan.h"
 #include "support/core_fixture.h"

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::platform {
 namespace {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::platform {
 namespace {

@@ -3,6 +3,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "plugin/lifecycle.h"
 #include "plugin/plugin_state.h"
 #include "plugin/settings_loader.h"

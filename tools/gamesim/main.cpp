@@ -13,6 +13,7 @@
 
 #include "command_line.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "quake3_server.h"
 #include "samp_server.h"
 #include "service.h"

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/program_support.h"
+
 namespace morvane::gamesim {
 
 Service::~Service() { Stop(); }

@@ -2,6 +2,8 @@
 
 #include <random>
 
+#include "platform/program_support.h"
+
 namespace morvane::gamesim {
 
 SourceServer::SourceServer(SourceForm form, SimServer server, const ServiceSwitches& switches)

@@ -1,5 +1,7 @@
 #include "tcp_listener.h"
 
+#include "platform/program_support.h"
+
 namespace morvane::gamesim {
 
 void TcpListener::ServeReadable(platform::Socket socket) {

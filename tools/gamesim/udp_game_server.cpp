@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/program_support.h"
+
 namespace morvane::gamesim {
 namespace {
 

@@ -7,6 +7,7 @@
 #include "ini/settings_encoding.h"
 #include "ini/settings_report.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "report_printer.h"
 
 namespace morvane::ini {

@@ -9,6 +9,7 @@
 #include "ini_command_line.h"
 #include "ini_commands.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace {
 

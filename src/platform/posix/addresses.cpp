@@ -9,6 +9,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::platform {
 

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "platform/immortal.h"
 
 namespace morvane::platform {

@@ -11,6 +11,7 @@
 #include "common/code_pages.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::platform {
 namespace {

@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::platform {
 namespace {

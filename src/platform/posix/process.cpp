@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::platform {
 

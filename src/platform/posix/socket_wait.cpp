@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "platform/posix/socket_handle.h"
 
 namespace morvane::platform {

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "platform/posix/socket_handle.h"
 
 namespace morvane::platform {

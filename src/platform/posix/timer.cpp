@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "platform/immortal.h"
 
 namespace morvane::platform {

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::platform {
 namespace {

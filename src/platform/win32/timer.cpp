@@ -7,6 +7,7 @@
 #include <map>
 
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::platform {
 namespace {
