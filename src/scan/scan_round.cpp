@@ -232,11 +232,37 @@ class Round {
   // Waits for the first socket, send slot, retry, deadline or answered
   // name.
   void Wait(std::int64_t now) {
+    bool resolving = false;
+    const std::int64_t wake = PlanWait(now, resolving);
+    auto wait_ms = static_cast<std::int32_t>(std::max<std::int64_t>(wake - now, 0));
+    if (waits_.empty()) {
+      if (resolving && lookup_done_) {
+        lookup_done_->Wait(wait_ms);
+      } else if (wait_ms > 0) {
+        platform::SleepMilliseconds(wait_ms);
+      }
+      return;
+    }
+    if (resolving) wait_ms = std::min<std::int32_t>(wait_ms, kLookupSliceMs);
+    const platform::WaitResult result = platform::WaitForSockets(waits_, wait_ms);
+    now = MonotonicMs();
+    for (std::size_t i = 0; i < waits_.size(); ++i) {
+      if (result == platform::WaitResult::kError) {
+        waiting_[i]->OnWaitError();
+      } else if (waits_[i].state != platform::SocketState::kWaiting) {
+        waiting_[i]->OnSocket(waits_[i].state, now);
+      }
+    }
+  }
+
+  // Gathers the sockets to wait on and returns when the wait must end at the
+  // latest: the next send slot, timer or deadline of the items in flight, a
+  // resolving item's deadline, or soon, for a lookup that could not start.
+  std::int64_t PlanWait(std::int64_t now, bool& resolving) {
     std::int64_t wake = now + kWaitSliceMs;
     // The next send slot, in whole milliseconds from now, rounded up.
     const std::int64_t slot =
         now + (std::max<std::int64_t>(next_send_us_ - MonotonicUs(), 0) + 999) / 1000;
-    bool resolving = false;
     waits_.clear();
     waiting_.clear();
     for (RoundItem* item : active_) {
@@ -258,25 +284,7 @@ class Round {
         waiting_.push_back(&scan);
       }
     }
-    auto wait_ms = static_cast<std::int32_t>(std::max<std::int64_t>(wake - now, 0));
-    if (waits_.empty()) {
-      if (resolving && lookup_done_) {
-        lookup_done_->Wait(wait_ms);
-      } else if (wait_ms > 0) {
-        platform::SleepMilliseconds(wait_ms);
-      }
-      return;
-    }
-    if (resolving) wait_ms = std::min<std::int32_t>(wait_ms, kLookupSliceMs);
-    const platform::WaitResult result = platform::WaitForSockets(waits_, wait_ms);
-    now = MonotonicMs();
-    for (std::size_t i = 0; i < waits_.size(); ++i) {
-      if (result == platform::WaitResult::kError) {
-        waiting_[i]->OnWaitError();
-      } else if (waits_[i].state != platform::SocketState::kWaiting) {
-        waiting_[i]->OnSocket(waits_[i].state, now);
-      }
-    }
+    return wake;
   }
 
   const ScanRequest& request_;
