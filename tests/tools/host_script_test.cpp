@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "host/chat_records.h"
-#include "host/script_line.h"
+#include "console_host/chat_records.h"
+#include "console_host/script_line.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 namespace {
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
@@ -127,7 +127,7 @@ TEST(HostRecords, BuildsEachDeliveryInBothModes) {
                                   1, 0, 0, 0, 'x', 0}));       // text "x"
 
   // Virtual channel message: the virtual user's name comes first.
-  Delivery virtual_channel = BuildChannelMessage(HostMode::kVirtual, u"V", alice, u"m", u"");
+  Delivery virtual_channel = BuildChannelMessage(HostMode::kVirtualUser, u"V", alice, u"m", u"");
   EXPECT_EQ(virtual_channel.code, 1070);
   EXPECT_EQ(virtual_channel.record,
             Bytes({1,   0, 0, 0, 'V', 0, 2, 0, 0, 0, 'a', 0, 'l', 0, 2, 0, 0, 0, 'i', 0,
@@ -139,7 +139,7 @@ TEST(HostRecords, BuildsEachDeliveryInBothModes) {
   EXPECT_EQ(direct_private.record, Bytes({2, 0, 0, 0, 'a', 0, 'l', 0, 2, 0, 0, 0, 'i', 0,   'p',
                                           0, 0, 0, 0, 0,   3, 0,   0, 0, 1, 0, 0, 0,   'x', 0}));
 
-  Delivery virtual_private = BuildPrivateMessage(HostMode::kVirtual, u"", alice, u"x");
+  Delivery virtual_private = BuildPrivateMessage(HostMode::kVirtualUser, u"", alice, u"x");
   EXPECT_EQ(virtual_private.code, 1061);
   EXPECT_EQ(virtual_private.record, Bytes({0, 0,   0, 0,   2, 0, 0, 0, 'a', 0, 'l', 0, 2, 0,   0,
                                            0, 'i', 0, 'p', 0, 0, 0, 0, 0,   1, 0,   0, 0, 'x', 0}));
@@ -187,4 +187,4 @@ TEST(HostRecords, ReadingATextNeverPassesTheRecordsEnd) {
 }
 
 }  // namespace
-}  // namespace morvane::host
+}  // namespace morvane::console_host

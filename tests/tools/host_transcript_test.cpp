@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "host/chat_records.h"
-#include "host/host_call.h"
+#include "console_host/chat_records.h"
+#include "console_host/plugin_call.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 namespace {
 
 std::string Render(std::int32_t code, const RecordWriter& writer,
                    HostMode mode = HostMode::kDirect) {
-  return RenderHostCall(DecodeHostCall(code, writer.Bytes()), u"host", mode);
+  return RenderHostCall(DecodePluginCall(code, writer.Bytes()), u"host", mode);
 }
 
 TEST(HostTranscript, RendersEveryKnownCallAsAChatLine) {
@@ -32,21 +32,21 @@ TEST(HostTranscript, RendersEveryKnownCallAsAChatLine) {
        "[@alice] <host> hi"},
       {61, RecordWriter().Text(u"main").Text(u"m3"), HostMode::kDirect, "[mode3 main] <host> m3"},
       {67, RecordWriter().Int(1).Text(u"main"), HostMode::kDirect, "* host joins #main"},
-      {1020, RecordWriter().Text(u"Morvane").Int(1).Text(u"main").Text(u"x"), HostMode::kVirtual,
+      {1020, RecordWriter().Text(u"Morvane").Int(1).Text(u"main").Text(u"x"), HostMode::kVirtualUser,
        "[#main] <Morvane> x"},
-      {1022, RecordWriter().Text(u"Morvane").Int(0).Text(u"bob").Text(u"x"), HostMode::kVirtual,
+      {1022, RecordWriter().Text(u"Morvane").Int(0).Text(u"bob").Text(u"x"), HostMode::kVirtualUser,
        "[@bob] <Morvane> x"},
-      {1023, RecordWriter().Text(u"Morvane").Text(u"bob").Text(u"x"), HostMode::kVirtual,
+      {1023, RecordWriter().Text(u"Morvane").Text(u"bob").Text(u"x"), HostMode::kVirtualUser,
        "[mode3 bob] <Morvane> x"},
-      {1026, RecordWriter().Text(u"Morvane").Text(u"main").Int(1).Int(0), HostMode::kVirtual,
+      {1026, RecordWriter().Text(u"Morvane").Text(u"main").Int(1).Int(0), HostMode::kVirtualUser,
        "* Morvane joins #main"},
-      {1027, RecordWriter().Text(u"Morvane").Text(u"old"), HostMode::kVirtual,
+      {1027, RecordWriter().Text(u"Morvane").Text(u"old"), HostMode::kVirtualUser,
        "* Morvane leaves #old"},
       {1001, RecordWriter().Text(u"Morvane").Text(u"N/A").Int(0).Text(u"secret").Int(0),
-       HostMode::kVirtual, "* Morvane logs in (IP N/A)"},
-      {1002, RecordWriter().Text(u"Old"), HostMode::kVirtual, "* Old logs out"},
+       HostMode::kVirtualUser, "* Morvane logs in (IP N/A)"},
+      {1002, RecordWriter().Text(u"Old"), HostMode::kVirtualUser, "* Old logs out"},
       {4242, RecordWriter().Int(7).Int(8), HostMode::kDirect, "* host call 4242 (8 bytes)"},
-      {-1, RecordWriter(), HostMode::kVirtual, "* host call -1 (0 bytes)"},
+      {-1, RecordWriter(), HostMode::kVirtualUser, "* host call -1 (0 bytes)"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Render(c.code, c.record, c.mode), c.expected) << "code " << c.code;
@@ -83,13 +83,13 @@ TEST(HostTranscript, FaultyRecordsAreMarkedAndNeverReadPastTheirEnd) {
   const auto& bytes = full.Bytes();
   for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
     std::vector<std::uint8_t> shorter(bytes.begin(), bytes.begin() + cut);
-    HostCall call = DecodeHostCall(1020, shorter);
+    PluginCall call = DecodePluginCall(1020, shorter);
     EXPECT_TRUE(call.short_record) << "cut at " << cut;
     EXPECT_EQ(call.extra_bytes, 0u);
-    EXPECT_NE(RenderHostCall(call, u"host", HostMode::kVirtual).find("[short record]"),
+    EXPECT_NE(RenderHostCall(call, u"host", HostMode::kVirtualUser).find("[short record]"),
               std::string::npos);
   }
-  EXPECT_FALSE(DecodeHostCall(1020, bytes).short_record);
+  EXPECT_FALSE(DecodePluginCall(1020, bytes).short_record);
 
   // A count far larger than the record, and bytes past the last field.
   auto huge = RecordWriter().Text(u"main").Int(1).Int(0x7FFFFFFF).Int(0);
@@ -101,9 +101,9 @@ TEST(HostTranscript, FaultyRecordsAreMarkedAndNeverReadPastTheirEnd) {
 TEST(HostTranscript, ACodeOfTheOtherModeIsMarked) {
   EXPECT_EQ(Render(1027, RecordWriter().Text(u"V").Text(u"old"), HostMode::kDirect),
             "* V leaves #old [virtual-mode code in direct mode]");
-  EXPECT_EQ(Render(67, RecordWriter().Int(1).Text(u"main"), HostMode::kVirtual),
+  EXPECT_EQ(Render(67, RecordWriter().Int(1).Text(u"main"), HostMode::kVirtualUser),
             "* host joins #main [direct-mode code in virtual mode]");
 }
 
 }  // namespace
-}  // namespace morvane::host
+}  // namespace morvane::console_host

@@ -5,18 +5,18 @@
 #include <vector>
 
 #include "common/byte_reader.h"
-#include "host/chat_records.h"
+#include "console_host/chat_records.h"
 #include "irc/code_mapping.h"
 
 namespace morvane::irc {
 namespace {
 
-using host::HostMode;
-using host::RecordWriter;
+using console_host::HostMode;
+using console_host::RecordWriter;
 using Kind = IrcAction::Kind;
 
 IrcAction Map(std::int32_t code, const RecordWriter& record, HostMode mode) {
-  return MapHostCall(host::DecodeHostCall(code, record.Bytes()), mode);
+  return MapHostCall(console_host::DecodePluginCall(code, record.Bytes()), mode);
 }
 
 TEST(IrcMapping, HostCallsBecomeActionsOfTheirMode) {
@@ -34,12 +34,12 @@ TEST(IrcMapping, HostCallsBecomeActionsOfTheirMode) {
        "PRIVMSG", TargetKind::kChannel, u"", u"main"},
       {61, RecordWriter().Text(u"games").Text(u"hi"), HostMode::kDirect, Kind::kSay, "NOTICE",
        TargetKind::kChannelOrUser, u"", u"games"},
-      {1020, RecordWriter().Text(u"Bot").Int(1).Text(u"main").Text(u"hi"), HostMode::kVirtual,
+      {1020, RecordWriter().Text(u"Bot").Int(1).Text(u"main").Text(u"hi"), HostMode::kVirtualUser,
        Kind::kSay, "PRIVMSG", TargetKind::kChannel, u"Bot", u"main"},
-      {1026, RecordWriter().Text(u"Bot").Text(u"main").Int(1).Int(0), HostMode::kVirtual,
+      {1026, RecordWriter().Text(u"Bot").Text(u"main").Int(1).Int(0), HostMode::kVirtualUser,
        Kind::kJoin, "", TargetKind::kChannel, u"Bot", u"main"},
       // A code of the other mode does nothing.
-      {50, RecordWriter().Text(u"main").Int(1).Text(u"hi"), HostMode::kVirtual, Kind::kIgnore, "",
+      {50, RecordWriter().Text(u"main").Int(1).Text(u"hi"), HostMode::kVirtualUser, Kind::kIgnore, "",
        TargetKind::kChannel, u"", u""},
       {1026, RecordWriter().Text(u"Bot").Text(u"main").Int(1).Int(0), HostMode::kDirect,
        Kind::kIgnore, "", TargetKind::kChannel, u"", u""},
@@ -79,12 +79,12 @@ struct Delivered {
   std::vector<std::u16string> texts;  // every text field, in order
 };
 
-Delivered Read(const host::Delivery& delivery) {
+Delivered Read(const console_host::Delivery& delivery) {
   Delivered out{delivery.code, {}};
   ByteReader reader(delivery.record);
   // 5: user(name, ip, icon) channel int text; 1070: addressee, then as 5;
   // 10: user kind text; 1061: addressee user text.
-  auto text = [&] { out.texts.push_back(host::ReadRecordText(reader)); };
+  auto text = [&] { out.texts.push_back(console_host::ReadRecordText(reader)); };
   if (delivery.code == 1070 || delivery.code == 1061) text();
   text();
   text();
@@ -123,11 +123,11 @@ TEST(IrcMapping, MessagesReachThePluginAsItsRecords) {
        {u"bob", u"h", u"other", u"привет"}},
       {":bob!b@h PRIVMSG MorvaneBot :!reload", HostMode::kDirect, 10, {u"bob", u"h", u"/reload"}},
       {":alice!a@h PRIVMSG #main :!gs sa x",
-       HostMode::kVirtual,
+       HostMode::kVirtualUser,
        1070,
        {u"Bot", u"alice", u"h", u"Main", u"/gs sa x"}},
       {":alice!a@h PRIVMSG morvanebot :hi",
-       HostMode::kVirtual,
+       HostMode::kVirtualUser,
        1061,
        {u"Bot", u"alice", u"h", u"hi"}},
       // Not chat text for the plug-in: CTCP, notices, other targets and

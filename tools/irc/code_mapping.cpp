@@ -6,13 +6,13 @@
 namespace morvane::irc {
 namespace {
 
-using host::CallKind;
-using host::HostMode;
+using console_host::CallKind;
+using console_host::HostMode;
 
-IrcAction Say(const host::HostCall& call, std::string command, TargetKind target_kind) {
+IrcAction Say(const console_host::PluginCall& call, std::string command, TargetKind target_kind) {
   IrcAction action;
   action.kind = IrcAction::Kind::kSay;
-  action.user = call.mode == HostMode::kVirtual ? call.speaker : std::u16string();
+  action.user = call.mode == HostMode::kVirtualUser ? call.speaker : std::u16string();
   action.command = std::move(command);
   action.target_kind = target_kind;
   action.target = call.target;
@@ -32,7 +32,7 @@ bool UsableTarget(std::string_view name) {
 
 }  // namespace
 
-IrcAction MapHostCall(const host::HostCall& call, HostMode mode) {
+IrcAction MapHostCall(const console_host::PluginCall& call, HostMode mode) {
   const std::string code = std::to_string(call.code);
   if (call.kind == CallKind::kOther) return Ignore("call " + code + " is not served");
   if (call.mode != mode) {
@@ -88,21 +88,21 @@ std::optional<std::u16string> PluginChannelName(std::string_view irc_channel,
   return Utf8ToUtf16(irc_channel.substr(1));
 }
 
-std::optional<host::Delivery> MapIrcMessage(const IrcMessage& message,
+std::optional<console_host::Delivery> MapIrcMessage(const IrcMessage& message,
                                             const IncomingContext& context) {
   if (message.command != "PRIVMSG" || message.params.size() < 2) return std::nullopt;
   const Prefix from = SplitPrefix(message.prefix);
   const std::string& target = message.params[0];
   const std::string& text = message.params[1];
   if (from.nick.empty() || text.starts_with('\x01')) return std::nullopt;
-  const host::ChatUser sender{Utf8ToUtf16(from.nick), Utf8ToUtf16(from.host)};
+  const console_host::ChatUser sender{Utf8ToUtf16(from.nick), Utf8ToUtf16(from.host)};
   const std::u16string chat_text = Utf8ToUtf16(ApplyTrigger(text, context.trigger));
   if (IrcEqual(target, context.own_nick)) {
-    return host::BuildPrivateMessage(context.mode, context.virtual_user, sender, chat_text);
+    return console_host::BuildPrivateMessage(context.mode, context.virtual_user, sender, chat_text);
   }
   auto channel = PluginChannelName(target, context.channels);
   if (!channel) return std::nullopt;
-  return host::BuildChannelMessage(context.mode, context.virtual_user, sender, *channel, chat_text);
+  return console_host::BuildChannelMessage(context.mode, context.virtual_user, sender, *channel, chat_text);
 }
 
 }  // namespace morvane::irc

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "host/chat_records.h"
-#include "host/host_call.h"
+#include "console_host/chat_records.h"
+#include "console_host/plugin_call.h"
 #include "irc_line.h"
 
 namespace morvane::irc {
@@ -39,7 +39,7 @@ struct IrcAction {
 // One call of the plug-in: 50/1020 say in a channel, 70/1022 say to a user,
 // 61/1023 send a notice, 67/1026 join, 1027 part, 1001 log in, 1002 log
 // out. A code of the mode the host does not play is ignored.
-IrcAction MapHostCall(const host::HostCall& call, host::HostMode mode);
+IrcAction MapHostCall(const console_host::PluginCall& call, console_host::HostMode mode);
 
 // The plug-in's channel names are IRC channel names without the "#": "main"
 // is "#main". Empty when the name cannot be a channel (empty, or holding a
@@ -54,7 +54,7 @@ std::optional<std::u16string> PluginChannelName(std::string_view irc_channel,
                                                 std::span<const std::u16string> joined);
 
 struct IncomingContext {
-  host::HostMode mode = host::HostMode::kDirect;
+  console_host::HostMode mode = console_host::HostMode::kDirect;
   std::u16string virtual_user;  // virtual mode: the Name the plug-in logged in
   std::string own_nick;         // the nick the server knows the connection by
   std::string trigger = "!";
@@ -67,7 +67,7 @@ struct IncomingContext {
 // through the trigger. CTCP requests (a text in 0x01) are no chat text, and
 // notices never get an automatic answer: nothing for either, nor for any
 // other message.
-std::optional<host::Delivery> MapIrcMessage(const IrcMessage& message,
+std::optional<console_host::Delivery> MapIrcMessage(const IrcMessage& message,
                                             const IncomingContext& context);
 
 }  // namespace morvane::irc

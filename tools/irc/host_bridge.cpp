@@ -7,11 +7,12 @@
 #include "code_mapping.h"
 #include "common/byte_reader.h"
 #include "common/text.h"
-#include "host/host_call.h"
-#include "host/host_codes.h"
+#include "console_host/plugin_call.h"
+#include "console_host/plugin_codes.h"
 #include "irc_log.h"
 #include "irc_text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace morvane::irc {
 namespace {
@@ -53,11 +54,11 @@ std::string Param(const IrcMessage& message, std::size_t i) {
 }  // namespace
 
 HostBridge::HostBridge(asio::io_context& io, const IrcOptions& options,
-                       const host::PluginExports& exports)
+                       const console_host::PluginExports& exports)
     : io_(io),
       options_(options),
       exports_(exports),
-      mode_(options.virtual_mode ? host::HostMode::kVirtual : host::HostMode::kDirect),
+      mode_(options.virtual_mode ? console_host::HostMode::kVirtualUser : console_host::HostMode::kDirect),
       bridge_thread_(std::this_thread::get_id()),
       signals_(io, SIGINT, SIGTERM),
       pump_timer_(io),
@@ -79,9 +80,9 @@ bool HostBridge::Start() {
   host_ = OpenSession(options_.nick, {});
   host_->connection->Start();
 
-  std::u16string name = host::QueryDisplayName(exports_);
+  std::u16string name = console_host::QueryDisplayName(exports_);
   Log("plug-in: " + (name.empty() ? std::string("(no display name)") : Utf16ToUtf8(name)) +
-      (mode_ == host::HostMode::kVirtual ? ", virtual-user mode" : ", direct mode"));
+      (mode_ == console_host::HostMode::kVirtualUser ? ", virtual-user mode" : ", direct mode"));
   plugin_started_ = true;
   std::int32_t result = exports_.start(kPluginId, &OnHostCall, &OnHostQuery);
   if (result != 1) {
@@ -139,7 +140,7 @@ void HostBridge::PumpWindowMessages() {
 // --- The connections --------------------------------------------------------
 
 std::shared_ptr<HostBridge::Session> HostBridge::OpenSession(const std::string& nick,
-                                                             const host::ChatUser& user) {
+                                                             const console_host::ChatUser& user) {
   auto session = std::make_shared<Session>();
   session->user = user;
   ConnectionSettings settings;
@@ -176,10 +177,10 @@ std::shared_ptr<HostBridge::Session> HostBridge::OpenSession(const std::string& 
 
 void HostBridge::OnRegistered(Session& session) {
   if (session.user.name.empty()) {
-    if (mode_ == host::HostMode::kDirect) Deliver(host::BuildStatus(true));
+    if (mode_ == console_host::HostMode::kDirect) Deliver(console_host::BuildStatus(true));
     return;
   }
-  Deliver(host::BuildUserPresence(session.user, true));
+  Deliver(console_host::BuildUserPresence(session.user, true));
 }
 
 void HostBridge::OnLost(Session& session) {
@@ -187,10 +188,10 @@ void HostBridge::OnLost(Session& session) {
   // when it hears that its user is back.
   session.channels.clear();
   if (session.user.name.empty()) {
-    if (mode_ == host::HostMode::kDirect) Deliver(host::BuildStatus(false));
+    if (mode_ == console_host::HostMode::kDirect) Deliver(console_host::BuildStatus(false));
     return;
   }
-  Deliver(host::BuildUserPresence(session.user, false));
+  Deliver(console_host::BuildUserPresence(session.user, false));
 }
 
 void HostBridge::TrackMembership(Session& session, const IrcMessage& message) {
@@ -220,7 +221,7 @@ void HostBridge::OnMessage(Session& session, const IrcMessage& message) {
   TrackMembership(session, message);
   if (message.command != "PRIVMSG" || stopping_) return;
   // In virtual-user mode the host's own connection is no user of the plug-in.
-  if (mode_ == host::HostMode::kVirtual && session.user.name.empty()) return;
+  if (mode_ == console_host::HostMode::kVirtualUser && session.user.name.empty()) return;
   IncomingContext context;
   context.mode = mode_;
   context.virtual_user = session.user.name;
@@ -258,10 +259,10 @@ void MORVANE_CALL HostBridge::OnHostCall(std::int32_t plugin_id, std::int32_t co
 
 void HostBridge::HandleCall(std::int32_t code, std::span<const std::uint8_t> record) {
   if (stopping_) return;
-  const host::HostCall call = host::DecodeHostCall(code, record);
+  const console_host::PluginCall call = console_host::DecodePluginCall(code, record);
   const IrcAction action = MapHostCall(call, mode_);
   Session* session = action.user.empty()
-                         ? (mode_ == host::HostMode::kDirect ? host_.get() : nullptr)
+                         ? (mode_ == console_host::HostMode::kDirect ? host_.get() : nullptr)
                          : SessionFor(action.user);
   switch (action.kind) {
     case IrcAction::Kind::kIgnore:
@@ -327,7 +328,7 @@ void HostBridge::Join(Session& session, std::u16string_view channel, bool join) 
   }
 }
 
-void HostBridge::LogIn(const host::ChatUser& user) {
+void HostBridge::LogIn(const console_host::ChatUser& user) {
   if (virtual_ && virtual_->user.name == user.name) {
     // The same user again: a registered connection is reported online once
     // the export that logged it in has returned; one still registering will
@@ -353,13 +354,13 @@ void HostBridge::LogIn(const host::ChatUser& user) {
 }
 
 HostBridge::Session* HostBridge::SessionFor(std::u16string_view virtual_user) {
-  if (mode_ != host::HostMode::kVirtual || !virtual_ || virtual_->user.name != virtual_user) {
+  if (mode_ != console_host::HostMode::kVirtualUser || !virtual_ || virtual_->user.name != virtual_user) {
     return nullptr;
   }
   return virtual_.get();
 }
 
-void HostBridge::Deliver(const host::Delivery& delivery) {
+void HostBridge::Deliver(const console_host::Delivery& delivery) {
   if (!plugin_started_ || stopping_) return;
   exports_.process(delivery.code, delivery.record.data(),
                    static_cast<std::int32_t>(delivery.record.size()));
@@ -392,18 +393,18 @@ std::int32_t MORVANE_CALL HostBridge::OnHostQuery(std::int32_t plugin_id, std::i
 std::vector<std::uint8_t> HostBridge::Answer(std::int32_t code, std::span<const std::uint8_t> input,
                                              bool& known) {
   known = true;
-  host::RecordWriter writer;
+  console_host::RecordWriter writer;
   switch (code) {
-    case host_code::kQueryMode:
-      writer.Int(mode_ == host::HostMode::kVirtual ? host_value::kModeVirtualUser : 1);
+    case console_host::query::kMode:
+      writer.Int(mode_ == console_host::HostMode::kVirtualUser ? console_host::value::kModeVirtualUser : 1);
       break;
-    case host_code::kQueryConnection:
-      writer.Int(host_ && host_->connection->Registered() ? host_value::kConnected
-                                                          : host_value::kDisconnected);
+    case console_host::query::kConnection:
+      writer.Int(host_ && host_->connection->Registered() ? console_host::value::kConnected
+                                                          : console_host::value::kDisconnected);
       break;
-    case host_code::kQueryVirtualChannels: {
+    case console_host::query::kVirtualChannels: {
       ByteReader reader(input);
-      Session* session = SessionFor(host::ReadRecordText(reader));
+      Session* session = SessionFor(console_host::ReadRecordText(reader));
       const auto none = std::vector<std::u16string>();
       const auto& channels = session ? session->channels : none;
       // Per channel: its name, an integer and a text that the plug-in skips.

@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/chat_records.h"
-#include "host/plugin_module.h"
+#include "console_host/chat_records.h"
+#include "console_host/plugin_module.h"
 #include "irc_connection.h"
 #include "irc_options.h"
 
@@ -29,7 +29,7 @@ namespace morvane::irc {
 
 class HostBridge {
  public:
-  HostBridge(asio::io_context& io, const IrcOptions& options, const host::PluginExports& exports);
+  HostBridge(asio::io_context& io, const IrcOptions& options, const console_host::PluginExports& exports);
   ~HostBridge();
   HostBridge(const HostBridge&) = delete;
   HostBridge& operator=(const HostBridge&) = delete;
@@ -49,7 +49,7 @@ class HostBridge {
   // plug-in names them, in the order it joined them.
   struct Session {
     std::shared_ptr<IrcConnection> connection;
-    host::ChatUser user;  // the virtual user; empty for the host's connection
+    console_host::ChatUser user;  // the virtual user; empty for the host's connection
     std::vector<std::u16string> channels;
   };
 
@@ -59,7 +59,7 @@ class HostBridge {
                                                void* answer, std::int32_t answer_size,
                                                const void* input, std::int32_t input_length);
 
-  std::shared_ptr<Session> OpenSession(const std::string& nick, const host::ChatUser& user);
+  std::shared_ptr<Session> OpenSession(const std::string& nick, const console_host::ChatUser& user);
   void OnRegistered(Session& session);
   void OnLost(Session& session);
   void OnMessage(Session& session, const IrcMessage& message);
@@ -69,18 +69,18 @@ class HostBridge {
   void Say(Session& session, const std::string& command, const std::string& target,
            std::u16string_view text);
   void Join(Session& session, std::u16string_view channel, bool join);
-  void LogIn(const host::ChatUser& user);
+  void LogIn(const console_host::ChatUser& user);
   Session* SessionFor(std::u16string_view virtual_user);
   std::vector<std::uint8_t> Answer(std::int32_t code, std::span<const std::uint8_t> input,
                                    bool& known);
-  void Deliver(const host::Delivery& delivery);
+  void Deliver(const console_host::Delivery& delivery);
   void PumpWindowMessages();
   void AwaitClosed(std::chrono::steady_clock::time_point deadline);
 
   asio::io_context& io_;
   const IrcOptions options_;
-  const host::PluginExports exports_;
-  const host::HostMode mode_;
+  const console_host::PluginExports exports_;
+  const console_host::HostMode mode_;
   const std::thread::id bridge_thread_;
   asio::signal_set signals_;
   asio::steady_timer pump_timer_;

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "host/plugin_module.h"
+#include "console_host/plugin_module.h"
 #include "irc/host_bridge.h"
 #include "irc/irc_log.h"
 #include "irc/irc_options.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
 namespace {
 
@@ -41,10 +42,10 @@ int main(int argc, char** argv) {
   }
 
   std::string path =
-      options->module_path.empty() ? host::DefaultModulePath() : options->module_path;
+      options->module_path.empty() ? console_host::DefaultModulePath() : options->module_path;
   auto module = std::make_unique<platform::LoadedModule>();
-  host::PluginExports exports;
-  if (!host::LoadPluginModule(path, *module, exports, error)) {
+  console_host::PluginExports exports;
+  if (!console_host::LoadPluginModule(path, *module, exports, error)) {
     irc::Log("morvane-irc: " + error);
     return kExitBadUse;
   }

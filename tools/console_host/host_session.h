@@ -18,7 +18,7 @@
 #include "plugin_module.h"
 #include "script_line.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 class HostSession {
  public:
@@ -78,4 +78,4 @@ class HostSession {
   State state_;
 };
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

@@ -8,10 +8,11 @@
 
 #include "common/byte_reader.h"
 #include "common/text.h"
-#include "host_call.h"
+#include "plugin_call.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 namespace {
 
 // The callbacks are plain C functions that receive only the plug-in id; they
@@ -93,7 +94,7 @@ std::int32_t MORVANE_CALL HostSession::OnHostQuery(std::int32_t plugin_id, std::
 
 void HostSession::HandleCall(std::int32_t plugin_id, std::int32_t code,
                              std::span<const std::uint8_t> record) {
-  HostCall call = DecodeHostCall(code, record);
+  PluginCall call = DecodePluginCall(code, record);
   std::lock_guard lock(mutex_);
   std::string text = RenderHostCall(call, host_user_, options_.mode);
   if (plugin_id != options_.plugin_id) {
@@ -139,13 +140,13 @@ std::vector<std::uint8_t> HostSession::BuildAnswerLocked(std::int32_t code, bool
   known = true;
   RecordWriter writer;
   switch (code) {
-    case host_code::kQueryMode:
-      writer.Int(options_.mode == HostMode::kVirtual ? 0 : 1);
+    case query::kMode:
+      writer.Int(options_.mode == HostMode::kVirtualUser ? 0 : 1);
       break;
-    case host_code::kQueryConnection:
-      writer.Int(state_.host_online ? host_value::kConnected : host_value::kDisconnected);
+    case query::kConnection:
+      writer.Int(state_.host_online ? value::kConnected : value::kDisconnected);
       break;
-    case host_code::kQueryVirtualChannels:
+    case query::kVirtualChannels:
       // Per channel: its name, an integer and a text that the plug-in skips.
       writer.Int(static_cast<std::int32_t>(state_.virtual_channels.size()));
       for (const auto& channel : state_.virtual_channels) writer.Text(channel).Int(0).Text(u"");
@@ -384,4 +385,4 @@ int HostSession::Run(LineSource& source) {
   return 0;
 }
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 class LineSource {
  public:
@@ -37,4 +37,4 @@ class LineSource {
   bool first_line_ = true;
 };
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

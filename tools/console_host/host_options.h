@@ -8,7 +8,7 @@
 
 #include "chat_records.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 struct HostOptions {
   std::string module_path;  // empty: the module beside the host executable
@@ -29,4 +29,4 @@ std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args
 // The --help text, ending in a line break.
 std::string HostUsage();
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

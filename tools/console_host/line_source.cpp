@@ -6,9 +6,10 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "script_line.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 std::unique_ptr<LineSource> LineSource::FromFile(const std::string& path_utf8, std::string& error) {
   std::vector<std::uint8_t> contents;
@@ -71,4 +72,4 @@ LineSource::Next LineSource::TryNext(std::string& line) {
   return Next::kLine;
 }
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

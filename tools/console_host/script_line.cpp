@@ -5,7 +5,7 @@
 
 #include "common/text.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -136,4 +136,4 @@ ScriptLine ParseScriptLine(std::string_view raw) {
   return CannotRead(text);
 }
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

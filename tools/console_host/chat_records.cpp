@@ -1,6 +1,6 @@
 #include "chat_records.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 RecordWriter& RecordWriter::Int(std::int32_t value) {
   auto bits = static_cast<std::uint32_t>(value);
@@ -45,33 +45,33 @@ Delivery BuildChannelMessage(HostMode mode, std::u16string_view virtual_user,
                              const ChatUser& sender, std::u16string_view channel,
                              std::u16string_view text) {
   RecordWriter writer;
-  if (mode == HostMode::kVirtual) writer.Text(virtual_user);
+  if (mode == HostMode::kVirtualUser) writer.Text(virtual_user);
   writer.User(sender).Text(channel).Int(0).Text(text);
-  return {mode == HostMode::kVirtual ? host_code::kVirtualChannelText : host_code::kChannelText,
+  return {mode == HostMode::kVirtualUser ? deliver::kVirtualChannelText : deliver::kChannelText,
           writer.Bytes()};
 }
 
 Delivery BuildPrivateMessage(HostMode mode, std::u16string_view virtual_user,
                              const ChatUser& sender, std::u16string_view text) {
   RecordWriter writer;
-  if (mode == HostMode::kVirtual) {
+  if (mode == HostMode::kVirtualUser) {
     writer.Text(virtual_user).User(sender).Text(text);
-    return {host_code::kVirtualPrivateText, writer.Bytes()};
+    return {deliver::kVirtualPrivateText, writer.Bytes()};
   }
-  writer.User(sender).Int(host_value::kPrivateMessageKind).Text(text);
-  return {host_code::kPrivateText, writer.Bytes()};
+  writer.User(sender).Int(value::kPrivateMessageKind).Text(text);
+  return {deliver::kPrivateText, writer.Bytes()};
 }
 
 Delivery BuildStatus(bool connected) {
   RecordWriter writer;
-  writer.Int(connected ? host_value::kConnected : host_value::kDisconnected);
-  return {host_code::kStatus, writer.Bytes()};
+  writer.Int(connected ? value::kConnected : value::kDisconnected);
+  return {deliver::kStatus, writer.Bytes()};
 }
 
 Delivery BuildUserPresence(const ChatUser& user, bool online) {
   RecordWriter writer;
   writer.User(user);
-  return {online ? host_code::kVirtualUserOnline : host_code::kVirtualUserOffline, writer.Bytes()};
+  return {online ? deliver::kVirtualUserOnline : deliver::kVirtualUserOffline, writer.Bytes()};
 }
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

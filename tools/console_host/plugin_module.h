@@ -7,8 +7,9 @@
 
 #include "morvane/plugin_api.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 struct PluginExports {
   decltype(&::PluginStart) start = nullptr;
@@ -33,4 +34,4 @@ bool LoadPluginModule(const std::string& path, platform::LoadedModule& module,
 // none. The answer is read like any untrusted record.
 std::u16string QueryDisplayName(const PluginExports& exports);
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

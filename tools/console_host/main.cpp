@@ -12,6 +12,7 @@
 #include "host_session.h"
 #include "line_source.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "plugin_module.h"
 
 namespace {
@@ -35,7 +36,7 @@ void Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   morvane::platform::PrepareStandardOutput();
-  using namespace morvane::host;
+  using namespace morvane::console_host;
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   auto options = ParseHostOptions(args, error);

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "common/byte_reader.h"
-#include "host/host_codes.h"
+#include "console_host/plugin_codes.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 // Which host the console host plays: the answer to query 2000 (virtual: 0,
 // direct: 1) picks the plug-in's mode for the whole session.
-enum class HostMode { kDirect, kVirtual };
+enum class HostMode { kDirect, kVirtualUser };
 
 // A chat user as the host describes one: name, address text and an icon
 // number that the plug-in reads and ignores.
@@ -68,4 +68,4 @@ Delivery BuildStatus(bool connected);
 // A virtual-mode report that a user came online or went offline.
 Delivery BuildUserPresence(const ChatUser& user, bool online);
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

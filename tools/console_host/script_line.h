@@ -17,7 +17,7 @@
 
 #include "chat_records.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 enum class LineKind {
   kIgnored,         // blank or a comment
@@ -52,4 +52,4 @@ inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
 // Reads one line (without its line break; a trailing CR is dropped).
 ScriptLine ParseScriptLine(std::string_view raw);
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

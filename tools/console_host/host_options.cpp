@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args,
                                             std::string& error) {
@@ -35,7 +35,7 @@ std::optional<HostOptions> ParseHostOptions(const std::vector<std::string>& args
         error = "--mode takes direct or virtual, not \"" + value + "\"";
         return std::nullopt;
       }
-      options.mode = value == "virtual" ? HostMode::kVirtual : HostMode::kDirect;
+      options.mode = value == "virtual" ? HostMode::kVirtualUser : HostMode::kDirect;
     } else if (arg == "--user") {
       if (value.empty()) {
         error = "--user needs a name";
@@ -101,4 +101,4 @@ exit status: 0 after a normal run, 1 when the plug-in refused to start,
 )";
 }
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

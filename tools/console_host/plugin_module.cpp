@@ -5,8 +5,9 @@
 #include "chat_records.h"
 #include "common/byte_reader.h"
 #include "common/text.h"
+#include "platform/program_support.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 namespace {
 
 #ifdef _WIN32
@@ -75,14 +76,14 @@ bool LoadPluginModule(const std::string& path, platform::LoadedModule& module,
 }
 
 std::u16string QueryDisplayName(const PluginExports& exports) {
-  std::int32_t size = exports.get_data(host_code::kDataDisplayName, 0, 0, nullptr, 0);
+  std::int32_t size = exports.get_data(kDataDisplayName, 0, 0, nullptr, 0);
   if (size <= 0 || size > kMaxDisplayNameBytes) return {};
   std::vector<std::uint8_t> answer(static_cast<std::size_t>(size));
-  std::int32_t written = exports.get_data(host_code::kDataDisplayName, 0, 0, answer.data(), size);
+  std::int32_t written = exports.get_data(kDataDisplayName, 0, 0, answer.data(), size);
   if (written <= 0) return {};
   if (written < size) answer.resize(static_cast<std::size_t>(written));
   ByteReader reader(answer);
   return ReadRecordText(reader);
 }
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

@@ -13,7 +13,7 @@
 
 #include "chat_records.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 
 enum class CallKind {
   kChannelMessage,  // 50 direct, 1020 virtual
@@ -27,7 +27,7 @@ enum class CallKind {
   kOther,
 };
 
-struct HostCall {
+struct PluginCall {
   CallKind kind = CallKind::kOther;
   std::int32_t code = 0;
   std::size_t length = 0;
@@ -43,7 +43,7 @@ struct HostCall {
 
 // Decodes one call. The direct forms carry no speaker: the host's own user
 // speaks.
-HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record);
+PluginCall DecodePluginCall(std::int32_t code, std::span<const std::uint8_t> record);
 
 // A text from the plug-in made safe for a terminal and split into lines. CR LF,
 // a lone CR and a lone LF each end a line. Other control characters (C0 but
@@ -60,7 +60,7 @@ std::string EscapeForTranscript(std::u16string_view text);
 // plays, so a code of the other mode is marked as a fault. The further lines of
 // a multi-line message are marked, so a transcript shows where one message
 // ends and the next begins.
-std::string RenderHostCall(const HostCall& call, std::u16string_view host_user,
+std::string RenderHostCall(const PluginCall& call, std::u16string_view host_user,
                            HostMode session_mode);
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host

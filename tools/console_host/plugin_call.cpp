@@ -1,9 +1,9 @@
-#include "host_call.h"
+#include "plugin_call.h"
 
 #include "common/byte_reader.h"
 #include "common/text.h"
 
-namespace morvane::host {
+namespace morvane::console_host {
 namespace {
 
 // The further lines of a multi-line message are marked so a transcript shows
@@ -12,67 +12,67 @@ constexpr std::string_view kContinuation = "  | ";
 
 }  // namespace
 
-HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record) {
-  HostCall call;
+PluginCall DecodePluginCall(std::int32_t code, std::span<const std::uint8_t> record) {
+  PluginCall call;
   call.code = code;
   call.length = record.size();
   ByteReader reader(record);
   switch (code) {
-    case host_code::kChannelMessage:
-    case host_code::kPrivateMessage:
-      call.kind = code == host_code::kChannelMessage ? CallKind::kChannelMessage
+    case call::kChannelMessage:
+    case call::kPrivateMessage:
+      call.kind = code == call::kChannelMessage ? CallKind::kChannelMessage
                                                      : CallKind::kPrivateMessage;
       call.target = ReadRecordText(reader);
       call.type_flag = reader.ReadI32LE();
       call.text = ReadRecordText(reader);
       break;
-    case host_code::kMode3Message:
+    case call::kMode3Message:
       call.kind = CallKind::kMode3Message;
       call.target = ReadRecordText(reader);
       call.text = ReadRecordText(reader);
       break;
-    case host_code::kJoinChannel:
+    case call::kJoinChannel:
       // The leading integer is always 1; the host does not depend on it.
       call.kind = CallKind::kHostJoins;
       reader.ReadI32LE();
       call.target = ReadRecordText(reader);
       break;
-    case host_code::kVirtualChannelMessage:
-    case host_code::kVirtualPrivateMessage:
-      call.mode = HostMode::kVirtual;
-      call.kind = code == host_code::kVirtualChannelMessage ? CallKind::kChannelMessage
+    case call::kVirtualChannelMessage:
+    case call::kVirtualPrivateMessage:
+      call.mode = HostMode::kVirtualUser;
+      call.kind = code == call::kVirtualChannelMessage ? CallKind::kChannelMessage
                                                             : CallKind::kPrivateMessage;
       call.speaker = ReadRecordText(reader);
       call.type_flag = reader.ReadI32LE();
       call.target = ReadRecordText(reader);
       call.text = ReadRecordText(reader);
       break;
-    case host_code::kVirtualMode3Message:
-      call.mode = HostMode::kVirtual;
+    case call::kVirtualMode3Message:
+      call.mode = HostMode::kVirtualUser;
       call.kind = CallKind::kMode3Message;
       call.speaker = ReadRecordText(reader);
       call.target = ReadRecordText(reader);
       call.text = ReadRecordText(reader);
       break;
-    case host_code::kVirtualJoinChannel:
+    case call::kVirtualJoinChannel:
       // Two integers follow the channel (1 and 0); the host does not use them.
-      call.mode = HostMode::kVirtual;
+      call.mode = HostMode::kVirtualUser;
       call.kind = CallKind::kVirtualJoins;
       call.speaker = ReadRecordText(reader);
       call.target = ReadRecordText(reader);
       reader.ReadI32LE();
       reader.ReadI32LE();
       break;
-    case host_code::kVirtualLeaveChannel:
-      call.mode = HostMode::kVirtual;
+    case call::kVirtualLeaveChannel:
+      call.mode = HostMode::kVirtualUser;
       call.kind = CallKind::kVirtualLeaves;
       call.speaker = ReadRecordText(reader);
       call.target = ReadRecordText(reader);
       break;
-    case host_code::kVirtualLogIn:
+    case call::kVirtualLogIn:
       // Name, IP, 0, Password, 0. The password is read to check the record's
       // length but never shown.
-      call.mode = HostMode::kVirtual;
+      call.mode = HostMode::kVirtualUser;
       call.kind = CallKind::kVirtualLogIn;
       call.speaker = ReadRecordText(reader);
       call.ip = ReadRecordText(reader);
@@ -80,8 +80,8 @@ HostCall DecodeHostCall(std::int32_t code, std::span<const std::uint8_t> record)
       ReadRecordText(reader);
       reader.ReadI32LE();
       break;
-    case host_code::kVirtualLogOut:
-      call.mode = HostMode::kVirtual;
+    case call::kVirtualLogOut:
+      call.mode = HostMode::kVirtualUser;
       call.kind = CallKind::kVirtualLogOut;
       call.speaker = ReadRecordText(reader);
       break;
@@ -140,14 +140,14 @@ std::string EscapeForTranscript(std::u16string_view text) {
   return SplitTranscriptLines(one_line).front();
 }
 
-std::string RenderHostCall(const HostCall& call, std::u16string_view host_user,
+std::string RenderHostCall(const PluginCall& call, std::u16string_view host_user,
                            HostMode session_mode) {
   if (call.kind == CallKind::kOther) {
     return "* host call " + std::to_string(call.code) + " (" + std::to_string(call.length) +
            " bytes)";
   }
   std::string speaker = EscapeForTranscript(
-      call.mode == HostMode::kVirtual ? std::u16string_view(call.speaker) : host_user);
+      call.mode == HostMode::kVirtualUser ? std::u16string_view(call.speaker) : host_user);
   std::string target = EscapeForTranscript(call.target);
   std::string head;
   bool has_text = false;
@@ -188,7 +188,7 @@ std::string RenderHostCall(const HostCall& call, std::u16string_view host_user,
   if (has_text) lines = SplitTranscriptLines(call.text);
   if (!lines.empty() && !lines.front().empty()) head += " " + lines.front();
   if (call.mode != session_mode) {
-    head += call.mode == HostMode::kVirtual ? " [virtual-mode code in direct mode]"
+    head += call.mode == HostMode::kVirtualUser ? " [virtual-mode code in direct mode]"
                                             : " [direct-mode code in virtual mode]";
   }
   if (call.short_record) head += " [short record]";
@@ -206,4 +206,4 @@ std::string RenderHostCall(const HostCall& call, std::u16string_view host_user,
   return out;
 }
 
-}  // namespace morvane::host
+}  // namespace morvane::console_host
