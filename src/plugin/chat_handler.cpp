@@ -28,7 +28,7 @@ struct ChatMessage {
   std::optional<bool> online;
 };
 
-// Step 1: decode by code and mode. False for a code that this mode ignores
+// Reads the record by its code and the mode. False for a code that this mode ignores
 // (and a direct private message that is not of kind 3): nothing more happens.
 bool DecodeMessage(std::int32_t code, ByteReader& record, ChatMessage& message) {
   const PluginState& state = Plugin();
@@ -117,8 +117,7 @@ bool EventListensTo(const TEvent& event, MessageClass message_class) {
   }
 }
 
-// Step 4: every message event whose trigger equals the text fires, in table
-// order.
+// Fires every message event whose trigger equals the text, in table order.
 void FireMessageEvents(const ChatMessage& message, double now) {
   for (TEvent& event : Plugin().event_table) {
     if (!EventListensTo(event, message.message_class)) continue;

@@ -20,8 +20,9 @@ struct ScanCommand {
 };
 ScanCommand ParseScanCommand(std::u16string_view lowered_text);
 
-// Step 5 of a chat message: switches, prefix, flood delay, parse, and the
-// request with the [Main] templates. now is the current date-time.
+// The scan command in a chat message, looked at after its events have fired:
+// switches, prefix, flood delay, parse, and the request with the [Main]
+// templates. now is the current date-time.
 void HandleScanCommand(MessageClass message_class, std::u16string_view reply_target,
                        std::u16string_view lowered_text, double now);
 
