@@ -1,4 +1,4 @@
-#include "scan/quake3_query.h"
+#include "games/quake3.h"
 
 #include <algorithm>
 #include <optional>
