@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "scan/quake3_query.h"
-#include "scan/samp_query.h"
-#include "scan/source_query.h"
+#include "games/quake3.h"
+#include "games/samp.h"
+#include "games/source.h"
 
 namespace {
 

@@ -4,11 +4,10 @@
 // rest is the datagrams of one address item, each a 16-bit little-endian
 // length and that many bytes (a length past the end takes what is left). An
 // empty datagram stands for the item's query going out again.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
+#include "framed_datagrams.h"
 #include "scan/reply_handler.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -25,29 +24,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto handler = morvane::MakeReplyHandler(static_cast<std::uint8_t>(kind));
   morvane::ReplyText output(request);
   morvane::AddressItem item{request, u"127.0.0.1:27015", 1 + (data[0] >> 3) % 2, output, {}};
-  std::span<const std::uint8_t> rest(data + 1, size - 1);
-  while (rest.size() >= 2) {
-    const std::size_t length = std::min<std::size_t>(rest[0] | (rest[1] << 8), rest.size() - 2);
-    // Each datagram in a buffer of exactly its size, so a read past it is
-    // caught.
-    const std::vector<std::uint8_t> datagram(rest.begin() + 2, rest.begin() + 2 + length);
-    rest = rest.subspan(2 + length);
+  morvane::fuzz::ForEachFramedDatagram({data + 1, size - 1}, [&](auto datagram) {
     if (datagram.empty()) {
       (void)handler->RepeatQuery();
-      continue;
+      return true;
     }
     switch (handler->OnDatagram(datagram, item)) {
       case morvane::Verdict::kAnswered:
         if (!request.Players) {
           output.AppendPiece(morvane::FillSummary(request.Format, item.address, item.values));
         }
-        return 0;
+        return false;
       case morvane::Verdict::kQueryAgain:
         (void)handler->NextQuery();
         break;
       case morvane::Verdict::kIgnored:
         break;
     }
-  }
+    return true;
+  });
   return 0;
 }

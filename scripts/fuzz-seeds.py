@@ -97,6 +97,8 @@ def main():
     head = b"\xff\xff\xff\xff\x44\x02\x00Ann\x00" + struct.pack("<i", 5) + b"\x00" * 3
     tail = b"\x00\x01\x00" + struct.pack("<if", -1, 1.0)
     seeds["reply_fuzz"].append(b"\x01" + framed(goldsrc_pieces([head, tail], 7)[::-1]))
+    # The parsers alone read the same input as the handlers.
+    seeds["games_fuzz"] = list(seeds["reply_fuzz"])
 
     for name in sorted(os.listdir(examples)) if os.path.isdir(examples) else []:
         if name.endswith(".ini"):

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "common/text.h"
+#include "games/quake3.h"
+#include "games/samp.h"
+#include "games/source.h"
+#include "games/source_split.h"
 #include "platform/platform.h"
-#include "scan/quake3_query.h"
 #include "scan/reply_handler.h"
-#include "scan/samp_query.h"
-#include "scan/source_query.h"
-#include "scan/source_split.h"
 
 namespace morvane {
 namespace {

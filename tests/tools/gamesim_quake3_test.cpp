@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "games/quake3.h"
 #include "gamesim/quake3_replies.h"
-#include "scan/quake3_query.h"
 
 namespace morvane::gamesim {
 namespace {

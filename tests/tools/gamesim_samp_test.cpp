@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/byte_reader.h"
+#include "games/samp.h"
 #include "gamesim/samp_replies.h"
-#include "scan/samp_query.h"
 
 namespace morvane::gamesim {
 namespace {

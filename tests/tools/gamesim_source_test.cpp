@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/byte_reader.h"
+#include "games/source.h"
 #include "gamesim/source_replies.h"
-#include "scan/source_query.h"
 
 namespace morvane::gamesim {
 namespace {

@@ -1,13 +1,13 @@
 // Split replies put back together: real servers' pieces in any order, with
 // repeats and foreign pieces among them, both packet forms, and the bounds.
-#include "scan/source_split.h"
+#include "games/source_split.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
 
-#include "scan/source_query.h"
+#include "games/source.h"
 #include "support/fixtures.h"
 
 namespace morvane {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/source_query.h"
+#include "games/source.h"
 #include "support/fixtures.h"
 
 namespace morvane {

@@ -2,6 +2,25 @@
 // GoldSrc server and the parsers of the replies it gets back. Pure code: one
 // received datagram in, plain values out; the worker owns the socket.
 //
+// Every datagram but a piece of a split reply starts with the connectionless
+// header FF FF FF FF; a reply's byte 4 is its type. Numbers are little-endian,
+// strings end with a NUL.
+//   info request     "TSource Engine Query", NUL
+//   info (0x49)      protocol, name, map, game folder, game description,
+//                    int16 application id, players, max players, bots,
+//                    server type, environment, visibility (1: password), ...
+//   info (0x6D)      the GoldSrc form: the server's address string, name, map,
+//                    game folder, game description, players, max players,
+//                    protocol, server type, environment, visibility, ...
+//   player request   'U' and a 4-byte challenge (FF FF FF FF: none yet)
+//   players (0x44)   count, then per player: index, name, int32 score,
+//                    float32 seconds connected
+//   challenge (0x41) 4 challenge bytes
+// A server that wants a challenge answers the first request with one; the
+// player request is sent again with those bytes in place of FF FF FF FF, the
+// info request with them appended. A reply too long for one datagram comes in
+// pieces (source_split.h).
+//
 // Strings are returned as the raw bytes the server sent (UTF-8 on the wire);
 // turning them into the plug-in's text is the caller's business.
 #pragma once

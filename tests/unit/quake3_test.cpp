@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/quake3_query.h"
+#include "games/quake3.h"
 #include "support/fixtures.h"
 
 namespace morvane {

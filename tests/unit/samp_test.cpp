@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/samp_query.h"
+#include "games/samp.h"
 #include "support/fixtures.h"
 
 namespace morvane {

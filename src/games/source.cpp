@@ -1,4 +1,4 @@
-#include "scan/source_query.h"
+#include "games/source.h"
 
 #include <algorithm>
 #include <bit>

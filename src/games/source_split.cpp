@@ -1,4 +1,4 @@
-#include "scan/source_split.h"
+#include "games/source_split.h"
 
 #include <algorithm>
 

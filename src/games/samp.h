@@ -1,9 +1,18 @@
-// The SA-MP query: the two datagrams the worker sends and the parsers of the
+// The SA-MP query: the datagrams the worker sends and the parsers of the
 // replies. Pure code: one received datagram in, plain values out; the worker
 // owns the socket.
 //
 // Numbers are little-endian; texts are length-prefixed 8-bit bytes, returned
-// as the server sent them.
+// as the server sent them. A request is "SAMP", 4 address bytes, 2 port bytes
+// and an opcode; a reply repeats those 11 bytes, then:
+//   'i' information  password byte, uint16 players, uint16 max players, and
+//                    the host name, the game mode and the language (or the
+//                    map), each an int32 length and its bytes
+//   'd' players      uint16 count, then per player: id byte, name length
+//                    byte, name, int32 score, int32 ping
+//   'c' client list  uint16 count, then per player: name length byte, name,
+//                    int32 score
+// There is no challenge.
 #pragma once
 
 #include <array>

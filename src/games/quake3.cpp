@@ -1,4 +1,4 @@
-#include "scan/quake3_query.h"
+#include "games/quake3.h"
 
 #include <algorithm>
 #include <optional>
@@ -18,7 +18,7 @@ constexpr std::uint8_t kSpace = 0x20;
 // The reply text ends at the first NUL. Keys and field texts come from it;
 // the newlines and spaces that divide the player section are searched in all
 // received bytes.
-std::string_view ReplyText(std::span<const std::uint8_t> reply) {
+std::string_view TextUpToNul(std::span<const std::uint8_t> reply) {
   ByteReader reader(reply);
   return reader.ReadCString();
 }
@@ -113,7 +113,7 @@ std::optional<Quake3Status::Player> ParsePlayerLine(const ByteReader& reader, st
 
 bool IsQuake3StatusReply(std::span<const std::uint8_t> reply) {
   // The header holds no NUL, so a NUL within its 18 bytes fails the match.
-  return ReplyText(reply).substr(0, kStatusHeader.size()) == kStatusHeader;
+  return TextUpToNul(reply).substr(0, kStatusHeader.size()) == kStatusHeader;
 }
 
 std::string Quake3InfoValue(std::string_view reply_text, std::string_view key) {
@@ -149,7 +149,7 @@ std::string RemoveColourCodes(std::string_view text) {
 
 Quake3Status ParseQuake3Status(std::span<const std::uint8_t> reply, bool players) {
   ByteReader reader(reply);
-  std::string_view text = ReplyText(reply);
+  std::string_view text = TextUpToNul(reply);
   Quake3Status status;
 
   // The player section starts after the first newline that follows the last

@@ -1,4 +1,4 @@
-#include "scan/samp_query.h"
+#include "games/samp.h"
 
 #include <utility>
 

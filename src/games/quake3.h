@@ -2,13 +2,14 @@
 // parser of the "statusResponse" that comes back. Pure code: one received
 // datagram in, plain values out; the worker owns the socket.
 //
-// A reply is the header FF FF FF FF "statusResponse" and a newline, an info
-// section of backslash-separated keys and values ended by a newline, then
-// one line per player: score, a space, ping, a space, the name in double
-// quotes, a newline (some engines put a team number before the name). The
-// info section ends at the first newline after the datagram's last
-// backslash, since a value may hold newlines and a player name no
-// backslash. Texts are returned as the 8-bit bytes the server sent.
+// The request is FF FF FF FF "getstatus"; the server answers with one
+// datagram and asks for no challenge. A reply is the header FF FF FF FF
+// "statusResponse" and a newline, an info section of backslash-separated keys
+// and values ended by a newline, then one line per player: score, a space,
+// ping, a space, the name in double quotes, a newline (some engines put a team
+// number before the name). The info section ends at the first newline after
+// the datagram's last backslash, since a value may hold newlines and a player
+// name no backslash. Texts are returned as the 8-bit bytes the server sent.
 #pragma once
 
 #include <array>
