@@ -9,6 +9,6 @@ namespace morvane {
 // for the virtual user (query 1080) and that no piece names exactly. False
 // when the host stopped the plug-in from inside one of these calls: nothing
 // more is sent, and the caller must do nothing more either.
-bool JoinChannels();
+[[nodiscard]] bool JoinChannels();
 
 }  // namespace morvane

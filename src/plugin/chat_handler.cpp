@@ -154,8 +154,7 @@ void ProcessHostMessage(std::int32_t code, const void* record, std::int32_t reco
   }
   // A plug-in that is stopped, or not started yet, takes no message: a
   // request queued now would only wait for the next start.
-  const LinkSession session = CurrentLinkSession();
-  if (!LinkStillOpen(session)) return;
+  if (!LinkOpen()) return;
   ByteReader reader(bytes);
   ChatMessage message;
   if (!DecodeMessage(code, reader, message)) return;

@@ -11,32 +11,12 @@
 
 namespace {
 
-// Takes the entry lock for an export. The worker's thread reaches an export
-// only from inside one of its own host calls (a host that feeds the plug-in's
-// own message back to it, or stops it there). The host's thread may hold the
-// lock meanwhile and wait for that very call: in PluginStop, which waits for
-// the worker's host calls. So the worker waits for the lock only while its
-// link session is open, and then does nothing at all.
-bool LockEntry() {
-  auto& entry = morvane::platform::EntryLock();
-  if (!morvane::ThreadIsBoundToLink()) {
-    entry.lock();
-    return true;
-  }
-  for (;;) {
-    if (!morvane::BoundLinkStillOpen()) return false;
-    if (entry.try_lock()) break;
-    morvane::platform::SleepMilliseconds(1);
-  }
-  if (morvane::BoundLinkStillOpen()) return true;
-  entry.unlock();
-  return false;
-}
-
+// Runs the body with the entry lock held. The worker's thread may be refused
+// the lock (host/host_link.h, TakeEntryLock): the export then does nothing.
 template <typename Result, typename Body>
 Result Guarded(Result on_failure, Body body) noexcept {
   try {
-    if (!LockEntry()) return on_failure;
+    if (!morvane::TakeEntryLock()) return on_failure;
     std::lock_guard entry(morvane::platform::EntryLock(), std::adopt_lock);
     return body();
   } catch (...) {

@@ -50,19 +50,17 @@ std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
   PluginState& state = Plugin();
   // A host that starts the plug-in twice without stopping it gets a stop
   // first: one worker, tracked (and the module pinned if it will not end).
-  if (LinkStillOpen(CurrentLinkSession()) || g_worker.Running()) StopPlugin();
+  if (LinkOpen() || g_worker.Running()) StopPlugin();
   platform::ReadCodePageSetting();
-  ConnectHost({plugin_id, callback, query, false});
+  const LinkSession session = ConnectHost({plugin_id, callback, query, false});
   // The host may stop the plug-in from inside any call below: then nothing
   // more is done and the start fails.
-  const LinkSession session = CurrentLinkSession();
   state.module_directory = ComputeModuleDirectory();
   // Query 2000 answered with 0 selects the virtual user; anything else, no
   // answer (-1) included, the host's own user.
-  const bool virtual_user_mode =
-      QueryHostInt(host_code::kQueryMode) == host_value::kModeVirtualUser;
-  if (!LinkStillOpen(session)) return 0;
-  SetVirtualUserMode(virtual_user_mode);
+  const HostInt mode = QueryHostInt(host_code::kQueryMode);
+  if (!mode.open) return 0;
+  SetVirtualUserMode(mode.value == host_value::kModeVirtualUser);
   state.online = false;
   // A start after a stop in the same process begins afresh: no "/gs " has
   // been accepted yet, and no settings file has been read.
@@ -70,7 +68,9 @@ std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
   state.settings_read = false;
   if (!g_socket_library_started) g_socket_library_started = platform::StartSocketLibrary();
 
-  if (!LoadSettings() || !LinkStillOpen(session)) return 0;
+  // A load that fails, or that a stop from inside one of its host calls
+  // ended, fails the start.
+  if (!LoadSettings()) return 0;
   Queue().OpenWakeEvent();
   if (g_worker_enabled) g_worker.Start(Queue().WakeEvent(), session);
   return 1;

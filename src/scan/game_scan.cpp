@@ -12,9 +12,6 @@ namespace {
 
 constexpr std::size_t kReceiveBufferSize = 65536;
 
-// Set on the worker's own thread.
-thread_local bool t_on_worker_thread = false;
-
 // Guards the tests' replacements below.
 std::mutex g_handlers_lock;
 ReplyHandlerFactory g_make_handler_for_testing;
@@ -92,16 +89,19 @@ void TGameScan::Deliver(const ScanRequest& request, const ReplyText& output) {
   std::u16string text = request.OutTitle;
   text += body;
   text = CutReply(std::move(text), request.MaxReply, request.CutText);
+  // Whether the link is still open after a delivery tells the worker
+  // nothing: it learns of a stop from the terminate request.
   switch (request.MsgType) {
     case reply_mode::kChannel:
     case reply_mode::kChannelWithFlag:
-      SendChannelMessage(request.ChOrUser, text, request.MsgType == reply_mode::kChannelWithFlag);
+      (void)SendChannelMessage(request.ChOrUser, text,
+                               request.MsgType == reply_mode::kChannelWithFlag);
       return;
     case reply_mode::kPrivate:
-      SendPrivateMessage(request.ChOrUser, text, false);
+      (void)SendPrivateMessage(request.ChOrUser, text, false);
       return;
     case reply_mode::kMode3:
-      SendMode3Message(request.ChOrUser, text);
+      (void)SendMode3Message(request.ChOrUser, text);
       return;
     default:
       return;  // Other reply modes are not delivered.
@@ -112,7 +112,6 @@ void ScanWorker::Start(std::shared_ptr<platform::AutoResetEvent> wake_event, Lin
   scan_ = std::make_shared<TGameScan>(HandlerFactory(), std::move(wake_event));
   std::shared_ptr<TGameScan> body = scan_;
   thread_ = platform::Thread([body, session] {
-    t_on_worker_thread = true;
     // Replies go to the host of the session that started this worker only.
     BindThreadToLinkSession(session);
     try {
@@ -129,7 +128,7 @@ bool ScanWorker::Stop(std::chrono::steady_clock::time_point deadline) {
   bool ended = false;
   // PluginStop from inside one of the worker's own host calls: the worker
   // cannot wait for itself, and ends once that call has returned.
-  if (!OnWorkerThread()) {
+  if (!ThreadIsBoundToLink()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     ended = thread_.WaitForEnd(static_cast<std::int32_t>(std::max<std::int64_t>(left.count(), 0)));
@@ -138,8 +137,6 @@ bool ScanWorker::Stop(std::chrono::steady_clock::time_point deadline) {
   thread_ = platform::Thread();
   return ended;
 }
-
-bool ScanWorker::OnWorkerThread() { return t_on_worker_thread; }
 
 void ScanWorker::SetHandlersForTesting(ReplyHandlerFactory make) {
   std::lock_guard lock(g_handlers_lock);

@@ -56,8 +56,6 @@ class ScanWorker {
   // came from): the caller then keeps alive whatever it still touches.
   bool Stop(std::chrono::steady_clock::time_point deadline);
   bool Running() const { return scan_ != nullptr; }
-  // Whether the calling thread is the worker's.
-  static bool OnWorkerThread();
 
   // Tests put handlers of their own in place of the real protocols' ones;
   // nullptr restores those.
