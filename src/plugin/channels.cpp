@@ -6,7 +6,6 @@
 
 #include "common/text.h"
 #include "host/host_link.h"
-#include "plugin/plugin_state.h"
 
 namespace morvane {
 namespace {
@@ -57,8 +56,7 @@ bool LeaveUnlistedChannels(const std::u16string& user, const std::vector<std::u1
 
 }  // namespace
 
-bool JoinChannels() {
-  const PluginState& state = Plugin();
+bool JoinChannels(const PluginState& state) {
   // Pieces are not trimmed and empty pieces count: an empty value joins one
   // channel with an empty name.
   const std::vector<std::u16string> pieces = SplitKeepingEmpty(state.settings.Channels, u'|');

@@ -6,7 +6,6 @@
 #include "platform/platform.h"
 #include "plugin/channels.h"
 #include "plugin/event_timer.h"
-#include "plugin/plugin_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings_values.h"
 
@@ -47,8 +46,7 @@ bool LogInVirtualUser(PluginState& state, const VirtUserValues& user) {
 
 }  // namespace
 
-bool LoadSettings() {
-  PluginState& state = Plugin();
+bool LoadSettings(PluginState& state) {
   const bool virtual_user_mode = Host().virtual_user_mode;
   // The host may stop the plug-in from inside any of the calls below; a call
   // that finds its session closed afterwards means PluginStop has run, and
@@ -64,7 +62,7 @@ bool LoadSettings() {
   if (read == platform::ReadFileResult::kUnreadable && state.settings_read) return true;
   if (read != platform::ReadFileResult::kRead) bytes.clear();
 
-  StopEventTimer();
+  StopEventTimer(state);
   state.admin_list.reset();
 
   SettingsValues values = ReadSettingsValues(IniFile::Parse(bytes), virtual_user_mode);
@@ -85,11 +83,11 @@ bool LoadSettings() {
     if (!connection.open) return false;
     if (connection.value == host_value::kConnected) {
       state.online = true;
-      if (!JoinChannels()) return false;
+      if (!JoinChannels(state)) return false;
     }
   }
 
-  if (values.has_periodic_event) StartEventTimer();
+  if (values.has_periodic_event) StartEventTimer(state);
   return true;
 }
 
