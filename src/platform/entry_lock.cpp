@@ -10,16 +10,14 @@ void ReentrantLock::lock() {
   const std::thread::id me = std::this_thread::get_id();
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this, me] { return FreeFor(me); });
-  owner_ = me;
-  ++depth_;
+  TakeFor(me);
 }
 
 bool ReentrantLock::try_lock() {
   const std::thread::id me = std::this_thread::get_id();
   std::lock_guard lock(mutex_);
   if (!FreeFor(me)) return false;
-  owner_ = me;
-  ++depth_;
+  TakeFor(me);
   return true;
 }
 
@@ -40,8 +38,7 @@ bool ReentrantLock::LockUnless(const std::function<bool()>& give_up) {
     return gave_up || FreeFor(me);
   });
   if (gave_up) return false;
-  owner_ = me;
-  ++depth_;
+  TakeFor(me);
   return true;
 }
 

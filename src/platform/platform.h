@@ -248,6 +248,10 @@ class ReentrantLock {
 
  private:
   bool FreeFor(std::thread::id thread) const { return depth_ == 0 || owner_ == thread; }
+  void TakeFor(std::thread::id thread) {
+    owner_ = thread;
+    ++depth_;
+  }
 
   std::mutex mutex_;  // Guards owner_ and depth_.
   std::condition_variable changed_;
