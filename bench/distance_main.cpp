@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
+#include "plugin/plugin_state.h"
 
 namespace {
 
@@ -91,8 +92,9 @@ int main(int argc, char** argv) {
                  morvane::Utf16ToUtf8(folder).c_str());
     return 1;
   }
-  morvane::SetModuleDirectoryForTesting(folder + u"/");
-  if (morvane::StartPlugin(1, &KeepReply, &morvane::bench::AnswerDirectMode) != 1) return 1;
+  morvane::PluginState plugin;
+  plugin.module_directory_for_testing = folder + u"/";
+  if (morvane::StartPlugin(plugin, 1, &KeepReply, &morvane::bench::AnswerDirectMode) != 1) return 1;
 
   std::u16string addresses;
   for (const auto& port : ports) {
@@ -104,7 +106,7 @@ int main(int argc, char** argv) {
   std::vector<double> times;
   for (int run = 0; run < repeat; ++run) {
     const auto start = Clock::now();
-    morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
+    morvane::ProcessHostMessage(plugin, 5, record.data(), static_cast<std::int32_t>(record.size()));
     std::unique_lock lock(g_lock);
     if (!g_replied.wait_for(lock, std::chrono::seconds(120), [] { return !g_replies.empty(); })) {
       std::fprintf(stderr, "bench_distance_main: no reply within 120 s\n");
@@ -119,6 +121,6 @@ int main(int argc, char** argv) {
   }
   std::sort(times.begin(), times.end());
   std::printf("median %.0f ms over %zu runs\n", times[times.size() / 2], times.size());
-  morvane::StopPlugin();
+  morvane::StopPlugin(plugin);
   return 0;
 }

@@ -18,7 +18,7 @@
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
-#include "scan/scan_queue.h"
+#include "plugin/plugin_state.h"
 
 namespace {
 
@@ -38,14 +38,14 @@ void MORVANE_CALL CountReply(std::int32_t, std::int32_t code, const void*, std::
 }
 
 // Sends one command and waits for its reply; the time between them in µs.
-double Ask(const std::vector<std::uint8_t>& record) {
+double Ask(morvane::PluginState& plugin, const std::vector<std::uint8_t>& record) {
   int before;
   {
     std::lock_guard lock(g_lock);
     before = g_replies;
   }
   auto start = Clock::now();
-  morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
+  morvane::ProcessHostMessage(plugin, 5, record.data(), static_cast<std::int32_t>(record.size()));
   std::unique_lock lock(g_lock);
   g_replied.wait_for(lock, std::chrono::seconds(30), [&] { return g_replies > before; });
   return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
@@ -102,8 +102,11 @@ int main(int argc, char** argv) {
                  morvane::Utf16ToUtf8(folder).c_str());
     return 1;
   }
-  morvane::SetModuleDirectoryForTesting(folder + u"/");
-  if (morvane::StartPlugin(1, &CountReply, &morvane::bench::AnswerDirectMode) != 1) return 1;
+  morvane::PluginState plugin;
+  plugin.module_directory_for_testing = folder + u"/";
+  if (morvane::StartPlugin(plugin, 1, &CountReply, &morvane::bench::AnswerDirectMode) != 1) {
+    return 1;
+  }
   const double start_us = std::chrono::duration<double, std::micro>(Clock::now() - started).count();
   const long rss_started = ResidentKilobytes();
 
@@ -118,22 +121,22 @@ int main(int argc, char** argv) {
   const auto all =
       morvane::bench::ChannelMessageRecord(u"bench", u"/gs " + kind16 + u" " + all_addresses);
 
-  for (int i = 0; i < 20; ++i) Ask(one);  // warm-up
+  for (int i = 0; i < 20; ++i) Ask(plugin, one);  // warm-up
   std::vector<double> single;
-  for (int i = 0; i < repeat; ++i) single.push_back(Ask(one));
+  for (int i = 0; i < repeat; ++i) single.push_back(Ask(plugin, one));
   Report(("one " + kind + " request, 1 server").c_str(), single);
   std::vector<double> many;
-  for (int i = 0; i < std::max(5, repeat / 10); ++i) many.push_back(Ask(all));
+  for (int i = 0; i < std::max(5, repeat / 10); ++i) many.push_back(Ask(plugin, all));
   Report(("one " + kind + " request, " + std::to_string(ports.size()) + " servers").c_str(), many);
 
   // Memory: the resident size after many more requests.
   const long rss_before = ResidentKilobytes();
-  for (int i = 0; i < memory_requests; ++i) Ask(one);
+  for (int i = 0; i < memory_requests; ++i) Ask(plugin, one);
   const long rss_after = ResidentKilobytes();
   std::printf(
       "start: %.1f us; resident: %ld kB loaded, %ld kB started, %ld kB before and %ld kB after %d "
       "more requests\n",
       start_us, rss_loaded, rss_started, rss_before, rss_after, memory_requests);
-  morvane::StopPlugin();
+  morvane::StopPlugin(plugin);
   return 0;
 }

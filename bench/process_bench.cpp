@@ -8,34 +8,36 @@
 #include "host/host_record.h"
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
+#include "plugin/plugin_state.h"
 #include "scan/reply_templates.h"
-#include "scan/scan_queue.h"
 
 namespace {
 
 void MORVANE_CALL IgnoreCall(std::int32_t, std::int32_t, const void*, std::int32_t) {}
 void BM_ProcessScanCommand(benchmark::State& state) {
-  morvane::SetWorkerEnabledForTesting(false);
-  morvane::StartPlugin(1, &IgnoreCall, &morvane::bench::AnswerDirectMode);
+  morvane::PluginState plugin;
+  plugin.worker_enabled_for_testing = false;
+  morvane::StartPlugin(plugin, 1, &IgnoreCall, &morvane::bench::AnswerDirectMode);
   const auto record = morvane::bench::ChannelMessageRecord(u"alice", u"/gs hl 192.0.2.1:27015");
   for (auto _ : state) {
-    morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
+    morvane::ProcessHostMessage(plugin, 5, record.data(), static_cast<std::int32_t>(record.size()));
     // Keep the queue from filling: the request is what a worker would take.
-    morvane::Queue().PopHead();
+    plugin.queue->PopHead();
   }
-  morvane::StopPlugin();
+  morvane::StopPlugin(plugin);
 }
 BENCHMARK(BM_ProcessScanCommand);
 
 void BM_ProcessOrdinaryMessage(benchmark::State& state) {
-  morvane::SetWorkerEnabledForTesting(false);
-  morvane::StartPlugin(1, &IgnoreCall, &morvane::bench::AnswerDirectMode);
+  morvane::PluginState plugin;
+  plugin.worker_enabled_for_testing = false;
+  morvane::StartPlugin(plugin, 1, &IgnoreCall, &morvane::bench::AnswerDirectMode);
   const auto record =
       morvane::bench::ChannelMessageRecord(u"alice", u"Hello, how is everyone doing tonight?");
   for (auto _ : state) {
-    morvane::ProcessHostMessage(5, record.data(), static_cast<std::int32_t>(record.size()));
+    morvane::ProcessHostMessage(plugin, 5, record.data(), static_cast<std::int32_t>(record.size()));
   }
-  morvane::StopPlugin();
+  morvane::StopPlugin(plugin);
 }
 BENCHMARK(BM_ProcessOrdinaryMessage);
 

@@ -10,7 +10,7 @@
 #include "platform/program_support.h"
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
-#include "scan/scan_queue.h"
+#include "plugin/plugin_state.h"
 
 namespace {
 
@@ -35,10 +35,15 @@ constexpr char16_t kSettings[] =
     u"[Event_1]\r\nType=1\r\nMsg=!s\r\nAddr=a\r\nGame=hlpl\r\nMsgType=2\r\n"
     u"[Event_2]\r\nType=2\r\nAddr=a\r\nGame=tcp\r\nDelay=1\r\n";
 
+morvane::PluginState& State() {
+  static morvane::PluginState state;
+  return state;
+}
+
 void StartOnce(bool virtual_user) {
   static int started = -1;
   if (started == static_cast<int>(virtual_user)) return;
-  if (started >= 0) morvane::StopPlugin();
+  if (started >= 0) morvane::StopPlugin(State());
   static const bool folder_ready = [] {
     morvane::platform::MakeDirectories("fuzz-plugin-folder");
     std::vector<std::uint8_t> bytes;
@@ -49,10 +54,10 @@ void StartOnce(bool virtual_user) {
     return morvane::platform::WriteWholeFile(u"fuzz-plugin-folder/Morvane.ini", bytes);
   }();
   (void)folder_ready;
-  morvane::SetModuleDirectoryForTesting(u"fuzz-plugin-folder/");
-  morvane::SetWorkerEnabledForTesting(false);
+  State().module_directory_for_testing = u"fuzz-plugin-folder/";
+  State().worker_enabled_for_testing = false;
   g_virtual_user = virtual_user;
-  morvane::StartPlugin(1, &IgnoreCall, &Answer);
+  morvane::StartPlugin(State(), 1, &IgnoreCall, &Answer);
   started = static_cast<int>(virtual_user);
 }
 
@@ -67,8 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The record is copied to a buffer of exactly its size, so that a read past
   // it is caught.
   std::vector<std::uint8_t> record(data + 1, data + size);
-  morvane::ProcessHostMessage(code, record.empty() ? nullptr : record.data(),
+  morvane::ProcessHostMessage(State(), code, record.empty() ? nullptr : record.data(),
                               static_cast<std::int32_t>(record.size()));
-  morvane::Queue().Clear();
+  State().queue->Clear();
   return 0;
 }

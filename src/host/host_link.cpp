@@ -2,7 +2,8 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
+
+#include "platform/platform.h"
 
 namespace morvane {
 namespace {
@@ -27,6 +28,18 @@ thread_local LinkSession t_bound_session = 0;
 
 bool IsOpen(LinkSession session) { return (session & 1u) != 0; }
 
+bool StillOpen(LinkSession session) { return IsOpen(session) && g_session.load() == session; }
+
+// The waits for a change of the link (DisconnectHost's, and a worker's that
+// would enter an export) are on the entry lock's condition: each change wakes
+// them to test again.
+void LinkChanged() { platform::EntryLock().Notify(); }
+
+void MoveSession(LinkSession session) {
+  g_session.store(session);
+  LinkChanged();
+}
+
 // The virtual user's name for the send records, and its own lock.
 std::mutex g_name_lock;
 std::u16string g_virtual_user_name;
@@ -47,13 +60,15 @@ class HostCall {
   ~HostCall() {
     --t_calls_in_flight;
     g_calls_in_flight.fetch_sub(1);
+    LinkChanged();
   }
   HostCall(const HostCall&) = delete;
   HostCall& operator=(const HostCall&) = delete;
 
-  // Whether the call may go ahead; asked again between the two calls of a
-  // query, since the host may stop the plug-in inside the first.
-  bool Allowed() const { return allowed_ && g_session.load() == session_; }
+  // Whether the call's session is still open: asked before the host is
+  // called, between the two calls of a query and after the last, since the
+  // host may stop the plug-in inside any of them.
+  bool Open() const { return allowed_ && g_session.load() == session_; }
 
  private:
   LinkSession session_ = 0;
@@ -62,14 +77,16 @@ class HostCall {
 
 }  // namespace
 
-void ConnectHost(const HostConnection& host) {
+LinkSession ConnectHost(const HostConnection& host) {
   g_plugin_id = host.plugin_id;
   g_callback = host.callback;
   g_query = host.query;
   g_virtual_user_mode = host.virtual_user_mode;
   // Published last: a thread that sees the new session sees the new host.
   const LinkSession session = g_session.load();
-  g_session.store(IsOpen(session) ? session + 2 : session + 1);
+  const LinkSession opened = IsOpen(session) ? session + 2 : session + 1;
+  MoveSession(opened);
+  return opened;
 }
 
 void SetVirtualUserMode(bool virtual_user_mode) { g_virtual_user_mode = virtual_user_mode; }
@@ -78,29 +95,32 @@ HostConnection Host() {
   return {g_plugin_id.load(), g_callback.load(), g_query.load(), g_virtual_user_mode.load()};
 }
 
-LinkSession CurrentLinkSession() { return g_session.load(); }
-
-bool LinkStillOpen(LinkSession session) { return IsOpen(session) && g_session.load() == session; }
+bool LinkOpen() { return IsOpen(g_session.load()); }
 
 bool DisconnectHost(std::chrono::steady_clock::time_point deadline) {
   const LinkSession session = g_session.load();
-  if (IsOpen(session)) g_session.store(session + 1);
+  if (IsOpen(session)) MoveSession(session + 1);
   // A host that hands our callback to its own thread (the thread now inside
   // PluginStop) never finishes that call while we wait: the wait is bounded,
-  // and the late call finds the link closed when it comes back. Polled rather
-  // than waited on: the calls are counted without any lock.
-  for (;;) {
-    if (g_calls_in_flight.load() <= t_calls_in_flight) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  // and the late call finds the link closed when it comes back.
+  const std::int32_t own_calls = t_calls_in_flight;
+  return platform::EntryLock().WaitUntil(
+      [own_calls] { return g_calls_in_flight.load() <= own_calls; }, deadline);
 }
 
 void BindThreadToLinkSession(LinkSession session) { t_bound_session = session; }
 
 bool ThreadIsBoundToLink() { return t_bound_session != 0; }
 
-bool BoundLinkStillOpen() { return LinkStillOpen(t_bound_session); }
+bool TakeEntryLock() {
+  platform::ReentrantLock& entry = platform::EntryLock();
+  if (t_bound_session == 0) {
+    entry.lock();
+    return true;
+  }
+  const LinkSession bound = t_bound_session;
+  return entry.LockUnless([bound] { return !StillOpen(bound); });
+}
 
 void SetVirtualUserName(std::u16string_view name) {
   std::lock_guard lock(g_name_lock);
@@ -112,47 +132,48 @@ std::u16string VirtualUserName() {
   return g_virtual_user_name;
 }
 
-void SendHostRecord(std::int32_t code, const HostRecord& record) {
+SendResult SendHostRecord(std::int32_t code, const HostRecord& record) {
   HostCall call;
-  if (!call.Allowed()) return;
   const MorvaneHostCallback callback = g_callback.load();
-  if (callback == nullptr) return;
+  if (!call.Open() || callback == nullptr) return {call.Open()};
   callback(g_plugin_id.load(), code, record.data(), static_cast<std::int32_t>(record.size()));
+  return {call.Open()};
 }
 
-std::int32_t QueryHostInt(std::int32_t code) {
+HostInt QueryHostInt(std::int32_t code) {
   HostCall call;
   const MorvaneHostQuery query = g_query.load();
-  if (!call.Allowed() || query == nullptr) return -1;
+  if (!call.Open() || query == nullptr) return {-1, call.Open()};
   const std::int32_t id = g_plugin_id.load();
   const std::int32_t size = query(id, code, nullptr, 0, nullptr, 0);
-  if (size <= 0 || size > kMaxHostAnswerBytes) return -1;
-  if (!call.Allowed()) return -1;
+  if (size <= 0 || size > kMaxHostAnswerBytes || !call.Open()) return {-1, call.Open()};
   HostRecord answer(static_cast<std::size_t>(size));
   // The second result is ignored; the buffer is what the first call announced,
   // and an announced answer shorter than an integer carries nothing.
   (void)query(id, code, answer.data(), size, nullptr, 0);
-  if (answer.size() < 4) return -1;
+  if (answer.size() < 4) return {-1, call.Open()};
   ByteReader reader(std::span<const std::uint8_t>(answer.data(), answer.size()));
-  return ReadInt(reader);
+  return {ReadInt(reader), call.Open()};
 }
 
 HostAnswer QueryHostRecord(std::int32_t code, const HostRecord& input) {
   HostAnswer out;
   HostCall call;
   const MorvaneHostQuery query = g_query.load();
-  if (!call.Allowed() || query == nullptr) return out;
+  if (!call.Open() || query == nullptr) {
+    out.open = call.Open();
+    return out;
+  }
   const std::int32_t id = g_plugin_id.load();
   const auto input_length = static_cast<std::int32_t>(input.size());
   const void* input_data = input.empty() ? nullptr : input.data();
   const std::int32_t size = query(id, code, nullptr, 0, input_data, input_length);
-  if (size <= 0) {
-    out.result = size;
-    return out;
+  if (size <= 0) out.result = size;
+  if (size > 0 && size <= kMaxHostAnswerBytes && call.Open()) {
+    out.answer.resize(static_cast<std::size_t>(size));
+    out.result = query(id, code, out.answer.data(), size, input_data, input_length);
   }
-  if (size > kMaxHostAnswerBytes || !call.Allowed()) return out;
-  out.answer.resize(static_cast<std::size_t>(size));
-  out.result = query(id, code, out.answer.data(), size, input_data, input_length);
+  out.open = call.Open();
   return out;
 }
 
@@ -160,47 +181,47 @@ namespace {
 
 // A message spoken by the plug-in's user: [target][type flag][text] as the
 // host's own user, [virtual user][type flag][target][text] as the virtual one.
-void SendSpokenMessage(std::int32_t direct_code, std::int32_t virtual_code,
-                       std::u16string_view target, std::u16string_view text, bool type_flag) {
+SendResult SendSpokenMessage(std::int32_t direct_code, std::int32_t virtual_code,
+                             std::u16string_view target, std::u16string_view text, bool type_flag) {
   HostRecord record;
   if (g_virtual_user_mode.load()) {
     AppendText(record, VirtualUserName());
     AppendInt(record, type_flag ? 1 : 0);
     AppendText(record, target);
     AppendText(record, text);
-    SendHostRecord(virtual_code, record);
-    return;
+    return SendHostRecord(virtual_code, record);
   }
   AppendText(record, target);
   AppendInt(record, type_flag ? 1 : 0);
   AppendText(record, text);
-  SendHostRecord(direct_code, record);
+  return SendHostRecord(direct_code, record);
 }
 
 }  // namespace
 
-void SendChannelMessage(std::u16string_view target, std::u16string_view text, bool type_flag) {
-  SendSpokenMessage(host_code::kChannelMessage, host_code::kVirtualChannelMessage, target, text,
-                    type_flag);
+SendResult SendChannelMessage(std::u16string_view target, std::u16string_view text,
+                              bool type_flag) {
+  return SendSpokenMessage(host_code::kChannelMessage, host_code::kVirtualChannelMessage, target,
+                           text, type_flag);
 }
 
-void SendPrivateMessage(std::u16string_view target, std::u16string_view text, bool type_flag) {
-  SendSpokenMessage(host_code::kPrivateMessage, host_code::kVirtualPrivateMessage, target, text,
-                    type_flag);
+SendResult SendPrivateMessage(std::u16string_view target, std::u16string_view text,
+                              bool type_flag) {
+  return SendSpokenMessage(host_code::kPrivateMessage, host_code::kVirtualPrivateMessage, target,
+                           text, type_flag);
 }
 
-void SendMode3Message(std::u16string_view target, std::u16string_view text) {
+SendResult SendMode3Message(std::u16string_view target, std::u16string_view text) {
   HostRecord record;
   if (g_virtual_user_mode.load()) {
     AppendText(record, VirtualUserName());
     AppendText(record, target);
     AppendText(record, text);
-    SendHostRecord(host_code::kVirtualMode3Message, record);
-    return;
+    return SendHostRecord(host_code::kVirtualMode3Message, record);
   }
   AppendText(record, target);
   AppendText(record, text);
-  SendHostRecord(host_code::kMode3Message, record);
+  return SendHostRecord(host_code::kMode3Message, record);
 }
 
 }  // namespace morvane

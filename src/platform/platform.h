@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace morvane::platform {
@@ -189,12 +191,47 @@ void SleepMilliseconds(std::int32_t milliseconds);
 // ---------------------------------------------------------------------------
 // The entry lock and the thread timer.
 
-// The lock that every export holds while it runs. Recursive, so that a host
-// that re-enters the plug-in from a nested message loop on its own thread does
-// not deadlock.
-std::recursive_timed_mutex& EntryLock();
+// A recursive lock with a condition beside it, on which a thread waits for
+// the lock or for something else, and may give up.
+//
+// The entry lock is one: the lock that every export holds while it runs.
+// Recursive, so that a host that re-enters the plug-in from a nested message
+// loop on its own thread does not deadlock. It is also the one place where
+// the plug-in's threads wait for one another: a thread that must not wait for
+// the lock without end (the worker inside a host call, a timer being killed)
+// takes it with LockUnless, and PluginStop waits for the host calls of other
+// threads with WaitUntil. Waiters test again whenever the lock is let go and
+// whenever Notify is called, so a thread that changes what they test calls
+// Notify after the change. The tests run under the condition's own mutex:
+// they read atomics and nothing else.
+class ReentrantLock {
+ public:
+  void lock();
+  bool try_lock();
+  void unlock();
+  // Takes the lock unless give_up() holds first; false then. The lock is
+  // never taken while give_up() holds.
+  bool LockUnless(const std::function<bool()>& give_up);
+  // Waits until done() holds or the deadline passes; true when it held.
+  bool WaitUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
+  void Notify();
 
-using TimerProc = void (*)();
+ private:
+  bool FreeFor(std::thread::id thread) const { return depth_ == 0 || owner_ == thread; }
+  void TakeFor(std::thread::id thread) {
+    owner_ = thread;
+    ++depth_;
+  }
+
+  std::mutex mutex_;  // Guards owner_ and depth_.
+  std::condition_variable changed_;
+  std::thread::id owner_;
+  std::uint32_t depth_ = 0;
+};
+
+ReentrantLock& EntryLock();
+
+using TimerProc = std::function<void()>;
 
 // A thread timer with no window. On Windows it is SetTimer, and the procedure
 // runs in the message loop of the thread that started it. POSIX has no message

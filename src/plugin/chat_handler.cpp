@@ -10,7 +10,6 @@
 #include "host/host_record.h"
 #include "platform/platform.h"
 #include "plugin/channels.h"
-#include "plugin/plugin_state.h"
 #include "plugin/scan_command.h"
 #include "plugin/scan_requests.h"
 #include "plugin/settings_loader.h"
@@ -28,39 +27,40 @@ struct ChatMessage {
   std::optional<bool> online;
 };
 
-// Reads the record by its code and the mode. False for a code that this mode ignores
-// (and a direct private message that is not of kind 3): nothing more happens.
-bool DecodeMessage(std::int32_t code, ByteReader& record, ChatMessage& message) {
-  const PluginState& state = Plugin();
-  if (Host().virtual_user_mode) {
-    switch (code) {
-      case host_code::kVirtualPrivateText:
-        (void)ReadText(record);
-        message.sender = ReadUser(record);
-        message.text = ReadText(record);
-        message.message_class = MessageClass::kPrivate;
-        message.reply_target = message.sender.Name;
-        return true;
-      case host_code::kVirtualChannelText:
-        (void)ReadText(record);
-        message.sender = ReadUser(record);
-        message.reply_target = ReadText(record);
-        (void)ReadInt(record);
-        message.text = ReadText(record);
-        message.message_class = MessageClass::kChannel;
-        return true;
-      case host_code::kVirtualUserOnline:
-        message.sender = ReadUser(record);
-        if (message.sender.Name == state.identity.Name) message.online = true;
-        return true;
-      case host_code::kVirtualUserOffline:
-        message.sender = ReadUser(record);
-        if (message.sender.Name == state.identity.Name) message.online = false;
-        return true;
-      default:
-        return false;
-    }
+// Reads a record in virtual-user mode: messages to the virtual user, and the
+// reports of its own log-in and log-out.
+bool DecodeVirtualUserMessage(std::int32_t code, ByteReader& record, const PluginState& state,
+                              ChatMessage& message) {
+  switch (code) {
+    case host_code::kVirtualPrivateText:
+      (void)ReadText(record);
+      message.sender = ReadUser(record);
+      message.text = ReadText(record);
+      message.message_class = MessageClass::kPrivate;
+      message.reply_target = message.sender.Name;
+      return true;
+    case host_code::kVirtualChannelText:
+      (void)ReadText(record);
+      message.sender = ReadUser(record);
+      message.reply_target = ReadText(record);
+      (void)ReadInt(record);
+      message.text = ReadText(record);
+      message.message_class = MessageClass::kChannel;
+      return true;
+    case host_code::kVirtualUserOnline:
+    case host_code::kVirtualUserOffline:
+      message.sender = ReadUser(record);
+      if (message.sender.Name == state.identity.Name) {
+        message.online = code == host_code::kVirtualUserOnline;
+      }
+      return true;
+    default:
+      return false;
   }
+}
+
+// Reads a record in direct mode.
+bool DecodeDirectMessage(std::int32_t code, ByteReader& record, ChatMessage& message) {
   switch (code) {
     case host_code::kStatus:
       message.online = ReadInt(record) == host_value::kConnected;
@@ -84,11 +84,20 @@ bool DecodeMessage(std::int32_t code, ByteReader& record, ChatMessage& message) 
   }
 }
 
+// Reads the record by its code and the mode. False for a code that this mode
+// ignores (and a direct private message that is not of kind 3): nothing more
+// happens.
+bool DecodeMessage(std::int32_t code, ByteReader& record, const PluginState& state,
+                   ChatMessage& message) {
+  if (Host().virtual_user_mode) return DecodeVirtualUserMessage(code, record, state, message);
+  return DecodeDirectMessage(code, record, message);
+}
+
 // An administrator may reload the settings. An empty entry of the list (from
 // an empty AdmUsers value, "||" or a trailing "|") admits no one: matching it
 // would let any user whose address the host leaves empty reload the settings.
-bool IsAdministrator(const TUser& sender) {
-  const auto& admins = Plugin().admin_list;
+bool IsAdministrator(const PluginState& state, const TUser& sender) {
+  const auto& admins = state.admin_list;
   if (!admins) return false;
   for (const auto& entry : *admins) {
     if (entry.empty()) continue;
@@ -118,8 +127,8 @@ bool EventListensTo(const TEvent& event, MessageClass message_class) {
 }
 
 // Fires every message event whose trigger equals the text, in table order.
-void FireMessageEvents(const ChatMessage& message, double now) {
-  for (TEvent& event : Plugin().event_table) {
+void FireMessageEvents(PluginState& state, const ChatMessage& message, double now) {
+  for (TEvent& event : state.event_table) {
     if (!EventListensTo(event, message.message_class)) continue;
     if (event.MsgType == reply_mode::kMode3) continue;
     if (LowerAsciiLetters(event.Msg) != message.text) continue;
@@ -140,43 +149,43 @@ void FireMessageEvents(const ChatMessage& message, double now) {
     } else {
       continue;
     }
-    AddScanItem(event.Game, EventRequest(event, reply_to, Plugin().settings));
+    AddScanItem(state, event.Game, EventRequest(event, reply_to, state.settings));
   }
 }
 
 }  // namespace
 
-void ProcessHostMessage(std::int32_t code, const void* record, std::int32_t record_length) {
+void ProcessHostMessage(PluginState& state, std::int32_t code, const void* record,
+                        std::int32_t record_length) {
   std::span<const std::uint8_t> bytes;
   if (record != nullptr && record_length > 0) {
     bytes = {static_cast<const std::uint8_t*>(record), static_cast<std::size_t>(record_length)};
   }
   // A plug-in that is stopped, or not started yet, takes no message: a
   // request queued now would only wait for the next start.
-  const LinkSession session = CurrentLinkSession();
-  if (!LinkStillOpen(session)) return;
+  if (!LinkOpen()) return;
   ByteReader reader(bytes);
   ChatMessage message;
-  if (!DecodeMessage(code, reader, message)) return;
+  if (!DecodeMessage(code, reader, state, message)) return;
 
   if (message.online) {
-    Plugin().online = *message.online;
+    state.online = *message.online;
     // Every "connected" report joins the channels, also when the flag was
     // set. The host may stop the plug-in from inside a join.
-    if (*message.online && !JoinChannels()) return;
+    if (*message.online && !JoinChannels(state)) return;
   }
 
   message.text = LowerAsciiLetters(message.text);
 
   if (message.message_class == MessageClass::kPrivate && message.text == u"/reload" &&
-      IsAdministrator(message.sender)) {
-    (void)LoadSettings();
+      IsAdministrator(state, message.sender)) {
+    (void)LoadSettings(state);
     return;
   }
 
   const double now = platform::NowDateTime();
-  FireMessageEvents(message, now);
-  HandleScanCommand(message.message_class, message.reply_target, message.text, now);
+  FireMessageEvents(state, message, now);
+  HandleScanCommand(state, message.message_class, message.reply_target, message.text, now);
 }
 
 }  // namespace morvane

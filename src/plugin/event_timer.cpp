@@ -2,7 +2,6 @@
 
 #include "common/date_time.h"
 #include "platform/platform.h"
-#include "plugin/plugin_state.h"
 #include "plugin/scan_requests.h"
 
 namespace morvane {
@@ -11,29 +10,27 @@ namespace {
 
 // The system calls the procedure from its message loop (or the POSIX
 // stand-in's timer thread): nothing may escape into it.
-void GuardedEventTimerProc() noexcept {
+void GuardedEventTimerProc(PluginState& state) noexcept {
   try {
-    EventTimerProc();
+    EventTimerProc(state);
   } catch (...) {
   }
 }
 
 }  // namespace
 
-void StartEventTimer() {
-  StopEventTimer();
-  Plugin().timer_id = platform::StartThreadTimer(1000, &GuardedEventTimerProc);
+void StartEventTimer(PluginState& state) {
+  StopEventTimer(state);
+  state.timer_id = platform::StartThreadTimer(1000, [&state] { GuardedEventTimerProc(state); });
 }
 
-void StopEventTimer() {
-  PluginState& state = Plugin();
+void StopEventTimer(PluginState& state) {
   if (state.timer_id == 0) return;
   platform::KillThreadTimer(state.timer_id);
   state.timer_id = 0;
 }
 
-void EventTimerProc() {
-  PluginState& state = Plugin();
+void EventTimerProc(PluginState& state) {
   if (!state.online) return;
   for (TEvent& event : state.event_table) {
     if (event.EventType != event_type::kPeriodic) continue;
@@ -43,7 +40,7 @@ void EventTimerProc() {
         WholeSecondsBetween(now, event.LastUse) < static_cast<std::int64_t>(event.Delay)) {
       continue;
     }
-    AddScanItem(event.Game, EventRequest(event, event.ChOrUser, state.settings));
+    AddScanItem(state, event.Game, EventRequest(event, event.ChOrUser, state.settings));
     // Set whether or not the queue took the request: a refused one waits a
     // whole interval.
     event.LastUse = now;

@@ -1,6 +1,7 @@
 // The six exports: thin shims over the core. Each holds the entry lock while it
 // runs (so the POSIX stand-in of the event timer never runs beside one) and
-// lets no exception reach the host.
+// lets no exception reach the host. The plug-in's state is theirs: one object
+// for the loaded module, passed down to everything they call.
 #include <mutex>
 
 #include "host/host_link.h"
@@ -8,37 +9,23 @@
 #include "platform/platform.h"
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
+#include "plugin/plugin_state.h"
 
 namespace {
 
-// Takes the entry lock for an export. The worker's thread reaches an export
-// only from inside one of its own host calls (a host that feeds the plug-in's
-// own message back to it, or stops it there). The host's thread may hold the
-// lock meanwhile and wait for that very call: in PluginStop, which waits for
-// the worker's host calls. So the worker waits for the lock only while its
-// link session is open, and then does nothing at all.
-bool LockEntry() {
-  auto& entry = morvane::platform::EntryLock();
-  if (!morvane::ThreadIsBoundToLink()) {
-    entry.lock();
-    return true;
-  }
-  for (;;) {
-    if (!morvane::BoundLinkStillOpen()) return false;
-    if (entry.try_lock()) break;
-    morvane::platform::SleepMilliseconds(1);
-  }
-  if (morvane::BoundLinkStillOpen()) return true;
-  entry.unlock();
-  return false;
+morvane::PluginState& State() {
+  static morvane::PluginState state;
+  return state;
 }
 
+// Runs the body with the entry lock held. The worker's thread may be refused
+// the lock (host/host_link.h, TakeEntryLock): the export then does nothing.
 template <typename Result, typename Body>
 Result Guarded(Result on_failure, Body body) noexcept {
   try {
-    if (!LockEntry()) return on_failure;
+    if (!morvane::TakeEntryLock()) return on_failure;
     std::lock_guard entry(morvane::platform::EntryLock(), std::adopt_lock);
-    return body();
+    return body(State());
   } catch (...) {
     return on_failure;
   }
@@ -50,20 +37,22 @@ extern "C" {
 
 MORVANE_EXPORT int32_t MORVANE_CALL PluginStart(int32_t plugin_id, MorvaneHostCallback callback,
                                                 MorvaneHostQuery query) {
-  return Guarded<int32_t>(0, [&] { return morvane::StartPlugin(plugin_id, callback, query); });
+  return Guarded<int32_t>(0, [&](morvane::PluginState& state) {
+    return morvane::StartPlugin(state, plugin_id, callback, query);
+  });
 }
 
 MORVANE_EXPORT void MORVANE_CALL PluginStop(void) {
-  Guarded<int>(0, [] {
-    morvane::StopPlugin();
+  Guarded<int>(0, [](morvane::PluginState& state) {
+    morvane::StopPlugin(state);
     return 0;
   });
 }
 
 MORVANE_EXPORT void MORVANE_CALL PluginProcess(int32_t code, const void* record,
                                                int32_t record_length) {
-  Guarded<int>(0, [&] {
-    morvane::ProcessHostMessage(code, record, record_length);
+  Guarded<int>(0, [&](morvane::PluginState& state) {
+    morvane::ProcessHostMessage(state, code, record, record_length);
     return 0;
   });
 }
@@ -71,14 +60,15 @@ MORVANE_EXPORT void MORVANE_CALL PluginProcess(int32_t code, const void* record,
 MORVANE_EXPORT int32_t MORVANE_CALL PluginGetData(int32_t code, int32_t /*reserved1*/,
                                                   int32_t /*reserved2*/, void* buffer,
                                                   int32_t size) {
-  return Guarded<int32_t>(0, [&] { return morvane::GetPluginData(code, buffer, size); });
+  return Guarded<int32_t>(
+      0, [&](morvane::PluginState&) { return morvane::GetPluginData(code, buffer, size); });
 }
 
 // The About box and the editor are shown without the entry lock: on Windows
 // the message box runs a message loop in which the host may call us again.
 MORVANE_EXPORT void MORVANE_CALL PluginShowOptions(void) {
   try {
-    morvane::ShowPluginOptions();
+    morvane::ShowPluginOptions(State());
   } catch (...) {
   }
 }

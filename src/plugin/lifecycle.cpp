@@ -6,10 +6,7 @@
 #include "host/host_record.h"
 #include "platform/platform.h"
 #include "plugin/event_timer.h"
-#include "plugin/plugin_state.h"
 #include "plugin/settings_loader.h"
-#include "scan/game_scan.h"
-#include "scan/scan_queue.h"
 
 namespace morvane {
 namespace {
@@ -20,21 +17,10 @@ namespace {
 // holds our callback can hold it longer.
 constexpr auto kStopWait = std::chrono::milliseconds(1000);
 
-bool g_socket_library_started = false;
-ScanWorker g_worker;
-std::u16string g_module_directory_for_testing;
-bool g_worker_enabled = true;
-
 }  // namespace
 
-void SetWorkerEnabledForTesting(bool enabled) { g_worker_enabled = enabled; }
-
-void SetModuleDirectoryForTesting(std::u16string directory) {
-  g_module_directory_for_testing = std::move(directory);
-}
-
-std::u16string ComputeModuleDirectory() {
-  if (!g_module_directory_for_testing.empty()) return g_module_directory_for_testing;
+std::u16string ComputeModuleDirectory(const PluginState& state) {
+  if (!state.module_directory_for_testing.empty()) return state.module_directory_for_testing;
   std::u16string path = platform::ModuleFilePath();
   std::size_t cut = path.find_last_of(u"/\\");
   std::u16string directory =
@@ -45,60 +31,61 @@ std::u16string ComputeModuleDirectory() {
   return directory;
 }
 
-std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
+std::int32_t StartPlugin(PluginState& state, std::int32_t plugin_id, MorvaneHostCallback callback,
                          MorvaneHostQuery query) {
-  PluginState& state = Plugin();
   // A host that starts the plug-in twice without stopping it gets a stop
   // first: one worker, tracked (and the module pinned if it will not end).
-  if (LinkStillOpen(CurrentLinkSession()) || g_worker.Running()) StopPlugin();
+  if (LinkOpen() || state.worker.Running()) StopPlugin(state);
   platform::ReadCodePageSetting();
-  ConnectHost({plugin_id, callback, query, false});
+  const LinkSession session = ConnectHost({plugin_id, callback, query, false});
   // The host may stop the plug-in from inside any call below: then nothing
   // more is done and the start fails.
-  const LinkSession session = CurrentLinkSession();
-  state.module_directory = ComputeModuleDirectory();
+  state.module_directory = ComputeModuleDirectory(state);
   // Query 2000 answered with 0 selects the virtual user; anything else, no
   // answer (-1) included, the host's own user.
-  const bool virtual_user_mode =
-      QueryHostInt(host_code::kQueryMode) == host_value::kModeVirtualUser;
-  if (!LinkStillOpen(session)) return 0;
-  SetVirtualUserMode(virtual_user_mode);
+  const HostInt mode = QueryHostInt(host_code::kQueryMode);
+  if (!mode.open) return 0;
+  SetVirtualUserMode(mode.value == host_value::kModeVirtualUser);
   state.online = false;
   // A start after a stop in the same process begins afresh: no "/gs " has
   // been accepted yet, and no settings file has been read.
   state.last_scan_command_time = 0;
   state.settings_read = false;
-  if (!g_socket_library_started) g_socket_library_started = platform::StartSocketLibrary();
+  if (!state.socket_library_started) {
+    state.socket_library_started = platform::StartSocketLibrary();
+  }
 
-  if (!LoadSettings() || !LinkStillOpen(session)) return 0;
-  Queue().OpenWakeEvent();
-  if (g_worker_enabled) g_worker.Start(Queue().WakeEvent(), session);
+  // A load that fails, or that a stop from inside one of its host calls
+  // ended, fails the start.
+  if (!LoadSettings(state)) return 0;
+  state.queue->OpenWakeEvent();
+  if (state.worker_enabled_for_testing) state.worker.Start(state.queue, session);
   return 1;
 }
 
-void StopPlugin() {
-  PluginState& state = Plugin();
+void StopPlugin(PluginState& state) {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
   // From here on the host is never called again, from either thread. A host
   // call that the worker has begun is waited for, within the bound.
   DisconnectHost(deadline);
   state.online = false;
-  StopEventTimer();
+  StopEventTimer(state);
   state.admin_list.reset();
   // A worker still inside a host call that the host holds (or that called
-  // this PluginStop) keeps its own copy of its request and its own reference
-  // to the wake event; it touches nothing freed below. Name lookups that
-  // still run own everything they touch. Either way the module stays mapped
-  // until the process ends, since those threads still run its code.
-  const bool worker_ended = g_worker.Stop(deadline);
+  // this PluginStop) keeps its own copy of its request and its own
+  // references to the queue and the wake event; it touches nothing freed
+  // below. Name lookups that still run own everything they touch. Either way
+  // the module stays mapped until the process ends, since those threads
+  // still run its code.
+  const bool worker_ended = state.worker.Stop(deadline);
   const bool lookups_ended = platform::SettleNameLookups();
   if (!worker_ended || !lookups_ended) platform::PinModule();
-  Queue().CloseWakeEvent();
-  Queue().Clear();
+  state.queue->CloseWakeEvent();
+  state.queue->Clear();
   state.event_table.clear();
-  if (g_socket_library_started && worker_ended) {
+  if (state.socket_library_started && worker_ended) {
     platform::StopSocketLibrary();
-    g_socket_library_started = false;
+    state.socket_library_started = false;
   }
 }
 
@@ -124,9 +111,8 @@ std::int32_t GetPluginData(std::int32_t code, void* buffer, std::int32_t size) {
   return answer_size;
 }
 
-void ShowPluginOptions() {
-  PluginState& state = Plugin();
-  if (state.module_directory.empty()) state.module_directory = ComputeModuleDirectory();
+void ShowPluginOptions(PluginState& state) {
+  if (state.module_directory.empty()) state.module_directory = ComputeModuleDirectory(state);
   std::u16string path = state.module_directory + u"Morvane.ini";
   if (platform::FileExists(path)) platform::OpenWithAssociatedProgram(path);
 }

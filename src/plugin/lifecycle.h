@@ -8,26 +8,21 @@
 #include <string>
 
 #include "morvane/plugin_api.h"
+#include "plugin/plugin_state.h"
 
 namespace morvane {
 
-std::int32_t StartPlugin(std::int32_t plugin_id, MorvaneHostCallback callback,
+std::int32_t StartPlugin(PluginState& state, std::int32_t plugin_id, MorvaneHostCallback callback,
                          MorvaneHostQuery query);
-void StopPlugin();
+void StopPlugin(PluginState& state);
 // The answer for a data code; size is what the host said its buffer holds.
 std::int32_t GetPluginData(std::int32_t code, void* buffer, std::int32_t size);
-void ShowPluginOptions();
+void ShowPluginOptions(PluginState& state);
 std::int32_t ShowPluginAbout();
 
-// The directory of the module file with a trailing path delimiter.
-std::u16string ComputeModuleDirectory();
-// Tests that link the core run inside their own executable, whose folder they
-// share: they point the plug-in at a folder of their own. Empty restores the
-// module's folder.
-void SetModuleDirectoryForTesting(std::u16string directory);
-// Tests of the queue and of chat handling look at queued requests: they start
-// the plug-in without its worker.
-void SetWorkerEnabledForTesting(bool enabled);
+// The directory of the module file with a trailing path delimiter (or the
+// tests' folder, when they set one).
+std::u16string ComputeModuleDirectory(const PluginState& state);
 
 inline constexpr char16_t kDisplayName[] = u"Morvane";
 inline constexpr char16_t kAboutText[] =

@@ -1,17 +1,23 @@
-// The plug-in's global state: one instance per loaded module.
+// The plug-in's state: one object per loaded module, owned by the exports
+// (exports.cpp) and passed down to everything they call. Tests that link the
+// core make one of their own.
 //
 // Ownership. The host's thread (every export, the settings load, channel
 // joining and the event timer's procedure, which never runs beside an export)
 // alone reads and writes everything here. The worker thread touches none of
-// it: what it needs travels in each request, and the host link keeps its own
-// copies behind its own locks (host/host_link.h).
+// it but the request queue, which has its own lock and which the worker
+// shares: what else it needs travels in each request, and the host link keeps
+// its own copies behind its own locks (host/host_link.h).
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "scan/game_scan.h"
+#include "scan/scan_queue.h"
 #include "settings/settings_values.h"
 
 namespace morvane {
@@ -41,8 +47,20 @@ struct PluginState {
   // Whether a settings file has been read since the plug-in started, so that
   // a file that exists but cannot be read keeps what the last load set.
   bool settings_read = false;
-};
 
-PluginState& Plugin();
+  // The request queue, shared with the worker.
+  const std::shared_ptr<ScanQueue> queue = std::make_shared<ScanQueue>();
+  ScanWorker worker;
+  // Whether PluginStart started the socket library, for PluginStop to stop.
+  bool socket_library_started = false;
+
+  // Tests that link the core run inside their own executable, whose folder
+  // they share: they point the plug-in at a folder of their own (empty: the
+  // module's folder).
+  std::u16string module_directory_for_testing;
+  // Tests of the queue and of chat handling look at queued requests: they
+  // start the plug-in without its worker.
+  bool worker_enabled_for_testing = true;
+};
 
 }  // namespace morvane

@@ -38,9 +38,8 @@ ScanCommand ParseScanCommand(std::u16string_view text) {
   return command;
 }
 
-void HandleScanCommand(MessageClass message_class, std::u16string_view reply_target,
-                       std::u16string_view text, double now) {
-  PluginState& state = Plugin();
+void HandleScanCommand(PluginState& state, MessageClass message_class,
+                       std::u16string_view reply_target, std::u16string_view text, double now) {
   const MainSettings& settings = state.settings;
   if (message_class == MessageClass::kChannel && !settings.ChScanEn) return;
   if (message_class == MessageClass::kPrivate && !settings.PmScanEn) return;
@@ -59,7 +58,7 @@ void HandleScanCommand(MessageClass message_class, std::u16string_view reply_tar
   // addresses at once: a longer list is refused as a full queue refuses it.
   // Events, written by the operator, are never capped.
   if (settings.MaxAddr > 0 && CountAddressItems(command.address) > settings.MaxAddr) return;
-  AddScanItem(command.kind, CommandRequest(settings, message_class, reply_target, command));
+  AddScanItem(state, command.kind, CommandRequest(settings, message_class, reply_target, command));
 }
 
 }  // namespace morvane

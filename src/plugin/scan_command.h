@@ -7,6 +7,8 @@
 
 namespace morvane {
 
+struct PluginState;
+
 enum class MessageClass { kChannel, kPrivate, kStatus };
 
 // The kind and address of a lowered "/gs " text. Blanks are U+0020 only: the
@@ -23,7 +25,8 @@ ScanCommand ParseScanCommand(std::u16string_view lowered_text);
 // The scan command in a chat message, looked at after its events have fired:
 // switches, prefix, flood delay, parse, and the request with the [Main]
 // templates. now is the current date-time.
-void HandleScanCommand(MessageClass message_class, std::u16string_view reply_target,
-                       std::u16string_view lowered_text, double now);
+void HandleScanCommand(PluginState& state, MessageClass message_class,
+                       std::u16string_view reply_target, std::u16string_view lowered_text,
+                       double now);
 
 }  // namespace morvane

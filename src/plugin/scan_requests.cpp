@@ -3,8 +3,6 @@
 #include <memory>
 
 #include "host/host_codes.h"
-#include "plugin/plugin_state.h"
-#include "scan/scan_queue.h"
 
 namespace morvane {
 namespace {
@@ -69,9 +67,9 @@ ScanRequest EventRequest(const TEvent& event, std::u16string_view target,
   };
 }
 
-void AddScanItem(std::u16string_view kind, ScanRequest request) {
-  const std::int32_t max_queue = Plugin().settings.MaxQueue;
-  if (Queue().Count() >= max_queue) return;
+void AddScanItem(PluginState& state, std::u16string_view kind, ScanRequest request) {
+  const std::int32_t max_queue = state.settings.MaxQueue;
+  if (state.queue->Count() >= max_queue) return;
   const auto server_kind = ServerKindFromWord(kind);
   if (!server_kind) return;
   auto item = std::make_unique<TScanItem>();
@@ -79,7 +77,7 @@ void AddScanItem(std::u16string_view kind, ScanRequest request) {
   item->Game = server_kind->Game;
   item->Players = server_kind->Players;
   item->TCP = server_kind->TCP;
-  Queue().Append(std::move(item), max_queue);
+  state.queue->Append(std::move(item), max_queue);
 }
 
 }  // namespace morvane

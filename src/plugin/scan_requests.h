@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "plugin/plugin_state.h"
 #include "plugin/scan_command.h"
 #include "scan/scan_request.h"
 #include "settings/settings_values.h"
@@ -28,6 +29,6 @@ ScanRequest EventRequest(const TEvent& event, std::u16string_view target,
 // Queues one request, its kind word setting Game, Players and TCP. A full
 // queue ([Main] MaxQueue; the request in service counts) or a word that is not
 // one of the seven (compared exactly) drops it without a sound.
-void AddScanItem(std::u16string_view kind, ScanRequest request);
+void AddScanItem(PluginState& state, std::u16string_view kind, ScanRequest request);
 
 }  // namespace morvane

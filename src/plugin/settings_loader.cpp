@@ -6,7 +6,6 @@
 #include "platform/platform.h"
 #include "plugin/channels.h"
 #include "plugin/event_timer.h"
-#include "plugin/plugin_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings_values.h"
 
@@ -25,13 +24,12 @@ bool SameIdentity(const VirtualUserIdentity& a, const VirtUserValues& b) {
 // Logs the virtual user in, replacing the one logged in before, unless the
 // very same user is already online. False when the host stopped the plug-in
 // from inside one of these calls.
-bool LogInVirtualUser(PluginState& state, const VirtUserValues& user, LinkSession session) {
+bool LogInVirtualUser(PluginState& state, const VirtUserValues& user) {
   if (!(state.online && SameIdentity(state.identity, user))) {
     if (!state.identity.Name.empty()) {
       HostRecord log_out;
       AppendText(log_out, state.identity.Name);
-      SendHostRecord(host_code::kVirtualLogOut, log_out);
-      if (!LinkStillOpen(session)) return false;
+      if (!SendHostRecord(host_code::kVirtualLogOut, log_out).open) return false;
     }
     HostRecord log_in;
     AppendText(log_in, user.Name);
@@ -39,8 +37,7 @@ bool LogInVirtualUser(PluginState& state, const VirtUserValues& user, LinkSessio
     AppendInt(log_in, 0);
     AppendText(log_in, user.Password);
     AppendInt(log_in, 0);
-    SendHostRecord(host_code::kVirtualLogIn, log_in);
-    if (!LinkStillOpen(session)) return false;
+    if (!SendHostRecord(host_code::kVirtualLogIn, log_in).open) return false;
   }
   state.identity = {user.Name, user.IP, user.Password};
   SetVirtualUserName(user.Name);
@@ -49,13 +46,11 @@ bool LogInVirtualUser(PluginState& state, const VirtUserValues& user, LinkSessio
 
 }  // namespace
 
-bool LoadSettings() {
-  PluginState& state = Plugin();
+bool LoadSettings(PluginState& state) {
   const bool virtual_user_mode = Host().virtual_user_mode;
-  // The host may stop the plug-in from inside any of the calls below; after
-  // each one a changed session means PluginStop has run, and nothing more may
-  // happen: no timer, no further call.
-  const LinkSession session = CurrentLinkSession();
+  // The host may stop the plug-in from inside any of the calls below; a call
+  // that finds its session closed afterwards means PluginStop has run, and
+  // nothing more may happen: no timer, no further call.
 
   // The file is read before anything is torn down: a file that exists but
   // cannot be read (another program holds it open for writing, say) leaves
@@ -67,7 +62,7 @@ bool LoadSettings() {
   if (read == platform::ReadFileResult::kUnreadable && state.settings_read) return true;
   if (read != platform::ReadFileResult::kRead) bytes.clear();
 
-  StopEventTimer();
+  StopEventTimer(state);
   state.admin_list.reset();
 
   SettingsValues values = ReadSettingsValues(IniFile::Parse(bytes), virtual_user_mode);
@@ -82,17 +77,17 @@ bool LoadSettings() {
       return false;
     }
     state.last_scan_command_time = 0;
-    if (!LogInVirtualUser(state, values.virt_user, session)) return false;
+    if (!LogInVirtualUser(state, values.virt_user)) return false;
   } else {
-    const std::int32_t connection = QueryHostInt(host_code::kQueryConnection);
-    if (!LinkStillOpen(session)) return false;
-    if (connection == host_value::kConnected) {
+    const HostInt connection = QueryHostInt(host_code::kQueryConnection);
+    if (!connection.open) return false;
+    if (connection.value == host_value::kConnected) {
       state.online = true;
-      if (!JoinChannels()) return false;
+      if (!JoinChannels(state)) return false;
     }
   }
 
-  if (values.has_periodic_event) StartEventTimer();
+  if (values.has_periodic_event) StartEventTimer(state);
   return true;
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <mutex>
+#include <utility>
 
 #include "host/host_link.h"
 #include "platform/platform.h"
@@ -12,31 +12,14 @@ namespace {
 
 constexpr std::size_t kReceiveBufferSize = 65536;
 
-// Set on the worker's own thread.
-thread_local bool t_on_worker_thread = false;
-
-// Guards the tests' replacements below.
-std::mutex g_handlers_lock;
-ReplyHandlerFactory g_make_handler_for_testing;
-
-std::function<void()> g_take_hook_for_testing;
-
-std::function<void()> TakeHook() {
-  std::lock_guard lock(g_handlers_lock);
-  return g_take_hook_for_testing;
-}
-
-ReplyHandlerFactory HandlerFactory() {
-  std::lock_guard lock(g_handlers_lock);
-  if (g_make_handler_for_testing) return g_make_handler_for_testing;
-  return &MakeReplyHandler;
-}
-
 }  // namespace
 
-TGameScan::TGameScan(ReplyHandlerFactory make_handler,
-                     std::shared_ptr<platform::AutoResetEvent> wake_event)
-    : make_handler_(std::move(make_handler)), wake_event_(std::move(wake_event)) {}
+TGameScan::TGameScan(std::shared_ptr<ScanQueue> queue, ReplyHandlerFactory make_handler,
+                     std::function<void()> take_hook)
+    : queue_(std::move(queue)),
+      wake_event_(queue_->WakeEvent()),
+      make_handler_(std::move(make_handler)),
+      take_hook_(std::move(take_hook)) {}
 
 void TGameScan::RequestTerminate() {
   terminated_.store(true, std::memory_order_release);
@@ -56,9 +39,9 @@ void TGameScan::Execute() {
         // The worker serves its own copy, made under the queue lock: a stop
         // that runs out of its bound frees the queue while this thread may
         // still be busy, and nothing it frees is read here.
-        head = Queue().TakeHead();
+        head = queue_->TakeHead();
         if (!head) break;
-        if (const auto hook = TakeHook()) hook();
+        if (take_hook_) take_hook_();
         outcome = ServeRequest(head->request);
       } catch (...) {
         // Out of memory in the middle of a request: it is dropped, and the
@@ -68,7 +51,7 @@ void TGameScan::Execute() {
       // A stop that came while the reply was delivered has cleared the queue
       // already: the head is not this worker's to pop any more.
       if (outcome == RoundOutcome::kStopped || Terminated()) break;
-      Queue().PopHead(head->ticket);
+      queue_->PopHead(head->ticket);
     }
   }
   FBuf.clear();
@@ -92,27 +75,32 @@ void TGameScan::Deliver(const ScanRequest& request, const ReplyText& output) {
   std::u16string text = request.OutTitle;
   text += body;
   text = CutReply(std::move(text), request.MaxReply, request.CutText);
+  // Whether the link is still open after a delivery tells the worker
+  // nothing: it learns of a stop from the terminate request.
   switch (request.MsgType) {
     case reply_mode::kChannel:
     case reply_mode::kChannelWithFlag:
-      SendChannelMessage(request.ChOrUser, text, request.MsgType == reply_mode::kChannelWithFlag);
+      (void)SendChannelMessage(request.ChOrUser, text,
+                               request.MsgType == reply_mode::kChannelWithFlag);
       return;
     case reply_mode::kPrivate:
-      SendPrivateMessage(request.ChOrUser, text, false);
+      (void)SendPrivateMessage(request.ChOrUser, text, false);
       return;
     case reply_mode::kMode3:
-      SendMode3Message(request.ChOrUser, text);
+      (void)SendMode3Message(request.ChOrUser, text);
       return;
     default:
       return;  // Other reply modes are not delivered.
   }
 }
 
-void ScanWorker::Start(std::shared_ptr<platform::AutoResetEvent> wake_event, LinkSession session) {
-  scan_ = std::make_shared<TGameScan>(HandlerFactory(), std::move(wake_event));
+void ScanWorker::Start(std::shared_ptr<ScanQueue> queue, LinkSession session) {
+  ReplyHandlerFactory make_handler = make_handler_for_testing_;
+  if (!make_handler) make_handler = &MakeReplyHandler;
+  scan_ = std::make_shared<TGameScan>(std::move(queue), std::move(make_handler),
+                                      take_hook_for_testing_);
   std::shared_ptr<TGameScan> body = scan_;
   thread_ = platform::Thread([body, session] {
-    t_on_worker_thread = true;
     // Replies go to the host of the session that started this worker only.
     BindThreadToLinkSession(session);
     try {
@@ -129,7 +117,7 @@ bool ScanWorker::Stop(std::chrono::steady_clock::time_point deadline) {
   bool ended = false;
   // PluginStop from inside one of the worker's own host calls: the worker
   // cannot wait for itself, and ends once that call has returned.
-  if (!OnWorkerThread()) {
+  if (!ThreadIsBoundToLink()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     ended = thread_.WaitForEnd(static_cast<std::int32_t>(std::max<std::int64_t>(left.count(), 0)));
@@ -137,18 +125,6 @@ bool ScanWorker::Stop(std::chrono::steady_clock::time_point deadline) {
   scan_.reset();
   thread_ = platform::Thread();
   return ended;
-}
-
-bool ScanWorker::OnWorkerThread() { return t_on_worker_thread; }
-
-void ScanWorker::SetHandlersForTesting(ReplyHandlerFactory make) {
-  std::lock_guard lock(g_handlers_lock);
-  g_make_handler_for_testing = std::move(make);
-}
-
-void ScanWorker::SetTakeHookForTesting(std::function<void()> hook) {
-  std::lock_guard lock(g_handlers_lock);
-  g_take_hook_for_testing = std::move(hook);
 }
 
 }  // namespace morvane

@@ -6,8 +6,8 @@
 // Ownership. The worker owns its receive buffer and the copy of the head
 // request it serves; each address item in flight owns its socket and its
 // handler. It reads no settings value. The thread body holds a reference to
-// the TGameScan object, so the object lives until the body has returned even
-// when PluginStop has let go of it.
+// the TGameScan object, and the object holds one to its queue, so both live
+// until the body has returned even when PluginStop has let go of them.
 #pragma once
 
 #include <atomic>
@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "host/host_link.h"
@@ -26,7 +27,10 @@ namespace morvane {
 
 class TGameScan {
  public:
-  TGameScan(ReplyHandlerFactory make_handler, std::shared_ptr<platform::AutoResetEvent> wake_event);
+  // take_hook, when set, runs on the worker's thread right after each request
+  // is taken from the queue (tests hold the worker there).
+  TGameScan(std::shared_ptr<ScanQueue> queue, ReplyHandlerFactory make_handler,
+            std::function<void()> take_hook);
 
   // The thread body.
   void Execute();
@@ -40,8 +44,10 @@ class TGameScan {
   void Deliver(const ScanRequest& request, const ReplyText& output);
 
   std::vector<std::uint8_t> FBuf;
-  ReplyHandlerFactory make_handler_;
+  std::shared_ptr<ScanQueue> queue_;
   std::shared_ptr<platform::AutoResetEvent> wake_event_;
+  ReplyHandlerFactory make_handler_;
+  std::function<void()> take_hook_;
   std::atomic<bool> terminated_{false};
 };
 
@@ -49,25 +55,29 @@ class TGameScan {
 // successful load, stopped by PluginStop.
 class ScanWorker {
  public:
-  // The worker sends its replies within the given link session only.
-  void Start(std::shared_ptr<platform::AutoResetEvent> wake_event, LinkSession session);
+  // The worker serves the given queue, waking on its wake event (open by
+  // now), and sends its replies within the given link session only.
+  void Start(std::shared_ptr<ScanQueue> queue, LinkSession session);
   // Tells the worker to end and waits for it until the deadline. False when
   // it is still running (inside a host call, which may be the one this stop
   // came from): the caller then keeps alive whatever it still touches.
   bool Stop(std::chrono::steady_clock::time_point deadline);
   bool Running() const { return scan_ != nullptr; }
-  // Whether the calling thread is the worker's.
-  static bool OnWorkerThread();
 
-  // Tests put handlers of their own in place of the real protocols' ones;
-  // nullptr restores those.
-  static void SetHandlersForTesting(ReplyHandlerFactory make);
-  // Tests hold the worker right after it has taken a request from the queue
-  // (on the worker's thread, before the request is served); nullptr
-  // removes the hook.
-  static void SetTakeHookForTesting(std::function<void()> hook);
+  // Tests put handlers of their own in place of the real protocols' ones
+  // (nullptr restores those), and may hold the worker right after it has
+  // taken a request from the queue, on its thread, before the request is
+  // served (nullptr removes the hook). Both take effect at the next Start.
+  void SetHandlersForTesting(ReplyHandlerFactory make) {
+    make_handler_for_testing_ = std::move(make);
+  }
+  void SetTakeHookForTesting(std::function<void()> hook) {
+    take_hook_for_testing_ = std::move(hook);
+  }
 
  private:
+  ReplyHandlerFactory make_handler_for_testing_;
+  std::function<void()> take_hook_for_testing_;
   std::shared_ptr<TGameScan> scan_;
   platform::Thread thread_;
 };

@@ -103,9 +103,4 @@ std::vector<ScanRequest> ScanQueue::Snapshot() const {
   return items;
 }
 
-ScanQueue& Queue() {
-  static ScanQueue queue;
-  return queue;
-}
-
 }  // namespace morvane

@@ -1,8 +1,10 @@
 // The request queue between the host's thread (the producers: chat commands,
 // message events, periodic events) and the one worker thread (the consumer).
 //
-// Ownership. A request is built by its producer, owned by the queue once
-// linked, and freed by the worker when it is done with it (or by PluginStop).
+// Ownership. The plug-in's state owns the queue and shares it with the worker
+// it starts, which may outlive a stop that runs out of its bound. A request is
+// built by its producer, owned by the queue once linked, and freed by the
+// worker when it is done with it (or by PluginStop).
 // Every field but `Next` is written before the request is linked and never
 // changes afterwards. The worker copies the head's payload under the queue
 // lock and serves its copy. The queue lock guards the head, every `Next` link,
@@ -77,7 +79,5 @@ class ScanQueue {
   std::uint64_t generation_ = 0;
   std::shared_ptr<platform::AutoResetEvent> wake_event_;  // Guarded by lock_ too.
 };
-
-ScanQueue& Queue();
 
 }  // namespace morvane

@@ -166,6 +166,37 @@ TEST_F(HostReentry, TheWorkersThreadMayEchoIntoTheExportsOrStopThePlugin) {
   EXPECT_EQ(FakeHost::Instance().Calls().size(), calls) << "stopped: nothing more";
 }
 
+// A host that started the plug-in again from inside the worker's reply got 1,
+// though the worker's thread may not call the host of a new session: the
+// mode was never asked and the virtual user never logged in, and the plug-in,
+// taken for a direct-mode one, ignored every message of its virtual-user
+// host. That start now fails, and one on the host's thread works as ever.
+TEST_F(HostReentry, AStartOnTheWorkersThreadFailsAndOneOnTheHostsThreadWorks) {
+  UdpResponder silent([](const Datagram&) { return Response{}; });
+  const std::u16string settings = u"[Main]\r\nTimeOut=50\r\n[VirtUser]\r\nName=Bot\r\n";
+  const auto ask = Concat({RecordText(u"Bot"), RecordText(u"alice"), RecordText(u"10.0.0.9"),
+                           RecordInt(0), RecordText(u"main"), RecordInt(0),
+                           RecordText(u"/gs hl " + LoopbackAddress(silent.Port()))});
+  FakeHost::Instance().SetModeAnswer(0);
+  ASSERT_EQ(Start(settings), 1);
+  std::atomic<std::int32_t> inner_start{-1};
+  FakeHost::Instance().SetHook([&](std::int32_t code, const std::vector<std::uint8_t>&) {
+    if (code != 1020 || inner_start != -1) return;
+    inner_start = module_->Start(5, &FakeHost::Callback, &FakeHost::Query);
+  });
+  Process(*module_, 1070, ask);
+  for (int waited = 0; inner_start == -1 && waited < 5000; waited += 5)
+    platform::SleepMilliseconds(5);
+  EXPECT_EQ(inner_start.load(), 0);
+
+  FakeHost::Instance().SetHook(nullptr);
+  ASSERT_EQ(Start(settings), 1);
+  FakeHost::Instance().ClearCalls();
+  Process(*module_, 1070, ask);
+  EXPECT_TRUE(FakeHost::Instance().WaitForCalls(1020, 1, 5000));
+  EXPECT_TRUE(FakeHost::Instance().CallsWithCode(50).empty()) << "no direct-mode reply";
+}
+
 // A host may stop the plug-in from inside any callback that PluginStart,
 // PluginProcess or "/reload" makes, and then unload it. The loader went on
 // after such a callback, started the event timer and the worker after the

@@ -248,7 +248,7 @@ TEST_F(Soak, EveryRequestEndsAndMemoryStaysFlat) {
   Locked([&] {
     WriteSettings(Settings());
     FakeHost::Instance().SetModeAnswer(1);
-    ASSERT_EQ(StartPlugin(7, &CountDelivery, &FakeHost::Query), 1);
+    ASSERT_EQ(StartPlugin(plugin_, 7, &CountDelivery, &FakeHost::Query), 1);
   });
 
   const std::u16string source_like[] = {
@@ -298,27 +298,28 @@ TEST_F(Soak, EveryRequestEndsAndMemoryStaysFlat) {
         }
         const std::u16string id = u"req-" + AsciiToUtf16(std::to_string(sent));
         expected[static_cast<std::size_t>(sent)] = resolvable;
-        AddScanItem(kind.word, {.Addr = addr,
-                                .ChOrUser = id,
-                                .OutTitle = {},
-                                .Format = u"%name% %pl%/%plmax%",
-                                .PlTitle = u"[%pl%]",
-                                .OffFormat = u"%addr% off",
-                                .Delimiter = u" | ",
-                                .PlDelimiter = u"; ",
-                                .MsgType = static_cast<std::int32_t>(random() % 2),
-                                .TimeOut = 150,
-                                // Every other request in flight side by side
-                                // with repeats, the rest strictly in turn.
-                                .Parallel = sent % 2 == 0 ? 64 : 1,
-                                .Retries = sent % 2 == 0 ? 2 : 0});
+        AddScanItem(plugin_, kind.word,
+                    {.Addr = addr,
+                     .ChOrUser = id,
+                     .OutTitle = {},
+                     .Format = u"%name% %pl%/%plmax%",
+                     .PlTitle = u"[%pl%]",
+                     .OffFormat = u"%addr% off",
+                     .Delimiter = u" | ",
+                     .PlDelimiter = u"; ",
+                     .MsgType = static_cast<std::int32_t>(random() % 2),
+                     .TimeOut = 150,
+                     // Every other request in flight side by side
+                     // with repeats, the rest strictly in turn.
+                     .Parallel = sent % 2 == 0 ? 64 : 1,
+                     .Retries = sent % 2 == 0 ? 2 : 0});
       }
       if (sent % 200 < kBurst) PrivateMessage(u"root", u"/reload");
     });
     // The worker must keep moving: each burst drains within a generous bound.
     bool drained = false;
     for (int waited = 0; waited < 60000 && !drained; waited += 10) {
-      drained = Queue().Count() == 0;
+      drained = plugin_.queue->Count() == 0;
       if (!drained) platform::SleepMilliseconds(10);
     }
     ASSERT_TRUE(drained) << "the worker stalled after " << sent << " requests";

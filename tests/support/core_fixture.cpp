@@ -16,16 +16,14 @@ void CoreTest::SetUp() {
   folder_ = MakeTestFolder("core");
   std::u16string directory = Utf8ToUtf16(folder_);
   directory.push_back(u'/');
-  SetModuleDirectoryForTesting(directory);
+  plugin_.module_directory_for_testing = directory;
   platform::SetClockForTesting([this] { return now_; });
-  SetWorkerEnabledForTesting(with_worker_);
+  plugin_.worker_enabled_for_testing = with_worker_;
 }
 
 void CoreTest::TearDown() {
   Stop();
   platform::SetClockForTesting(nullptr);
-  SetModuleDirectoryForTesting({});
-  SetWorkerEnabledForTesting(true);
   if (hold_entry_lock_) platform::EntryLock().unlock();
 }
 
@@ -37,13 +35,13 @@ std::int32_t CoreTest::Start(HostMode mode, std::u16string_view settings) {
   mode_ = mode;
   WriteSettings(settings);
   FakeHost::Instance().SetModeAnswer(mode == HostMode::kVirtualUser ? 0 : 1);
-  return StartPlugin(7, &FakeHost::Callback, &FakeHost::Query);
+  return StartPlugin(plugin_, 7, &FakeHost::Callback, &FakeHost::Query);
 }
 
-void CoreTest::Stop() { StopPlugin(); }
+void CoreTest::Stop() { StopPlugin(plugin_); }
 
 void CoreTest::Process(std::int32_t code, const std::vector<std::uint8_t>& record) {
-  ProcessHostMessage(code, record.data(), static_cast<std::int32_t>(record.size()));
+  ProcessHostMessage(plugin_, code, record.data(), static_cast<std::int32_t>(record.size()));
 }
 
 void CoreTest::ChannelMessage(std::u16string_view channel, std::u16string_view user,

@@ -1,6 +1,6 @@
-// A fixture for tests that link the core: the plug-in started against the fake
-// host, its settings file in a folder of the test's own, and a clock the test
-// moves by hand.
+// A fixture for tests that link the core: a plug-in state of the test's own,
+// started against the fake host, its settings file in a folder of the test's
+// own, and a clock the test moves by hand.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host/host_record.h"
+#include "plugin/plugin_state.h"
 #include "plugin/scan_requests.h"
-#include "scan/scan_queue.h"
 #include "support/fake_host.h"
 
 namespace morvane::test {
@@ -36,9 +36,10 @@ class CoreTest : public ::testing::Test {
   void StatusNotification(bool online, std::u16string_view user = u"Morvane");
   void Process(std::int32_t code, const std::vector<std::uint8_t>& record);
 
-  std::vector<ScanRequest> Queued() const { return Queue().Snapshot(); }
+  std::vector<ScanRequest> Queued() const { return plugin_.queue->Snapshot(); }
   void AdvanceSeconds(double seconds);
 
+  PluginState plugin_;
   // Fixtures that test the worker set this before SetUp.
   bool with_worker_ = false;
   // The test body runs as an export does, holding the entry lock, so that

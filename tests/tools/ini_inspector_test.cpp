@@ -91,11 +91,11 @@ class InspectorAgreesWithPlugin : public CoreTest {
   // Loads the bytes as Morvane.ini into the running plug-in.
   bool Load(const Bytes& bytes) {
     WriteSettingsBytes(folder_, std::string(bytes.begin(), bytes.end()));
-    return LoadSettings();
+    return LoadSettings(plugin_);
   }
 
   void ExpectReportMatchesPlugin(const SettingsReport& report) {
-    const PluginState& plugin = Plugin();
+    const PluginState& plugin = plugin_;
     EXPECT_EQ(report.main.size(), 21u);
     for (const ReportValue& value : report.main) {
       EXPECT_EQ(value.value, PluginMainValue(plugin.settings, value.key)) << Utf16ToUtf8(value.key);
@@ -153,7 +153,7 @@ TEST_F(InspectorAgreesWithPlugin, FileInAnotherEncodingGivesDefaultsAndSaysWhy) 
   for (const Bytes& bytes : {Utf8(kCyrillicFile), kCp1251File, Utf16Be(kCyrillicFile)}) {
     const SettingsReport report = InspectSettings(bytes);
     ASSERT_TRUE(Load(bytes));
-    EXPECT_EQ(Plugin().settings, DefaultMainSettings());
+    EXPECT_EQ(plugin_.settings, DefaultMainSettings());
     EXPECT_EQ(FindReportValue(report.main, u"Format")->origin, ValueOrigin::kMissing);
     EXPECT_TRUE(HasFinding(report, FindingKind::kEncoding));
     // The garbage the plug-in sees is no reason to complain about names.
@@ -169,7 +169,7 @@ TEST_F(InspectorAgreesWithPlugin, ConvertedFileReadsAsWritten) {
     const ConvertedSettings converted = ConvertToPluginEncoding(bytes);
     EXPECT_EQ(converted.bytes, Utf16Le(kCyrillicFile)) << SettingsEncodingName(converted.from);
     ASSERT_TRUE(Load(converted.bytes));
-    EXPECT_EQ(Plugin().settings.Format, u"Сервер %name%");
+    EXPECT_EQ(plugin_.settings.Format, u"Сервер %name%");
     EXPECT_FALSE(InspectSettings(converted.bytes).HasWarnings());
   }
 }
@@ -185,7 +185,7 @@ TEST_F(InspectorAgreesWithPlugin, EmptyVirtualUserPasswordStopsTheStart) {
 
   ASSERT_EQ(Start(HostMode::kVirtualUser), 1);
   EXPECT_FALSE(Load(bytes));
-  EXPECT_TRUE(Plugin().event_table.empty());
+  EXPECT_TRUE(plugin_.event_table.empty());
   // Direct mode reads no [VirtUser] and loads the event the report lists.
   EXPECT_EQ(report.events.size(), 1u);
 }
@@ -196,9 +196,9 @@ TEST_F(InspectorAgreesWithPlugin, VirtualUserIdentityIsTheOneReported) {
   EXPECT_FALSE(report.virtual_user_refused);
   ASSERT_EQ(Start(HostMode::kVirtualUser), 1);
   ASSERT_TRUE(Load(bytes));
-  EXPECT_EQ(FindReportValue(report.virt_user, u"Name")->value, Plugin().identity.Name);
-  EXPECT_EQ(FindReportValue(report.virt_user, u"IP")->value, Plugin().identity.IP);
-  EXPECT_EQ(FindReportValue(report.virt_user, u"Password")->value, Plugin().identity.Password);
+  EXPECT_EQ(FindReportValue(report.virt_user, u"Name")->value, plugin_.identity.Name);
+  EXPECT_EQ(FindReportValue(report.virt_user, u"IP")->value, plugin_.identity.IP);
+  EXPECT_EQ(FindReportValue(report.virt_user, u"Password")->value, plugin_.identity.Password);
   EXPECT_EQ(FindReportValue(report.virt_user, u"Password")->origin, ValueOrigin::kMissing);
 }
 

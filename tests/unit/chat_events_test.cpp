@@ -113,12 +113,12 @@ TEST_F(Reload, AnAdministratorByNameOrAddressReloadsInPrivateOnly) {
   ChannelMessage(u"main", u"Alice", u"/reload");
   PrivateMessage(u"Alice", u"/reload ");
   PrivateMessage(u"alice", u"/reload");
-  EXPECT_EQ(Plugin().settings.TimeOut, 100);
+  EXPECT_EQ(plugin_.settings.TimeOut, 100);
   PrivateMessage(u"Alice", u"/RELOAD");
-  EXPECT_EQ(Plugin().settings.TimeOut, 200);
+  EXPECT_EQ(plugin_.settings.TimeOut, 200);
   WriteSettings(u"[Main]\r\nAdmUsers=Alice|10.1.1.1\r\nTimeOut=300\r\n");
   PrivateMessage(u"mallory", u"/reload", u"10.1.1.1");
-  EXPECT_EQ(Plugin().settings.TimeOut, 300);
+  EXPECT_EQ(plugin_.settings.TimeOut, 300);
 }
 
 TEST_F(Reload, ReloadByAnAdministratorFiresNoEventAndQueuesNothing) {
@@ -140,7 +140,7 @@ TEST_F(Reload, EmptyAdminEntriesAdmitNoOne) {
     WriteSettings(u"[Main]\r\nTimeOut=200\r\n");
     PrivateMessage(u"", u"/reload", u"");
     PrivateMessage(u"nobody", u"/reload", u"");
-    EXPECT_EQ(Plugin().settings.TimeOut, 100) << testing::PrintToString(admins);
+    EXPECT_EQ(plugin_.settings.TimeOut, 100) << testing::PrintToString(admins);
     Stop();
   }
 }

@@ -17,7 +17,7 @@ class PeriodicEvents : public CoreTest {
     std::size_t before = Queued().size();
     for (int i = 0; i < seconds; ++i) {
       AdvanceSeconds(1);
-      EventTimerProc();
+      EventTimerProc(plugin_);
     }
     return Queued().size() - before;
   }
@@ -29,8 +29,8 @@ constexpr char16_t kEvery60[] =
 
 TEST_F(PeriodicEvents, FireAtTheFirstTickThenEverySixtySeconds) {
   ASSERT_EQ(Start(HostMode::kDirect, kEvery60), 1);
-  EXPECT_NE(Plugin().timer_id, 0u);
-  EventTimerProc();
+  EXPECT_NE(plugin_.timer_id, 0u);
+  EventTimerProc(plugin_);
   auto queued = Queued();
   ASSERT_EQ(queued.size(), 1u);
   EXPECT_EQ(queued[0].ChOrUser, u"main");
@@ -46,7 +46,7 @@ TEST_F(PeriodicEvents, DelayDefaultsToFiveAndNegativeFiresEveryTick) {
                   u"[Event_0]\r\nType=3\r\nAddr=five\r\nGame=hl\r\n"
                   u"[Event_1]\r\nType=3\r\nDelay=-1\r\nAddr=always\r\nGame=hl\r\n"),
             1);
-  EXPECT_EQ(Plugin().event_table[0].Delay, 5);
+  EXPECT_EQ(plugin_.event_table[0].Delay, 5);
   EXPECT_EQ(TickFor(10), 2u + 10u);
 }
 
@@ -65,9 +65,9 @@ TEST_F(PeriodicEvents, AFullQueueLosesTheRequestAndTheEventWaitsAWholeInterval) 
       Start(HostMode::kDirect,
             u"[Main]\r\nMaxQueue=0\r\n[Event_0]\r\nType=3\r\nDelay=60\r\nAddr=a\r\nGame=hl\r\n"),
       1);
-  EventTimerProc();
-  EXPECT_NE(Plugin().event_table[0].LastUse, 0);
-  Plugin().settings.MaxQueue = 10;
+  EventTimerProc(plugin_);
+  EXPECT_NE(plugin_.event_table[0].LastUse, 0);
+  plugin_.settings.MaxQueue = 10;
   EXPECT_EQ(TickFor(59), 0u);
   EXPECT_EQ(TickFor(1), 1u);
 }
@@ -77,20 +77,20 @@ TEST_F(PeriodicEvents, NoTimerWithoutPeriodicEventsAndReloadReplacesIt) {
       Start(HostMode::kDirect,
             u"[Main]\r\nAdmUsers=root\r\n[Event_0]\r\nType=0\r\nMsg=x\r\nAddr=a\r\nGame=hl\r\n"),
       1);
-  EXPECT_EQ(Plugin().timer_id, 0u);
+  EXPECT_EQ(plugin_.timer_id, 0u);
   WriteSettings(u"[Main]\r\nAdmUsers=root\r\n[Event_0]\r\nType=3\r\nAddr=a\r\nGame=hl\r\n");
   PrivateMessage(u"root", u"/reload");
-  EXPECT_NE(Plugin().timer_id, 0u);
+  EXPECT_NE(plugin_.timer_id, 0u);
   WriteSettings(u"[Main]\r\nAdmUsers=root\r\n");
   PrivateMessage(u"root", u"/reload");
-  EXPECT_EQ(Plugin().timer_id, 0u);
+  EXPECT_EQ(plugin_.timer_id, 0u);
   Stop();
-  EXPECT_EQ(Plugin().timer_id, 0u);
+  EXPECT_EQ(plugin_.timer_id, 0u);
 }
 
 TEST_F(PeriodicEvents, GameIsPassedAsWrittenSoCapitalsAreDropped) {
   ASSERT_EQ(Start(HostMode::kDirect, u"[Event_0]\r\nType=3\r\nAddr=a\r\nGame=HL\r\n"), 1);
-  EventTimerProc();
+  EventTimerProc(plugin_);
   EXPECT_TRUE(Queued().empty());
 }
 
@@ -120,7 +120,7 @@ TEST_F(Joining, VirtualUserJoinsConfiguredChannelsAndLeavesTheOthers) {
   ASSERT_EQ(Start(HostMode::kVirtualUser, u"[Main]\r\nChannels=main|games\r\n"), 1);
   EXPECT_TRUE(FakeHost::Instance().CallsWithCode(1026).empty()) << "joins wait for the 1078";
   StatusNotification(true, u"Morvane");
-  EXPECT_TRUE(Plugin().online);
+  EXPECT_TRUE(plugin_.online);
   auto joins = FakeHost::Instance().CallsWithCode(1026);
   ASSERT_EQ(joins.size(), 2u);
   EXPECT_EQ(DecodeRecord(joins[0].record, "ttii"),
@@ -137,7 +137,7 @@ TEST_F(Joining, VirtualUserJoinsConfiguredChannelsAndLeavesTheOthers) {
   StatusNotification(true, u"morvane");
   EXPECT_TRUE(FakeHost::Instance().Calls().empty());
   StatusNotification(false, u"Morvane");
-  EXPECT_FALSE(Plugin().online);
+  EXPECT_FALSE(plugin_.online);
 }
 
 TEST_F(Joining, AShortChannelListIsReadUpToItsLastWholeEntry) {

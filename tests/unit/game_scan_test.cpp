@@ -88,7 +88,7 @@ class Worker : public CoreTest {
   void SetUp() override {
     with_worker_ = true;
     resolver_.emplace();
-    ScanWorker::SetHandlersForTesting(
+    plugin_.worker.SetHandlersForTesting(
         [this](std::uint8_t) { return std::make_unique<TestHandler>(&seen_); });
     CoreTest::SetUp();
     ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
@@ -96,32 +96,32 @@ class Worker : public CoreTest {
   }
   void TearDown() override {
     CoreTest::TearDown();
-    ScanWorker::SetHandlersForTesting(nullptr);
     resolver_.reset();
   }
 
   void Ask(std::u16string_view addr, std::u16string_view kind = u"hl", std::int32_t msg_type = 1,
            std::int32_t timeout = 300, std::u16string_view pl_title = u"",
            std::int32_t parallel = 1, std::int32_t retries = 0) {
-    AddScanItem(kind, {.Addr = std::u16string(addr),
-                       .ChOrUser = u"main",
-                       .OutTitle = u"T:",
-                       .Format = u"%addr% is %name%",
-                       .PlTitle = std::u16string(pl_title),
-                       .OffFormat = u"%addr% off",
-                       .Delimiter = u" | ",
-                       .PlDelimiter = u", ",
-                       .MsgType = msg_type,
-                       .TimeOut = timeout,
-                       .Parallel = parallel,
-                       .Retries = retries,
-                       .MaxReply = max_reply_,
-                       .CutText = u"[cut]"});
+    AddScanItem(plugin_, kind,
+                {.Addr = std::u16string(addr),
+                 .ChOrUser = u"main",
+                 .OutTitle = u"T:",
+                 .Format = u"%addr% is %name%",
+                 .PlTitle = std::u16string(pl_title),
+                 .OffFormat = u"%addr% off",
+                 .Delimiter = u" | ",
+                 .PlDelimiter = u", ",
+                 .MsgType = msg_type,
+                 .TimeOut = timeout,
+                 .Parallel = parallel,
+                 .Retries = retries,
+                 .MaxReply = max_reply_,
+                 .CutText = u"[cut]"});
   }
   // Waits for the queue to empty, pumping messages; true when it did.
   bool WaitForIdle(int timeout_ms = 10000) {
     for (int waited = 0; waited < timeout_ms; waited += 10) {
-      if (Queue().Count() == 0) return true;
+      if (plugin_.queue->Count() == 0) return true;
       platform::SleepMilliseconds(10);
     }
     return false;
@@ -252,16 +252,17 @@ TEST_F(Worker, TcpProbeOnlineAndOffline) {
   platform::Socket probe = platform::OpenLoopbackServer(platform::SocketType::kTcp, 0);
   const auto closed_port = platform::LocalPort(probe);
   platform::CloseSocket(probe);
-  AddScanItem(u"tcp", {.Addr = LoopbackAddress(open_port) + u"," + LoopbackAddress(closed_port),
-                       .ChOrUser = u"main",
-                       .OutTitle = {},
-                       .Format = u"%addr% up %name%",
-                       .PlTitle = {},
-                       .OffFormat = u"%addr% down",
-                       .Delimiter = u" | ",
-                       .PlDelimiter = {},
-                       .MsgType = 1,
-                       .TimeOut = 300});
+  AddScanItem(plugin_, u"tcp",
+              {.Addr = LoopbackAddress(open_port) + u"," + LoopbackAddress(closed_port),
+               .ChOrUser = u"main",
+               .OutTitle = {},
+               .Format = u"%addr% up %name%",
+               .PlTitle = {},
+               .OffFormat = u"%addr% down",
+               .Delimiter = u" | ",
+               .PlDelimiter = {},
+               .MsgType = 1,
+               .TimeOut = 300});
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Delivered(), std::vector<std::u16string>{LoopbackAddress(open_port) + u" up %name% | " +
                                                      LoopbackAddress(closed_port) + u" down"});
@@ -277,7 +278,7 @@ TEST_F(Worker, StopCutsARequestShortAndNothingIsDeliveredAfterIt) {
   // Let the worker get into its wait, then stop.
   for (int i = 0; i < 200 && silent.Queries().empty(); ++i) platform::SleepMilliseconds(10);
   Stop();
-  EXPECT_EQ(Queue().Count(), 0);
+  EXPECT_EQ(plugin_.queue->Count(), 0);
   platform::SleepMilliseconds(200);
   EXPECT_TRUE(FakeHost::Instance().Calls().empty());
 }
@@ -452,9 +453,6 @@ TEST_F(Worker, AStopThatRunsOutLeavesTheWorkerOnlyItsOwnData) {
   UdpResponder server([](const Datagram&) { return Response{{Bytes("OKx")}}; });
   for (const bool late_callback : {true, false}) {
     SCOPED_TRACE(late_callback ? "a late reply callback" : "held after taking a request");
-    if (!late_callback) {
-      ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
-    }
     struct Timing {
       std::atomic<int> takes{0};
       std::atomic<bool> stopping{false};
@@ -465,9 +463,11 @@ TEST_F(Worker, AStopThatRunsOutLeavesTheWorkerOnlyItsOwnData) {
     auto wait_for = [](const std::atomic<bool>& flag) {
       for (int i = 0; i < 600 && !flag; ++i) platform::SleepMilliseconds(5);
     };
-    ScanWorker::SetTakeHookForTesting([timing, wait_for] {
+    plugin_.worker.SetTakeHookForTesting([timing, wait_for] {
       if (++timing->takes == 2) wait_for(timing->stopped);
     });
+    // Started again, so that the worker runs the hook.
+    ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
     FakeHost::Instance().SetHook([timing, wait_for, late_callback](std::int32_t code, auto&) {
       if (code != 50 || !late_callback) return;
       wait_for(timing->stopping);
@@ -486,11 +486,11 @@ TEST_F(Worker, AStopThatRunsOutLeavesTheWorkerOnlyItsOwnData) {
     Stop();
     timing->stopped = true;
     EXPECT_LT(MillisecondsBetween(timing->stop_began, std::chrono::steady_clock::now()), 1500.0);
-    EXPECT_EQ(Queue().Count(), 0);
+    EXPECT_EQ(plugin_.queue->Count(), 0);
     // The worker ends on its own, having read only its copy.
     platform::SleepMilliseconds(200);
     EXPECT_EQ(FakeHost::Instance().CallsWithCode(50).size(), 1u) << "the first reply alone";
-    ScanWorker::SetTakeHookForTesting(nullptr);
+    plugin_.worker.SetTakeHookForTesting(nullptr);
     FakeHost::Instance().Reset();
   }
 }

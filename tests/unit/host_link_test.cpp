@@ -42,9 +42,9 @@ class HostLink : public ::testing::Test {
 
 TEST_F(HostLink, DirectModeRecords) {
   Connect(false);
-  SendChannelMessage(u"main", u"pl", true);
-  SendPrivateMessage(u"ann", u"hi", false);
-  SendMode3Message(u"main", u"x");
+  EXPECT_TRUE(SendChannelMessage(u"main", u"pl", true).open);
+  EXPECT_TRUE(SendPrivateMessage(u"ann", u"hi", false).open);
+  EXPECT_TRUE(SendMode3Message(u"main", u"x").open);
   auto calls = FakeHost::Instance().Calls();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].code, 50);
@@ -61,9 +61,9 @@ TEST_F(HostLink, DirectModeRecords) {
 
 TEST_F(HostLink, VirtualUserRecordsPutTheNameFirstAndTheFlagBeforeTheTarget) {
   Connect(true);
-  SendChannelMessage(u"main", u"pl", false);
-  SendPrivateMessage(u"ann", u"hi", false);
-  SendMode3Message(u"main", u"x");
+  EXPECT_TRUE(SendChannelMessage(u"main", u"pl", false).open);
+  EXPECT_TRUE(SendPrivateMessage(u"ann", u"hi", false).open);
+  EXPECT_TRUE(SendMode3Message(u"main", u"x").open);
   auto calls = FakeHost::Instance().Calls();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].code, 1020);
@@ -99,7 +99,9 @@ TEST_F(HostLink, QueryHostIntTreatsEmptyAndShortAnswersAsNoAnswer) {
     g_announced = c.announced;
     g_answer = c.answer;
     g_query_calls = 0;
-    EXPECT_EQ(QueryHostInt(2000), c.result) << c.announced;
+    const HostInt answer = QueryHostInt(2000);
+    EXPECT_EQ(answer.value, c.result) << c.announced;
+    EXPECT_TRUE(answer.open) << c.announced;
     EXPECT_EQ(g_query_calls, c.calls) << c.announced;
   }
 }
@@ -126,9 +128,42 @@ TEST_F(HostLink, QueryHostRecordReturnsAnEmptyAnswerForNoAnswer) {
 TEST_F(HostLink, NothingIsSentOnceTheLinkIsClosed) {
   Connect(false);
   DisconnectHost(std::chrono::steady_clock::now());
-  SendChannelMessage(u"main", u"late", false);
-  SendHostRecord(67, {});
+  EXPECT_FALSE(SendChannelMessage(u"main", u"late", false).open);
+  EXPECT_FALSE(SendHostRecord(67, {}).open);
+  EXPECT_FALSE(QueryHostInt(2000).open);
   EXPECT_TRUE(FakeHost::Instance().Calls().empty());
+  EXPECT_EQ(g_query_calls, 0);
+}
+
+// A query callback that stops the plug-in inside its first call.
+std::int32_t MORVANE_CALL StoppingQuery(std::int32_t id, std::int32_t code, void* answer,
+                                        std::int32_t size, const void* input, std::int32_t length) {
+  DisconnectHost(std::chrono::steady_clock::now());
+  return ScriptedQuery(id, code, answer, size, input, length);
+}
+
+// Each call says whether its session outlived it: a host that stops the
+// plug-in inside a send, or between the two calls of a query, leaves it
+// closed, also when it opens a new session at once; and the query's second
+// call is not made.
+TEST_F(HostLink, ACallInsideWhichTheHostStopsSaysTheLinkIsClosed) {
+  for (const bool restart : {false, true}) {
+    Connect(false);
+    FakeHost::Instance().SetHook([restart](std::int32_t, const std::vector<std::uint8_t>&) {
+      DisconnectHost(std::chrono::steady_clock::now());
+      if (restart) ConnectHost({9, &FakeHost::Callback, &ScriptedQuery, false});
+    });
+    EXPECT_FALSE(SendHostRecord(67, {}).open) << restart;
+    EXPECT_EQ(LinkOpen(), restart);
+  }
+  g_announced = 4;
+  g_answer = {2, 0, 0, 0};
+  for (const bool record : {false, true}) {
+    ConnectHost({9, &FakeHost::Callback, &StoppingQuery, false});
+    g_query_calls = 0;
+    EXPECT_FALSE(record ? QueryHostRecord(1080, {}).open : QueryHostInt(2000).open) << record;
+    EXPECT_EQ(g_query_calls, 1) << "the second call finds the link closed";
+  }
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ using std::chrono::milliseconds;
 constexpr std::uint32_t kPeriodMs = 50;
 constexpr milliseconds kEarlyMargin{60};
 
-// Timer procedures are plain function pointers, so their counts are globals.
+// What the timer procedures count.
 std::atomic<int> ticks{0};
 std::atomic<int> other_ticks{0};
 std::atomic<std::uint32_t> self_killing_id{0};
@@ -149,6 +149,44 @@ TEST(EntryLockTest, IsRecursiveAndExcludesOtherThreads) {
   EXPECT_FALSE(other_got_it);
   lock.unlock();
   lock.unlock();
+}
+
+// A thread that may not wait for the lock without end gives up once its test
+// holds (Notify makes it test again), and takes the lock once it is let go;
+// WaitUntil ends on a Notify after the change it waits for, or at its deadline.
+TEST(EntryLockTest, WaitersGiveUpWhenToldAndTakeTheLockWhenItIsLetGo) {
+  auto& lock = EntryLock();
+  std::atomic<bool> give_up{false};
+  std::atomic<int> took{-1};
+  auto waiter = [&] {
+    took = lock.LockUnless([&give_up] { return give_up.load(); }) ? 1 : 0;
+    if (took == 1) lock.unlock();
+  };
+  for (const bool told : {true, false}) {
+    give_up = false;
+    took = -1;
+    lock.lock();
+    std::thread other(waiter);
+    SleepMilliseconds(50);
+    EXPECT_EQ(took.load(), -1) << "still waiting";
+    if (told) {
+      give_up = true;
+      lock.Notify();
+    }
+    lock.unlock();
+    other.join();
+    EXPECT_EQ(took.load(), told ? 0 : 1);
+  }
+
+  std::atomic<bool> done{false};
+  std::thread setter([&] {
+    SleepMilliseconds(50);
+    done = true;
+    lock.Notify();
+  });
+  EXPECT_TRUE(lock.WaitUntil([&done] { return done.load(); }, Clock::now() + milliseconds(5000)));
+  setter.join();
+  EXPECT_FALSE(lock.WaitUntil([] { return false; }, Clock::now() + milliseconds(20)));
 }
 
 TEST(AutoResetEventTest, EachSignalReleasesOneWait) {

@@ -28,20 +28,21 @@ class Replay : public CoreTest {
   std::u16string Ask(std::uint16_t port, std::u16string_view kind, std::u16string_view format,
                      std::u16string_view pl_title = u"", std::int32_t retries = 0) {
     FakeHost::Instance().ClearCalls();
-    AddScanItem(kind, {.Addr = LoopbackAddress(port),
-                       .ChOrUser = u"main",
-                       .OutTitle = {},
-                       .Format = std::u16string(format),
-                       .PlTitle = std::u16string(pl_title),
-                       .OffFormat = u"%addr% offline",
-                       .Delimiter = u" / ",
-                       .PlDelimiter = u"; ",
-                       .MsgType = 0,
-                       .TimeOut = 400,
-                       .Parallel = 1,
-                       .Retries = retries,
-                       .MaxPlayers = max_players_,
-                       .PlMoreFormat = u"+%plmore%"});
+    AddScanItem(plugin_, kind,
+                {.Addr = LoopbackAddress(port),
+                 .ChOrUser = u"main",
+                 .OutTitle = {},
+                 .Format = std::u16string(format),
+                 .PlTitle = std::u16string(pl_title),
+                 .OffFormat = u"%addr% offline",
+                 .Delimiter = u" / ",
+                 .PlDelimiter = u"; ",
+                 .MsgType = 0,
+                 .TimeOut = 400,
+                 .Parallel = 1,
+                 .Retries = retries,
+                 .MaxPlayers = max_players_,
+                 .PlMoreFormat = u"+%plmore%"});
     if (!FakeHost::Instance().WaitForCalls(50, 1, 10000)) return u"(nothing delivered)";
     auto calls = FakeHost::Instance().CallsWithCode(50);
     return DecodeRecord(calls.at(0).record, "tit").back();

@@ -45,7 +45,7 @@ TEST_F(ScanCommandTest, ChannelCommandQueuesTheMainTemplates) {
   auto queued = Queued();
   ASSERT_EQ(queued.size(), 1u);
   const ScanRequest& item = queued[0];
-  const MainSettings& main = Plugin().settings;
+  const MainSettings& main = plugin_.settings;
   EXPECT_EQ(item.Addr, u"192.0.2.1:27015");
   EXPECT_EQ(item.ChOrUser, u"main");
   EXPECT_EQ(item.OutTitle, u"\r\n");
@@ -92,7 +92,7 @@ TEST_F(ScanCommandTest, KindsOutsideTheSevenStartTheFloodDelayButQueueNothing) {
   ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nDelay=10\r\n"), 1);
   ChannelMessage(u"main", u"alice", u"/gs xyz 192.0.2.1");
   EXPECT_TRUE(Queued().empty());
-  EXPECT_NE(Plugin().last_scan_command_time, 0);
+  EXPECT_NE(plugin_.last_scan_command_time, 0);
   ChannelMessage(u"main", u"alice", u"/gs hl 192.0.2.1");
   EXPECT_TRUE(Queued().empty()) << "inside the flood delay";
   // "tcppl" ends in "pl" but is no kind.
@@ -144,7 +144,7 @@ TEST_F(ScanCommandTest, MaxAddrCapsTheAddressesOfAChatCommandOnly) {
               1);
     ChannelMessage(u"main", u"alice", u"/gs hl " + list(c.items));
     EXPECT_EQ(Queued().size(), c.queued ? 1u : 0u);
-    EXPECT_NE(Plugin().last_scan_command_time, 0) << "the flood delay starts either way";
+    EXPECT_NE(plugin_.last_scan_command_time, 0) << "the flood delay starts either way";
     ChannelMessage(u"main", u"alice", u"!all");
     EXPECT_EQ(Queued().size(), c.queued ? 2u : 1u) << "an event's 40 addresses are not capped";
     Stop();
@@ -156,7 +156,7 @@ TEST_F(ScanCommandTest, IgnoredCommandsLeaveTheFloodDelayAlone) {
   for (std::u16string text : {u"/gs hl", u"/gs hl ", u"/gs", u"/gshl a", u"gs hl a"}) {
     ChannelMessage(u"main", u"alice", text);
   }
-  EXPECT_EQ(Plugin().last_scan_command_time, 0);
+  EXPECT_EQ(plugin_.last_scan_command_time, 0);
   ChannelMessage(u"main", u"alice", u"/gs hl  ");
   ASSERT_EQ(Queued().size(), 1u);
   EXPECT_EQ(Queued()[0].Addr, u" ");
@@ -199,7 +199,7 @@ TEST_F(ScanCommandTest, ShortOrJunkRecordsNeverReadPastTheirLength) {
   EXPECT_TRUE(Queued().empty());
   std::vector<std::uint8_t> junk = {0xFF, 0xFF, 0xFF, 0x7F, 1, 2, 3};
   for (std::int32_t code : {3, 5, 10, 1061, 1070, 1078, 1079, 0, -1}) Process(code, junk);
-  ProcessHostMessage(5, nullptr, 100);  // a null record reads as empty
+  ProcessHostMessage(plugin_, 5, nullptr, 100);  // a null record reads as empty
   Process(5, full);
   EXPECT_EQ(Queued().size(), 1u);
 }

@@ -37,16 +37,17 @@ TEST(ServerKind, TheSevenWordsExactlyAndNothingElse) {
 class QueueTest : public CoreTest {
  protected:
   void Add(std::u16string_view addr, std::u16string_view kind = u"hl") {
-    AddScanItem(kind, {.Addr = std::u16string(addr),
-                       .ChOrUser = u"main",
-                       .OutTitle = {},
-                       .Format = u"f",
-                       .PlTitle = {},
-                       .OffFormat = u"off",
-                       .Delimiter = u",",
-                       .PlDelimiter = u";",
-                       .MsgType = 1,
-                       .TimeOut = 1000});
+    AddScanItem(plugin_, kind,
+                {.Addr = std::u16string(addr),
+                 .ChOrUser = u"main",
+                 .OutTitle = {},
+                 .Format = u"f",
+                 .PlTitle = {},
+                 .OffFormat = u"off",
+                 .Delimiter = u",",
+                 .PlDelimiter = u";",
+                 .MsgType = 1,
+                 .TimeOut = 1000});
   }
 };
 
@@ -55,7 +56,7 @@ TEST_F(QueueTest, MaxQueueZeroOrNegativeRefusesEverythingAndNeverWakes) {
     ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=" + limit + u"\r\n"), 1);
     Add(u"a");
     EXPECT_TRUE(Queued().empty());
-    EXPECT_FALSE(Queue().WakeEvent()->Wait(0)) << "no signal for a refused request";
+    EXPECT_FALSE(plugin_.queue->WakeEvent()->Wait(0)) << "no signal for a refused request";
     Stop();
   }
 }
@@ -64,20 +65,20 @@ TEST_F(QueueTest, TheTwentyFirstIsDroppedAndAcceptedAgainOnceOneIsDone) {
   ASSERT_EQ(Start(HostMode::kDirect), 1);
   for (int i = 0; i < 20; ++i) Add(u"x");
   Add(u"21st");
-  EXPECT_EQ(Queue().Count(), 20);
-  Queue().PopHead();
+  EXPECT_EQ(plugin_.queue->Count(), 20);
+  plugin_.queue->PopHead();
   Add(u"22nd");
-  EXPECT_EQ(Queue().Count(), 20);
+  EXPECT_EQ(plugin_.queue->Count(), 20);
   EXPECT_EQ(Queued().back().Addr, u"22nd");
 }
 
 TEST_F(QueueTest, TheRequestInServiceStillCounts) {
   ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=1\r\n"), 1);
   Add(u"in service");
-  ASSERT_TRUE(Queue().TakeHead());
+  ASSERT_TRUE(plugin_.queue->TakeHead());
   Add(u"second");
-  EXPECT_EQ(Queue().Count(), 1);
-  EXPECT_EQ(Queue().TakeHead()->request.Addr, u"in service");
+  EXPECT_EQ(plugin_.queue->Count(), 1);
+  EXPECT_EQ(plugin_.queue->TakeHead()->request.Addr, u"in service");
 }
 
 TEST_F(QueueTest, FirstInFirstOutAndUnknownKindsDropped) {
@@ -93,19 +94,20 @@ TEST_F(QueueTest, FirstInFirstOutAndUnknownKindsDropped) {
   EXPECT_EQ(queued[2].Addr, u"C");
   EXPECT_TRUE(queued[2].Players);
   for (const char16_t* expected : {u"A", u"B", u"C"}) {
-    const auto head = Queue().TakeHead();
+    const auto head = plugin_.queue->TakeHead();
     ASSERT_TRUE(head);
     EXPECT_EQ(head->request.Addr, expected);
-    Queue().PopHead(head->ticket);
+    plugin_.queue->PopHead(head->ticket);
   }
-  EXPECT_EQ(Queue().Count(), 0);
+  EXPECT_EQ(plugin_.queue->Count(), 0);
   Add(u"D");
-  EXPECT_EQ(Queue().TakeHead()->request.Addr, u"D") << "the tail is reset once the queue empties";
+  EXPECT_EQ(plugin_.queue->TakeHead()->request.Addr, u"D")
+      << "the tail is reset once the queue empties";
 }
 
 TEST_F(QueueTest, OneSignalPerQueuedRequest) {
   ASSERT_EQ(Start(HostMode::kDirect), 1);
-  auto wake = Queue().WakeEvent();
+  auto wake = plugin_.queue->WakeEvent();
   ASSERT_NE(wake, nullptr);
   EXPECT_FALSE(wake->Wait(0));
   Add(u"a");
@@ -116,14 +118,14 @@ TEST_F(QueueTest, OneSignalPerQueuedRequest) {
 TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
   ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
   for (int i = 0; i < 5; ++i) Add(u"x");
-  EXPECT_EQ(Queue().Count(), 3);
+  EXPECT_EQ(plugin_.queue->Count(), 3);
   Stop();
-  EXPECT_EQ(Queue().Count(), 0);
-  EXPECT_FALSE(Queue().TakeHead());
-  EXPECT_EQ(Queue().WakeEvent(), nullptr);
+  EXPECT_EQ(plugin_.queue->Count(), 0);
+  EXPECT_FALSE(plugin_.queue->TakeHead());
+  EXPECT_EQ(plugin_.queue->WakeEvent(), nullptr);
   ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
   for (int i = 0; i < 3; ++i) Add(u"y");
-  EXPECT_EQ(Queue().Count(), 3);
+  EXPECT_EQ(plugin_.queue->Count(), 3);
 }
 
 // A worker that ended late after a stop popped whatever was at the head, which
@@ -132,11 +134,11 @@ TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
 TEST_F(QueueTest, APopAfterAClearLeavesTheNewHeadAlone) {
   ASSERT_EQ(Start(HostMode::kDirect), 1);
   Add(u"served");
-  const auto served = Queue().TakeHead();
+  const auto served = plugin_.queue->TakeHead();
   ASSERT_TRUE(served);
-  Queue().Clear();
+  plugin_.queue->Clear();
   Add(u"new");
-  Queue().PopHead(served->ticket);
+  plugin_.queue->PopHead(served->ticket);
   ASSERT_EQ(Queued().size(), 1u);
   EXPECT_EQ(Queued()[0].Addr, u"new");
 }
@@ -146,24 +148,24 @@ TEST_F(QueueTest, RequestsQueuedWithoutAWorkerWaitForStop) {
   // by PluginStop.
   ASSERT_EQ(Start(HostMode::kVirtualUser, u"[VirtUser]\r\nName=\r\n"), 0);
   Add(u"x");
-  EXPECT_EQ(Queue().Count(), 1);
+  EXPECT_EQ(plugin_.queue->Count(), 1);
   Stop();
-  EXPECT_EQ(Queue().Count(), 0);
+  EXPECT_EQ(plugin_.queue->Count(), 0);
 }
 
 TEST_F(QueueTest, ProducerAndConsumerOnTwoThreads) {
   // The consumer side as the worker uses it: wait, take a copy of the head,
   // unlink it. Run under TSan in make check.
   ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=1000\r\n"), 1);
-  auto wake = Queue().WakeEvent();
+  auto wake = plugin_.queue->WakeEvent();
   constexpr int kRequests = 300;
   std::thread consumer([&] {
     int served = 0;
     while (served < kRequests) {
       if (!wake->Wait(5000)) break;
-      while (const auto head = Queue().TakeHead()) {
+      while (const auto head = plugin_.queue->TakeHead()) {
         EXPECT_EQ(head->request.Addr, u"r");
-        Queue().PopHead(head->ticket);
+        plugin_.queue->PopHead(head->ticket);
         ++served;
       }
     }
@@ -171,7 +173,7 @@ TEST_F(QueueTest, ProducerAndConsumerOnTwoThreads) {
   });
   for (int i = 0; i < kRequests; ++i) Add(u"r");
   consumer.join();
-  EXPECT_EQ(Queue().Count(), 0);
+  EXPECT_EQ(plugin_.queue->Count(), 0);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST_F(Loader, VirtualReloadWithTheSameUserOnlineSendsNothing) {
   EXPECT_EQ(CallCodes(), std::vector<std::int32_t>{1001});
   StatusNotification(true, u"Bot");
   FakeHost::Instance().ClearCalls();
-  EXPECT_TRUE(LoadSettings());
+  EXPECT_TRUE(LoadSettings(plugin_));
   EXPECT_TRUE(FakeHost::Instance().Calls().empty());
 }
 
@@ -38,20 +38,20 @@ TEST_F(Loader, VirtualReloadWithAChangedAddressLogsTheOldUserOutFirst) {
   StatusNotification(true, u"Bot");
   FakeHost::Instance().ClearCalls();
   WriteSettings(u"[VirtUser]\r\nName=Bot2\r\nIP=2.2.2.2\r\nPassword=pw\r\n");
-  EXPECT_TRUE(LoadSettings());
+  EXPECT_TRUE(LoadSettings(plugin_));
   auto calls = FakeHost::Instance().Calls();
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].code, 1002);
   EXPECT_EQ(DecodeRecord(calls[0].record, "t"), std::vector<std::u16string>{u"Bot"});
   EXPECT_EQ(calls[1].code, 1001);
   EXPECT_EQ(DecodeRecord(calls[1].record, "ttiti")[0], u"Bot2");
-  EXPECT_EQ(Plugin().identity.IP, u"2.2.2.2");
+  EXPECT_EQ(plugin_.identity.IP, u"2.2.2.2");
 }
 
 TEST_F(Loader, VirtualLoadWhileOfflineLogsInEvenWithTheSameUser) {
   ASSERT_EQ(Start(HostMode::kVirtualUser, kBot), 1);
   FakeHost::Instance().ClearCalls();
-  EXPECT_TRUE(LoadSettings());
+  EXPECT_TRUE(LoadSettings(plugin_));
   EXPECT_EQ(CallCodes(), (std::vector<std::int32_t>{1002, 1001}));
 }
 
@@ -59,16 +59,16 @@ TEST_F(Loader, VirtualReloadWithAnEmptyNameChangesNoIdentityAndEmptiesEvents) {
   ASSERT_EQ(Start(HostMode::kVirtualUser,
                   u"[VirtUser]\r\nName=Bot\r\n[Event_0]\r\nType=0\r\nAddr=a\r\nGame=hl\r\n"),
             1);
-  ASSERT_EQ(Plugin().event_table.size(), 1u);
+  ASSERT_EQ(plugin_.event_table.size(), 1u);
   FakeHost::Instance().ClearCalls();
   WriteSettings(
       u"[VirtUser]\r\nName= "
       u"\r\n[Main]\r\nTimeOut=5\r\n[Event_0]\r\nType=0\r\nAddr=a\r\nGame=hl\r\n");
-  EXPECT_FALSE(LoadSettings());
+  EXPECT_FALSE(LoadSettings(plugin_));
   EXPECT_TRUE(FakeHost::Instance().Calls().empty());
-  EXPECT_TRUE(Plugin().event_table.empty());
-  EXPECT_EQ(Plugin().identity.Name, u"Bot");
-  EXPECT_EQ(Plugin().settings.TimeOut, 5);
+  EXPECT_TRUE(plugin_.event_table.empty());
+  EXPECT_EQ(plugin_.identity.Name, u"Bot");
+  EXPECT_EQ(plugin_.settings.TimeOut, 5);
 }
 
 TEST_F(Loader, DirectModeAsksTheConnectionAndOnlyTwoMeansOnline) {
@@ -76,7 +76,7 @@ TEST_F(Loader, DirectModeAsksTheConnectionAndOnlyTwoMeansOnline) {
     FakeHost::Instance().Reset();
     FakeHost::Instance().SetConnectionAnswer(answer);
     ASSERT_EQ(Start(HostMode::kDirect), 1);
-    EXPECT_EQ(Plugin().online, answer == 2) << answer;
+    EXPECT_EQ(plugin_.online, answer == 2) << answer;
     EXPECT_EQ(FakeHost::Instance().CallsWithCode(67).size(), answer == 2 ? 1u : 0u) << answer;
     Stop();
   }
@@ -85,9 +85,9 @@ TEST_F(Loader, DirectModeAsksTheConnectionAndOnlyTwoMeansOnline) {
 TEST_F(Loader, AFileInAnotherEncodingGivesDefaults) {
   ASSERT_EQ(Start(HostMode::kDirect), 1);
   WriteSettingsBytes(folder_, "[Main]\r\nTimeOut=5\r\nChannels=x\r\n");
-  EXPECT_TRUE(LoadSettings());
-  EXPECT_EQ(Plugin().settings.TimeOut, 1000);
-  EXPECT_EQ(Plugin().settings.Channels, u"main");
+  EXPECT_TRUE(LoadSettings(plugin_));
+  EXPECT_EQ(plugin_.settings.TimeOut, 1000);
+  EXPECT_EQ(plugin_.settings.Channels, u"main");
 }
 
 TEST_F(Loader, AFileThatCannotBeReadKeepsWhatTheLastLoadSet) {
@@ -96,26 +96,26 @@ TEST_F(Loader, AFileThatCannotBeReadKeepsWhatTheLastLoadSet) {
           HostMode::kDirect,
           u"[Main]\r\nTimeOut=5\r\nAdmUsers=root\r\n[Event_0]\r\nType=3\r\nAddr=a\r\nGame=hl\r\n"),
       1);
-  const auto timer = Plugin().timer_id;
+  const auto timer = plugin_.timer_id;
   ASSERT_NE(timer, 0u);
   // A folder named Morvane.ini exists but cannot be read as a file.
   std::string other = MakeTestFolder("unreadable");
   ASSERT_TRUE(platform::MakeDirectories(other + "/Morvane.ini"));
-  SetModuleDirectoryForTesting(Utf8ToUtf16(other + "/"));
-  Plugin().module_directory = Utf8ToUtf16(other + "/");
-  EXPECT_TRUE(LoadSettings());
-  EXPECT_EQ(Plugin().settings.TimeOut, 5);
-  ASSERT_TRUE(Plugin().admin_list.has_value());
-  EXPECT_EQ(*Plugin().admin_list, std::vector<std::u16string>{u"root"});
-  EXPECT_EQ(Plugin().event_table.size(), 1u);
-  EXPECT_EQ(Plugin().timer_id, timer);
+  plugin_.module_directory_for_testing = Utf8ToUtf16(other + "/");
+  plugin_.module_directory = Utf8ToUtf16(other + "/");
+  EXPECT_TRUE(LoadSettings(plugin_));
+  EXPECT_EQ(plugin_.settings.TimeOut, 5);
+  ASSERT_TRUE(plugin_.admin_list.has_value());
+  EXPECT_EQ(*plugin_.admin_list, std::vector<std::u16string>{u"root"});
+  EXPECT_EQ(plugin_.event_table.size(), 1u);
+  EXPECT_EQ(plugin_.timer_id, timer);
 
   // At start the same folder gives every default, as a missing file does.
   Stop();
   FakeHost::Instance().SetModeAnswer(1);
-  ASSERT_EQ(StartPlugin(7, &FakeHost::Callback, &FakeHost::Query), 1);
-  EXPECT_EQ(Plugin().settings.TimeOut, 1000);
-  EXPECT_EQ(Plugin().event_table.size(), 0u);
+  ASSERT_EQ(StartPlugin(plugin_, 7, &FakeHost::Callback, &FakeHost::Query), 1);
+  EXPECT_EQ(plugin_.settings.TimeOut, 1000);
+  EXPECT_EQ(plugin_.event_table.size(), 0u);
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
-// The auto-reset event, the thread with a waitable end, sleeping and the entry
-// lock, on the standard library's threads.
+// The auto-reset event, the thread with a waitable end and sleeping, on the
+// standard library's threads.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
 #include "platform/platform.h"
-#include "platform/immortal.h"
 
 namespace morvane::platform {
 namespace {
@@ -129,16 +128,6 @@ bool Thread::WaitForEnd(std::int32_t milliseconds) {
 void SleepMilliseconds(std::int32_t milliseconds) {
   // Sleep takes a DWORD: a negative value is a very long (INFINITE) sleep.
   std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<std::uint32_t>(milliseconds)));
-}
-
-// ---------------------------------------------------------------------------
-// The entry lock
-
-std::recursive_timed_mutex& EntryLock() {
-  // Never destroyed: a timer thread or a detached worker may still take it
-  // while the process runs its exit handlers.
-  static Immortal<std::recursive_timed_mutex> lock;
-  return lock.Get();
 }
 
 }  // namespace morvane::platform

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/program_support.h"
@@ -24,15 +25,10 @@ using Clock = std::chrono::steady_clock;
 // SetTimer raises a shorter period to USER_TIMER_MINIMUM (10 ms).
 constexpr std::uint32_t kMinimumPeriodMs = 10;
 constexpr std::uint32_t kMaximumPeriodMs = 0x7FFFFFFF;
-// How long the timer pauses between attempts to take the entry lock. The
-// thread that kills a timer usually holds the entry lock (an export), so the
-// timer never waits for the lock unboundedly but looks at its stop flag
-// between attempts.
-constexpr auto kLockRetry = std::chrono::milliseconds(2);
 
 struct TimerState {
   std::uint32_t period_ms = 0;
-  TimerProc proc = nullptr;
+  TimerProc proc;
   std::atomic<bool> stop{false};
   std::mutex mutex;  // Guards nothing but the wake-up; stop is atomic.
   std::condition_variable wake;
@@ -54,18 +50,11 @@ TimerTable& Timers() {
   return table.Get();
 }
 
-// Takes the entry lock, giving up once the timer is stopped. try_lock_for in
-// slices would read more simply, but the thread sanitizer of our toolchains
-// does not see a timed lock (pthread_mutex_clocklock) and then reports its
-// unlock as an error; try_lock with a short pause keeps the checks clean.
+// Takes the entry lock, giving up once the timer is stopped. The thread that
+// kills a timer usually holds the entry lock (an export), so the timer never
+// waits for the lock without end: the kill wakes it (Notify), and it gives up.
 bool LockUnlessStopped(TimerState& timer) {
-  auto& entry_lock = EntryLock();
-  for (;;) {
-    if (timer.stop.load()) return false;
-    if (entry_lock.try_lock()) return true;
-    std::unique_lock lock(timer.mutex);
-    timer.wake.wait_for(lock, kLockRetry, [&timer] { return timer.stop.load(); });
-  }
+  return EntryLock().LockUnless([&timer] { return timer.stop.load(); });
 }
 
 void RunTimer(const std::shared_ptr<TimerState>& timer) {
@@ -95,10 +84,10 @@ void RunTimer(const std::shared_ptr<TimerState>& timer) {
 }  // namespace
 
 std::uint32_t StartThreadTimer(std::uint32_t period_ms, TimerProc proc) {
-  if (proc == nullptr) return 0;
+  if (!proc) return 0;
   auto timer = std::make_shared<TimerState>();
   timer->period_ms = std::clamp(period_ms, kMinimumPeriodMs, kMaximumPeriodMs);
-  timer->proc = proc;
+  timer->proc = std::move(proc);
 
   TimerTable& table = Timers();
   std::lock_guard lock(table.mutex);
@@ -130,6 +119,8 @@ void KillThreadTimer(std::uint32_t timer_id) {
     timer->stop.store(true);
   }
   timer->wake.notify_all();
+  // A tick that waits for the entry lock tests the flag again.
+  EntryLock().Notify();
   if (timer->thread.get_id() == std::this_thread::get_id()) {
     // Killed from its own procedure: the thread ends once the procedure
     // returns, and no later tick runs.

@@ -1,4 +1,4 @@
-// Events, threads and the entry lock on Windows.
+// Events and threads on Windows.
 #include <process.h>
 #include <windows.h>
 
@@ -110,13 +110,5 @@ bool Thread::WaitForEnd(std::int32_t milliseconds) {
 }
 
 void SleepMilliseconds(std::int32_t milliseconds) { Sleep(milliseconds < 0 ? 0 : milliseconds); }
-
-// ---------------------------------------------------------------------------
-// The entry lock
-
-std::recursive_timed_mutex& EntryLock() {
-  static std::recursive_timed_mutex lock;
-  return lock;
-}
 
 }  // namespace morvane::platform

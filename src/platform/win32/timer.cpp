@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <map>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/program_support.h"
@@ -29,13 +30,14 @@ std::mutex& TimerTableLock() {
 // thread that runs the exports; it must not take the entry lock (the exports
 // hold it while a nested loop may dispatch) and needs none.
 void CALLBACK TimerProcTrampoline(HWND, UINT, UINT_PTR id, DWORD) {
-  TimerProc proc = nullptr;
+  TimerProc proc;
   {
     const std::lock_guard guard(TimerTableLock());
     const auto found = TimerTable().find(id);
     if (found == TimerTable().end()) {
       return;
     }
+    // A copy: the procedure may kill its own timer, which erases the entry.
     proc = found->second;
   }
   proc();
@@ -44,7 +46,7 @@ void CALLBACK TimerProcTrampoline(HWND, UINT, UINT_PTR id, DWORD) {
 }  // namespace
 
 std::uint32_t StartThreadTimer(std::uint32_t period_ms, TimerProc proc) {
-  if (proc == nullptr) {
+  if (!proc) {
     return 0;
   }
   // The table lock is held across SetTimer so that no tick can look the new
@@ -55,7 +57,7 @@ std::uint32_t StartThreadTimer(std::uint32_t period_ms, TimerProc proc) {
   if (id == 0) {
     return 0;
   }
-  TimerTable()[id] = proc;
+  TimerTable()[id] = std::move(proc);
   return static_cast<std::uint32_t>(id);
 }
 
