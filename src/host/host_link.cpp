@@ -49,21 +49,21 @@ std::u16string g_virtual_user_name;
 // is read, and DisconnectHost closes the session before it reads the count
 // (both sequentially consistent), so a call either sees the link closed or is
 // seen, and waited for, by the disconnect.
-class HostCall {
+class CountedCall {
  public:
-  HostCall() {
+  CountedCall() {
     g_calls_in_flight.fetch_add(1);
     ++t_calls_in_flight;
     session_ = g_session.load();
     allowed_ = IsOpen(session_) && (t_bound_session == 0 || t_bound_session == session_);
   }
-  ~HostCall() {
+  ~CountedCall() {
     --t_calls_in_flight;
     g_calls_in_flight.fetch_sub(1);
     LinkChanged();
   }
-  HostCall(const HostCall&) = delete;
-  HostCall& operator=(const HostCall&) = delete;
+  CountedCall(const CountedCall&) = delete;
+  CountedCall& operator=(const CountedCall&) = delete;
 
   // Whether the call's session is still open: asked before the host is
   // called, between the two calls of a query and after the last, since the
@@ -133,7 +133,7 @@ std::u16string VirtualUserName() {
 }
 
 SendResult SendHostRecord(std::int32_t code, const HostRecord& record) {
-  HostCall call;
+  CountedCall call;
   const MorvaneHostCallback callback = g_callback.load();
   if (!call.Open() || callback == nullptr) return {call.Open()};
   callback(g_plugin_id.load(), code, record.data(), static_cast<std::int32_t>(record.size()));
@@ -141,7 +141,7 @@ SendResult SendHostRecord(std::int32_t code, const HostRecord& record) {
 }
 
 HostInt QueryHostInt(std::int32_t code) {
-  HostCall call;
+  CountedCall call;
   const MorvaneHostQuery query = g_query.load();
   if (!call.Open() || query == nullptr) return {-1, call.Open()};
   const std::int32_t id = g_plugin_id.load();
@@ -158,7 +158,7 @@ HostInt QueryHostInt(std::int32_t code) {
 
 HostAnswer QueryHostRecord(std::int32_t code, const HostRecord& input) {
   HostAnswer out;
-  HostCall call;
+  CountedCall call;
   const MorvaneHostQuery query = g_query.load();
   if (!call.Open() || query == nullptr) {
     out.open = call.Open();

@@ -11,7 +11,7 @@
 #include "platform/platform.h"
 #include "plugin/channels.h"
 #include "plugin/scan_command.h"
-#include "plugin/scan_requests.h"
+#include "plugin/add_scan_item.h"
 #include "plugin/settings_loader.h"
 
 namespace morvane {

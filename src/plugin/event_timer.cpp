@@ -2,7 +2,7 @@
 
 #include "common/date_time.h"
 #include "platform/platform.h"
-#include "plugin/scan_requests.h"
+#include "plugin/add_scan_item.h"
 
 namespace morvane {
 

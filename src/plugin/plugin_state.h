@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "scan/game_scan.h"
-#include "scan/scan_queue.h"
+#include "scan/request_queue.h"
 #include "settings/settings_values.h"
 
 namespace morvane {
@@ -49,8 +49,8 @@ struct PluginState {
   bool settings_read = false;
 
   // The request queue, shared with the worker.
-  const std::shared_ptr<ScanQueue> queue = std::make_shared<ScanQueue>();
-  ScanWorker worker;
+  const std::shared_ptr<RequestQueue> queue = std::make_shared<RequestQueue>();
+  WorkerHandle worker;
   // Whether PluginStart started the socket library, for PluginStop to stop.
   bool socket_library_started = false;
 

@@ -4,7 +4,7 @@
 
 #include "common/date_time.h"
 #include "plugin/plugin_state.h"
-#include "plugin/scan_requests.h"
+#include "plugin/add_scan_item.h"
 
 namespace morvane {
 namespace {

@@ -1,7 +1,7 @@
 #include "scan/address_item.h"
 
 #include "common/text.h"
-#include "scan/scan_request.h"
+#include "scan/scan_item.h"
 
 namespace morvane {
 

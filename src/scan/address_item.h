@@ -1,11 +1,14 @@
-// Address items: the pieces of a request's `Addr`, and how each names a host
-// and a port.
+// Address items: the pieces of a request's `Addr`, how each names a host and
+// a port, and what a reply handler sees of the item it serves.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "scan/reply_templates.h"
+#include "scan/scan_item.h"
 
 namespace morvane {
 
@@ -23,5 +26,14 @@ std::uint16_t ParsePort(std::u16string_view item, std::uint16_t default_port);
 
 // 27015 Source, 28960 Quake 3 family, 7777 SA-MP, 1024 TCP probe.
 std::uint16_t DefaultPort(std::uint8_t game);
+
+// One address item of the request being served, as its reply handler sees it.
+struct AddressItem {
+  const ScanRequest& request;
+  std::u16string_view address;  // the trimmed item as typed: "%addr%"
+  std::int32_t index = 0;       // 1-based, counting every item
+  ReplyText& output;            // the item's own part of the reply
+  ServerValues values;          // the summary's values, filled by the handler
+};
 
 }  // namespace morvane

@@ -14,7 +14,7 @@ constexpr std::size_t kReceiveBufferSize = 65536;
 
 }  // namespace
 
-TGameScan::TGameScan(std::shared_ptr<ScanQueue> queue, ReplyHandlerFactory make_handler,
+TGameScan::TGameScan(std::shared_ptr<RequestQueue> queue, ReplyHandlerFactory make_handler,
                      std::function<void()> take_hook)
     : queue_(std::move(queue)),
       wake_event_(queue_->WakeEvent()),
@@ -34,7 +34,7 @@ void TGameScan::Execute() {
     // several requests and a wake with an empty queue is harmless.
     while (!Terminated()) {
       RoundOutcome outcome = RoundOutcome::kDone;
-      std::optional<ScanQueue::TakenHead> head;
+      std::optional<RequestQueue::TakenHead> head;
       try {
         // The worker serves its own copy, made under the queue lock: a stop
         // that runs out of its bound frees the queue while this thread may
@@ -94,7 +94,7 @@ void TGameScan::Deliver(const ScanRequest& request, const ReplyText& output) {
   }
 }
 
-void ScanWorker::Start(std::shared_ptr<ScanQueue> queue, LinkSession session) {
+void WorkerHandle::Start(std::shared_ptr<RequestQueue> queue, LinkSession session) {
   ReplyHandlerFactory make_handler = make_handler_for_testing_;
   if (!make_handler) make_handler = &MakeReplyHandler;
   scan_ = std::make_shared<TGameScan>(std::move(queue), std::move(make_handler),
@@ -111,7 +111,7 @@ void ScanWorker::Start(std::shared_ptr<ScanQueue> queue, LinkSession session) {
   });
 }
 
-bool ScanWorker::Stop(std::chrono::steady_clock::time_point deadline) {
+bool WorkerHandle::Stop(std::chrono::steady_clock::time_point deadline) {
   if (!scan_) return true;
   scan_->RequestTerminate();
   bool ended = false;

@@ -20,7 +20,7 @@
 
 #include "host/host_link.h"
 #include "platform/platform.h"
-#include "scan/scan_queue.h"
+#include "scan/request_queue.h"
 #include "scan/scan_round.h"
 
 namespace morvane {
@@ -29,7 +29,7 @@ class TGameScan {
  public:
   // take_hook, when set, runs on the worker's thread right after each request
   // is taken from the queue (tests hold the worker there).
-  TGameScan(std::shared_ptr<ScanQueue> queue, ReplyHandlerFactory make_handler,
+  TGameScan(std::shared_ptr<RequestQueue> queue, ReplyHandlerFactory make_handler,
             std::function<void()> take_hook);
 
   // The thread body.
@@ -44,7 +44,7 @@ class TGameScan {
   void Deliver(const ScanRequest& request, const ReplyText& output);
 
   std::vector<std::uint8_t> FBuf;
-  std::shared_ptr<ScanQueue> queue_;
+  std::shared_ptr<RequestQueue> queue_;
   std::shared_ptr<platform::AutoResetEvent> wake_event_;
   ReplyHandlerFactory make_handler_;
   std::function<void()> take_hook_;
@@ -53,11 +53,11 @@ class TGameScan {
 
 // The plug-in's handle on the worker: started by PluginStart after a
 // successful load, stopped by PluginStop.
-class ScanWorker {
+class WorkerHandle {
  public:
   // The worker serves the given queue, waking on its wake event (open by
   // now), and sends its replies within the given link session only.
-  void Start(std::shared_ptr<ScanQueue> queue, LinkSession session);
+  void Start(std::shared_ptr<RequestQueue> queue, LinkSession session);
   // Tells the worker to end and waits for it until the deadline. False when
   // it is still running (inside a host call, which may be the one this stop
   // came from): the caller then keeps alive whatever it still touches.

@@ -10,19 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/address_item.h"
 #include "scan/reply_templates.h"
-#include "scan/scan_request.h"
+#include "scan/scan_item.h"
 
 namespace morvane {
-
-// One address item of the request being served.
-struct AddressItem {
-  const ScanRequest& request;
-  std::u16string_view address;  // the trimmed item as typed: "%addr%"
-  std::int32_t index = 0;       // 1-based, counting every item
-  ReplyText& output;            // the item's own part of the reply
-  ServerValues values;          // the summary's values, filled by the handler
-};
 
 enum class Verdict {
   kIgnored,     // not a reply this item takes: keep waiting

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scan/scan_request.h"
+#include "scan/scan_item.h"
 
 namespace morvane {
 

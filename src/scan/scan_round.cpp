@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 #include "scan/address_item.h"
-#include "scan/address_scan.h"
+#include "scan/address_exchange.h"
 
 namespace morvane {
 namespace {
@@ -41,7 +41,7 @@ enum class Stage {
 };
 
 struct RoundItem {
-  std::unique_ptr<AddressScan> scan;
+  std::unique_ptr<AddressExchange> scan;
   Stage stage = Stage::kQueued;
   std::size_t name = 0;  // its entry in the names, while resolving
   // When its name lookup began: its TimeOut runs from there. None for a
@@ -207,7 +207,7 @@ class Round {
   // One send per millisecond, the earliest due first (address order breaks
   // ties).
   void SendOne(std::int64_t now) {
-    AddressScan* sender = nullptr;
+    AddressExchange* sender = nullptr;
     for (RoundItem* item : active_) {
       if (item->stage != Stage::kInFlight) continue;
       const auto due = item->scan->SendDue();
@@ -276,7 +276,7 @@ class Round {
         continue;
       }
       if (item->stage != Stage::kInFlight) continue;
-      AddressScan& scan = *item->scan;
+      AddressExchange& scan = *item->scan;
       if (const auto due = scan.SendDue()) wake = std::min(wake, std::max(*due, slot));
       if (const auto at = scan.NextTime()) wake = std::min(wake, *at);
       if (const auto wait = scan.Wait()) {
@@ -303,7 +303,7 @@ class Round {
   // Signalled by the request's lookups as their answers come in.
   std::shared_ptr<platform::AutoResetEvent> lookup_done_;
   std::vector<platform::SocketWait> waits_;
-  std::vector<AddressScan*> waiting_;
+  std::vector<AddressExchange*> waiting_;
 };
 
 }  // namespace

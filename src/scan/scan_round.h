@@ -20,7 +20,7 @@
 
 #include "scan/reply_handler.h"
 #include "scan/reply_templates.h"
-#include "scan/scan_request.h"
+#include "scan/scan_item.h"
 
 namespace morvane {
 

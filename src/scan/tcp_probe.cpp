@@ -3,14 +3,14 @@
 // connection is never "connected" (Winsock reports it only as failed), so its
 // item waits out the time-out and then writes the offline text, as a port
 // that never answers does.
-#include "scan/address_scan.h"
+#include "scan/address_exchange.h"
 
 namespace morvane {
 namespace {
 
-class TcpProbe final : public AddressScan {
+class TcpProbe final : public AddressExchange {
  public:
-  using AddressScan::AddressScan;
+  using AddressExchange::AddressExchange;
 
   bool Open(std::int64_t now, std::optional<std::int64_t> clock_start) override {
     FSock = platform::OpenSocket(platform::SocketType::kTcp);
@@ -95,7 +95,7 @@ class TcpProbe final : public AddressScan {
 
 }  // namespace
 
-std::unique_ptr<AddressScan> MakeTcpProbe(const ScanRequest& request, std::u16string address,
+std::unique_ptr<AddressExchange> MakeTcpProbe(const ScanRequest& request, std::u16string address,
                                           std::int32_t index) {
   return std::make_unique<TcpProbe>(request, std::move(address), index);
 }

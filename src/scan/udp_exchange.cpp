@@ -6,7 +6,7 @@
 // out, so a dead server costs one TimeOut and gets 1 + Retries datagrams.
 #include <algorithm>
 
-#include "scan/address_scan.h"
+#include "scan/address_exchange.h"
 
 namespace morvane {
 namespace {
@@ -20,11 +20,11 @@ constexpr int kMaxFurtherQueries = 2;
 // With no time-out at all, a query is repeated every second.
 constexpr std::int64_t kRetryPeriodWithoutTimeOutMs = 1000;
 
-class UdpExchange final : public AddressScan {
+class UdpExchange final : public AddressExchange {
  public:
   UdpExchange(const ScanRequest& request, std::u16string address, std::int32_t index,
               std::unique_ptr<ReplyHandler> handler, std::vector<std::uint8_t>& buffer)
-      : AddressScan(request, std::move(address), index),
+      : AddressExchange(request, std::move(address), index),
         handler_(std::move(handler)),
         FBuf(buffer) {}
 
@@ -171,7 +171,7 @@ class UdpExchange final : public AddressScan {
 
 }  // namespace
 
-std::unique_ptr<AddressScan> MakeUdpExchange(const ScanRequest& request, std::u16string address,
+std::unique_ptr<AddressExchange> MakeUdpExchange(const ScanRequest& request, std::u16string address,
                                              std::int32_t index,
                                              std::unique_ptr<ReplyHandler> handler,
                                              std::vector<std::uint8_t>& buffer) {

@@ -21,7 +21,7 @@
 #include "plugin/chat_handler.h"
 #include "plugin/lifecycle.h"
 #include "plugin/plugin_state.h"
-#include "scan/scan_queue.h"
+#include "scan/request_queue.h"
 #include "support/core_fixture.h"
 #include "support/udp_responder.h"
 

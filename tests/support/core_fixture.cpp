@@ -31,10 +31,10 @@ void CoreTest::WriteSettings(std::u16string_view settings) {
   WriteSettingsUtf16(folder_, settings);
 }
 
-std::int32_t CoreTest::Start(HostMode mode, std::u16string_view settings) {
+std::int32_t CoreTest::Start(FakeHostMode mode, std::u16string_view settings) {
   mode_ = mode;
   WriteSettings(settings);
-  FakeHost::Instance().SetModeAnswer(mode == HostMode::kVirtualUser ? 0 : 1);
+  FakeHost::Instance().SetModeAnswer(mode == FakeHostMode::kVirtualUser ? 0 : 1);
   return StartPlugin(plugin_, 7, &FakeHost::Callback, &FakeHost::Query);
 }
 
@@ -47,7 +47,7 @@ void CoreTest::Process(std::int32_t code, const std::vector<std::uint8_t>& recor
 void CoreTest::ChannelMessage(std::u16string_view channel, std::u16string_view user,
                               std::u16string_view text, std::u16string_view ip) {
   auto sender = Concat({RecordText(user), RecordText(ip), RecordInt(0)});
-  if (mode_ == HostMode::kDirect) {
+  if (mode_ == FakeHostMode::kDirect) {
     Process(5, Concat({sender, RecordText(channel), RecordInt(0), RecordText(text)}));
     return;
   }
@@ -58,7 +58,7 @@ void CoreTest::ChannelMessage(std::u16string_view channel, std::u16string_view u
 void CoreTest::PrivateMessage(std::u16string_view user, std::u16string_view text,
                               std::u16string_view ip) {
   auto sender = Concat({RecordText(user), RecordText(ip), RecordInt(0)});
-  if (mode_ == HostMode::kDirect) {
+  if (mode_ == FakeHostMode::kDirect) {
     Process(10, Concat({sender, RecordInt(3), RecordText(text)}));
     return;
   }
@@ -66,7 +66,7 @@ void CoreTest::PrivateMessage(std::u16string_view user, std::u16string_view text
 }
 
 void CoreTest::StatusNotification(bool online, std::u16string_view user) {
-  if (mode_ == HostMode::kDirect) {
+  if (mode_ == FakeHostMode::kDirect) {
     Process(3, RecordInt(online ? 2 : 0));
     return;
   }

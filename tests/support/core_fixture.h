@@ -10,12 +10,12 @@
 
 #include "host/host_record.h"
 #include "plugin/plugin_state.h"
-#include "plugin/scan_requests.h"
+#include "plugin/add_scan_item.h"
 #include "support/fake_host.h"
 
 namespace morvane::test {
 
-enum class HostMode { kDirect, kVirtualUser };
+enum class FakeHostMode { kDirect, kVirtualUser };
 
 class CoreTest : public ::testing::Test {
  protected:
@@ -23,7 +23,7 @@ class CoreTest : public ::testing::Test {
   void TearDown() override;
 
   // Writes the settings file (UTF-16LE with a mark) and starts the plug-in.
-  std::int32_t Start(HostMode mode, std::u16string_view settings = u"");
+  std::int32_t Start(FakeHostMode mode, std::u16string_view settings = u"");
   void WriteSettings(std::u16string_view settings);
   void Stop();
 
@@ -49,7 +49,7 @@ class CoreTest : public ::testing::Test {
   bool hold_entry_lock_ = true;
   std::string folder_;
   double now_ = 46000.5;  // a day in 2025, noon
-  HostMode mode_ = HostMode::kDirect;
+  FakeHostMode mode_ = FakeHostMode::kDirect;
 };
 
 }  // namespace morvane::test

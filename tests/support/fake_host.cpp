@@ -43,14 +43,14 @@ void FakeHost::Reset() {
   queries_.clear();
 }
 
-std::vector<HostCall> FakeHost::Calls() const {
+std::vector<RecordedCall> FakeHost::Calls() const {
   std::lock_guard lock(lock_);
   return calls_;
 }
 
-std::vector<HostCall> FakeHost::CallsWithCode(std::int32_t code) const {
+std::vector<RecordedCall> FakeHost::CallsWithCode(std::int32_t code) const {
   std::lock_guard lock(lock_);
-  std::vector<HostCall> out;
+  std::vector<RecordedCall> out;
   for (const auto& call : calls_) {
     if (call.code == code) out.push_back(call);
   }
@@ -106,7 +106,7 @@ std::size_t FakeHost::HandedCallsWaiting() const {
   return handed_.size();
 }
 
-void FakeHost::Record(HostCall call) {
+void FakeHost::Record(RecordedCall call) {
   Hook hook;
   {
     std::lock_guard lock(lock_);
@@ -124,7 +124,7 @@ void FakeHost::ClearCalls() {
 
 void MORVANE_CALL FakeHost::Callback(std::int32_t plugin_id, std::int32_t code, const void* record,
                                      std::int32_t length) {
-  HostCall call{plugin_id, code, {}};
+  RecordedCall call{plugin_id, code, {}};
   if (record != nullptr && length > 0) {
     auto bytes = static_cast<const std::uint8_t*>(record);
     call.record.assign(bytes, bytes + length);

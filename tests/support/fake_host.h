@@ -18,7 +18,7 @@
 
 namespace morvane::test {
 
-struct HostCall {
+struct RecordedCall {
   std::int32_t plugin_id = 0;
   std::int32_t code = 0;
   std::vector<std::uint8_t> record;
@@ -49,8 +49,8 @@ class FakeHost {
   void ServeHandedCalls();
   std::size_t HandedCallsWaiting() const;
 
-  std::vector<HostCall> Calls() const;
-  std::vector<HostCall> CallsWithCode(std::int32_t code) const;
+  std::vector<RecordedCall> Calls() const;
+  std::vector<RecordedCall> CallsWithCode(std::int32_t code) const;
   std::vector<std::int32_t> QueriesAsked() const;
   // Waits (pumping messages) until at least n calls have the code, at most
   // timeout_ms; true when they arrived.
@@ -65,10 +65,10 @@ class FakeHost {
 
  private:
   std::vector<std::uint8_t> AnswerFor(std::int32_t code) const;
-  void Record(HostCall call);
+  void Record(RecordedCall call);
 
   struct HandedCall {
-    HostCall call;
+    RecordedCall call;
     bool done = false;
   };
 
@@ -81,7 +81,7 @@ class FakeHost {
   std::int32_t mode_answer_ = 1;
   std::int32_t connection_answer_ = 2;
   std::vector<std::uint8_t> channels_answer_;
-  std::vector<HostCall> calls_;
+  std::vector<RecordedCall> calls_;
   std::vector<std::int32_t> queries_;
 };
 

@@ -137,7 +137,7 @@ TEST_F(InspectorAgreesWithPlugin, InEveryEncodingAndWithEveryKindOfMistake) {
        Utf16Le(u"[Event_0]\r\nType=3\r\nGame=HL\r\nAddr=a\r\nSource=main\r\n"), 1, true},
       {"empty password", Utf16Le(u"[VirtUser]\r\nName=Bot\r\nPassword=\r\n"), 0, true},
   };
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   for (const auto& test : kCases) {
     SCOPED_TRACE(test.name);
     const SettingsReport report = InspectSettings(test.bytes);
@@ -149,7 +149,7 @@ TEST_F(InspectorAgreesWithPlugin, InEveryEncodingAndWithEveryKindOfMistake) {
 }
 
 TEST_F(InspectorAgreesWithPlugin, FileInAnotherEncodingGivesDefaultsAndSaysWhy) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   for (const Bytes& bytes : {Utf8(kCyrillicFile), kCp1251File, Utf16Be(kCyrillicFile)}) {
     const SettingsReport report = InspectSettings(bytes);
     ASSERT_TRUE(Load(bytes));
@@ -162,7 +162,7 @@ TEST_F(InspectorAgreesWithPlugin, FileInAnotherEncodingGivesDefaultsAndSaysWhy) 
 }
 
 TEST_F(InspectorAgreesWithPlugin, ConvertedFileReadsAsWritten) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   for (const Bytes& bytes :
        {Utf8(kCyrillicFile), Utf8(kCyrillicFile, true), kCp1251File, Utf16Be(kCyrillicFile),
         Utf16Be(kCyrillicFile, false), Utf16Le(kCyrillicFile, false)}) {
@@ -183,7 +183,7 @@ TEST_F(InspectorAgreesWithPlugin, EmptyVirtualUserPasswordStopsTheStart) {
   EXPECT_TRUE(HasFinding(report, FindingKind::kEmptyVirtUser, "[VirtUser] Password"));
   EXPECT_EQ(FindReportValue(report.virt_user, u"Password")->value, u"");
 
-  ASSERT_EQ(Start(HostMode::kVirtualUser), 1);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser), 1);
   EXPECT_FALSE(Load(bytes));
   EXPECT_TRUE(plugin_.event_table.empty());
   // Direct mode reads no [VirtUser] and loads the event the report lists.
@@ -194,7 +194,7 @@ TEST_F(InspectorAgreesWithPlugin, VirtualUserIdentityIsTheOneReported) {
   const Bytes bytes = Utf16Le(u"[VirtUser]\r\nname=Bot\r\nIP=\r\n");
   const SettingsReport report = InspectSettings(bytes);
   EXPECT_FALSE(report.virtual_user_refused);
-  ASSERT_EQ(Start(HostMode::kVirtualUser), 1);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser), 1);
   ASSERT_TRUE(Load(bytes));
   EXPECT_EQ(FindReportValue(report.virt_user, u"Name")->value, plugin_.identity.Name);
   EXPECT_EQ(FindReportValue(report.virt_user, u"IP")->value, plugin_.identity.IP);

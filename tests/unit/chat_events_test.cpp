@@ -13,7 +13,7 @@ constexpr char16_t kStatusEvent[] =
     u"[Event_0]\r\nType=2\r\nMsgType=2\r\nAddr=status.example\r\nGame=hl\r\n";
 
 TEST_F(ChatEvents, AnyMessageEventWithEmptyTriggerFiresOnStatusNotifications) {
-  ASSERT_EQ(Start(HostMode::kVirtualUser, kStatusEvent), 1);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser, kStatusEvent), 1);
   StatusNotification(true, u"bob");
   auto queued = Queued();
   ASSERT_EQ(queued.size(), 1u);
@@ -25,14 +25,14 @@ TEST_F(ChatEvents, AnyMessageEventWithEmptyTriggerFiresOnStatusNotifications) {
 }
 
 TEST_F(ChatEvents, DirectStatusFiresTooWithAnEmptySender) {
-  ASSERT_EQ(Start(HostMode::kDirect, kStatusEvent), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, kStatusEvent), 1);
   StatusNotification(true);
   ASSERT_EQ(Queued().size(), 1u);
   EXPECT_EQ(Queued()[0].ChOrUser, u"");
 }
 
 TEST_F(ChatEvents, EventsWithTheSameTriggerAllFireInTableOrder) {
-  ASSERT_EQ(Start(HostMode::kDirect,
+  ASSERT_EQ(Start(FakeHostMode::kDirect,
                   u"[Event_0]\r\nType=0\r\nMsg=!Servers\r\nAddr=first\r\nGame=hl\r\nTitle=a:;b\r\n"
                   u"[Event_1]\r\nType=2\r\nMsg=!servers\r\nAddr=second\r\nGame=cod\r\nMsgType=0\r\n"
                   u"[Event_2]\r\nType=1\r\nMsg=!servers\r\nAddr=private-only\r\nGame=hl\r\n"
@@ -51,7 +51,7 @@ TEST_F(ChatEvents, EventsWithTheSameTriggerAllFireInTableOrder) {
 }
 
 TEST_F(ChatEvents, TriggerIsTheWholeTextAndCyrillicCapitalsAreNotLowered) {
-  ASSERT_EQ(Start(HostMode::kDirect,
+  ASSERT_EQ(Start(FakeHostMode::kDirect,
                   u"[Event_0]\r\nType=0\r\nMsg=сервер\r\nAddr=a\r\nGame=hl\r\n"
                   u"[Event_1]\r\nType=0\r\nMsg=!s\r\nAddr=b\r\nGame=hl\r\n"),
             1);
@@ -64,7 +64,7 @@ TEST_F(ChatEvents, TriggerIsTheWholeTextAndCyrillicCapitalsAreNotLowered) {
 }
 
 TEST_F(ChatEvents, SourcePiecesAreTrimmedButCompareCaseSensitively) {
-  ASSERT_EQ(Start(HostMode::kDirect,
+  ASSERT_EQ(Start(FakeHostMode::kDirect,
                   u"[Event_0]\r\nType=0\r\nMsg=!s\r\nSource= main | games \r\nAddr=a\r\nGame=hl\r\n"
                   u"[Event_1]\r\nType=1\r\nMsg=!s\r\nSource=Bob\r\nAddr=b\r\nGame=hl\r\n"),
             1);
@@ -83,7 +83,7 @@ TEST_F(ChatEvents, SourcePiecesAreTrimmedButCompareCaseSensitively) {
 }
 
 TEST_F(ChatEvents, EventDelayHoldsAnEventBack) {
-  ASSERT_EQ(Start(HostMode::kDirect,
+  ASSERT_EQ(Start(FakeHostMode::kDirect,
                   u"[Event_0]\r\nType=0\r\nMsg=!s\r\nDelay=30\r\nAddr=a\r\nGame=hl\r\n"),
             1);
   ChannelMessage(u"main", u"alice", u"!s");
@@ -97,7 +97,7 @@ TEST_F(ChatEvents, EventDelayHoldsAnEventBack) {
 
 TEST_F(ChatEvents, AMessageCanFireEventsAndBeACommand) {
   ASSERT_EQ(
-      Start(HostMode::kDirect, u"[Event_0]\r\nType=0\r\nMsg=/gs hl x\r\nAddr=event\r\nGame=hl\r\n"),
+      Start(FakeHostMode::kDirect, u"[Event_0]\r\nType=0\r\nMsg=/gs hl x\r\nAddr=event\r\nGame=hl\r\n"),
       1);
   ChannelMessage(u"main", u"alice", u"/gs hl x");
   ASSERT_EQ(Queued().size(), 2u);
@@ -108,7 +108,7 @@ TEST_F(ChatEvents, AMessageCanFireEventsAndBeACommand) {
 class Reload : public CoreTest {};
 
 TEST_F(Reload, AnAdministratorByNameOrAddressReloadsInPrivateOnly) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nAdmUsers=Alice|10.1.1.1\r\nTimeOut=100\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nAdmUsers=Alice|10.1.1.1\r\nTimeOut=100\r\n"), 1);
   WriteSettings(u"[Main]\r\nAdmUsers=Alice|10.1.1.1\r\nTimeOut=200\r\n");
   ChannelMessage(u"main", u"Alice", u"/reload");
   PrivateMessage(u"Alice", u"/reload ");
@@ -122,7 +122,7 @@ TEST_F(Reload, AnAdministratorByNameOrAddressReloadsInPrivateOnly) {
 }
 
 TEST_F(Reload, ReloadByAnAdministratorFiresNoEventAndQueuesNothing) {
-  ASSERT_EQ(Start(HostMode::kDirect,
+  ASSERT_EQ(Start(FakeHostMode::kDirect,
                   u"[Main]\r\nAdmUsers=Alice\r\n[Event_0]\r\nType=1\r\nMsg=/"
                   u"reload\r\nAddr=a\r\nGame=hl\r\n"),
             1);
@@ -136,7 +136,7 @@ TEST_F(Reload, ReloadByAnAdministratorFiresNoEventAndQueuesNothing) {
 // a trailing "|") used to match a sender whose name or address is empty.
 TEST_F(Reload, EmptyAdminEntriesAdmitNoOne) {
   for (std::u16string admins : {u"AdmUsers=", u"AdmUsers=Alice||Bob", u"AdmUsers=Alice|"}) {
-    ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nTimeOut=100\r\n" + admins + u"\r\n"), 1);
+    ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nTimeOut=100\r\n" + admins + u"\r\n"), 1);
     WriteSettings(u"[Main]\r\nTimeOut=200\r\n");
     PrivateMessage(u"", u"/reload", u"");
     PrivateMessage(u"nobody", u"/reload", u"");

@@ -28,7 +28,7 @@ constexpr char16_t kEvery60[] =
     u"[Event_0]\r\nType=3\r\nDelay=60\r\nSource=main\r\nAddr=a\r\nGame=hl\r\nTitle=T\r\n";
 
 TEST_F(PeriodicEvents, FireAtTheFirstTickThenEverySixtySeconds) {
-  ASSERT_EQ(Start(HostMode::kDirect, kEvery60), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, kEvery60), 1);
   EXPECT_NE(plugin_.timer_id, 0u);
   EventTimerProc(plugin_);
   auto queued = Queued();
@@ -41,7 +41,7 @@ TEST_F(PeriodicEvents, FireAtTheFirstTickThenEverySixtySeconds) {
 }
 
 TEST_F(PeriodicEvents, DelayDefaultsToFiveAndNegativeFiresEveryTick) {
-  ASSERT_EQ(Start(HostMode::kDirect,
+  ASSERT_EQ(Start(FakeHostMode::kDirect,
                   u"[Main]\r\nMaxQueue=1000\r\n"
                   u"[Event_0]\r\nType=3\r\nAddr=five\r\nGame=hl\r\n"
                   u"[Event_1]\r\nType=3\r\nDelay=-1\r\nAddr=always\r\nGame=hl\r\n"),
@@ -52,7 +52,7 @@ TEST_F(PeriodicEvents, DelayDefaultsToFiveAndNegativeFiresEveryTick) {
 
 TEST_F(PeriodicEvents, NothingWhileOfflineThenDueEventsAtTheNextTick) {
   FakeHost::Instance().SetConnectionAnswer(0);
-  ASSERT_EQ(Start(HostMode::kDirect, kEvery60), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, kEvery60), 1);
   EXPECT_EQ(TickFor(100), 0u);
   StatusNotification(true);
   EXPECT_EQ(TickFor(1), 1u);
@@ -62,7 +62,7 @@ TEST_F(PeriodicEvents, NothingWhileOfflineThenDueEventsAtTheNextTick) {
 
 TEST_F(PeriodicEvents, AFullQueueLosesTheRequestAndTheEventWaitsAWholeInterval) {
   ASSERT_EQ(
-      Start(HostMode::kDirect,
+      Start(FakeHostMode::kDirect,
             u"[Main]\r\nMaxQueue=0\r\n[Event_0]\r\nType=3\r\nDelay=60\r\nAddr=a\r\nGame=hl\r\n"),
       1);
   EventTimerProc(plugin_);
@@ -74,7 +74,7 @@ TEST_F(PeriodicEvents, AFullQueueLosesTheRequestAndTheEventWaitsAWholeInterval) 
 
 TEST_F(PeriodicEvents, NoTimerWithoutPeriodicEventsAndReloadReplacesIt) {
   ASSERT_EQ(
-      Start(HostMode::kDirect,
+      Start(FakeHostMode::kDirect,
             u"[Main]\r\nAdmUsers=root\r\n[Event_0]\r\nType=0\r\nMsg=x\r\nAddr=a\r\nGame=hl\r\n"),
       1);
   EXPECT_EQ(plugin_.timer_id, 0u);
@@ -89,7 +89,7 @@ TEST_F(PeriodicEvents, NoTimerWithoutPeriodicEventsAndReloadReplacesIt) {
 }
 
 TEST_F(PeriodicEvents, GameIsPassedAsWrittenSoCapitalsAreDropped) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Event_0]\r\nType=3\r\nAddr=a\r\nGame=HL\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Event_0]\r\nType=3\r\nAddr=a\r\nGame=HL\r\n"), 1);
   EventTimerProc(plugin_);
   EXPECT_TRUE(Queued().empty());
 }
@@ -97,7 +97,7 @@ TEST_F(PeriodicEvents, GameIsPassedAsWrittenSoCapitalsAreDropped) {
 class Joining : public CoreTest {};
 
 TEST_F(Joining, DirectModeJoinsEveryPieceInOrderUntrimmed) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChannels=main| games|\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nChannels=main| games|\r\n"), 1);
   auto joins = FakeHost::Instance().CallsWithCode(67);
   ASSERT_EQ(joins.size(), 3u);
   EXPECT_EQ(DecodeRecord(joins[0].record, "it")[1], u"main");
@@ -106,7 +106,7 @@ TEST_F(Joining, DirectModeJoinsEveryPieceInOrderUntrimmed) {
 }
 
 TEST_F(Joining, EmptyChannelsJoinsOneEmptyName) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChannels=\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nChannels=\r\n"), 1);
   auto joins = FakeHost::Instance().CallsWithCode(67);
   ASSERT_EQ(joins.size(), 1u);
   EXPECT_EQ(DecodeRecord(joins[0].record, "it"), (std::vector<std::u16string>{u"1", u""}));
@@ -117,7 +117,7 @@ TEST_F(Joining, VirtualUserJoinsConfiguredChannelsAndLeavesTheOthers) {
       Concat({RecordInt(4), RecordText(u"main"), RecordInt(0), RecordText(u""), RecordText(u"Main"),
               RecordInt(5), RecordText(u"x"), RecordText(u"games"), RecordInt(0), RecordText(u""),
               RecordText(u"old"), RecordInt(0), RecordText(u"")}));
-  ASSERT_EQ(Start(HostMode::kVirtualUser, u"[Main]\r\nChannels=main|games\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser, u"[Main]\r\nChannels=main|games\r\n"), 1);
   EXPECT_TRUE(FakeHost::Instance().CallsWithCode(1026).empty()) << "joins wait for the 1078";
   StatusNotification(true, u"Morvane");
   EXPECT_TRUE(plugin_.online);
@@ -145,7 +145,7 @@ TEST_F(Joining, AShortChannelListIsReadUpToItsLastWholeEntry) {
                         RecordText(u"b"), RecordInt(0), RecordText(u"")});
   answer.push_back(0x05);  // the third entry is cut short
   FakeHost::Instance().SetChannelsAnswer(answer);
-  ASSERT_EQ(Start(HostMode::kVirtualUser), 1);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser), 1);
   StatusNotification(true, u"Morvane");
   auto leaves = FakeHost::Instance().CallsWithCode(1027);
   ASSERT_EQ(leaves.size(), 2u);

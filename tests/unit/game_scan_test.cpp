@@ -91,7 +91,7 @@ class Worker : public CoreTest {
     plugin_.worker.SetHandlersForTesting(
         [this](std::uint8_t) { return std::make_unique<TestHandler>(&seen_); });
     CoreTest::SetUp();
-    ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
+    ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
     FakeHost::Instance().ClearCalls();
   }
   void TearDown() override {
@@ -467,7 +467,7 @@ TEST_F(Worker, AStopThatRunsOutLeavesTheWorkerOnlyItsOwnData) {
       if (++timing->takes == 2) wait_for(timing->stopped);
     });
     // Started again, so that the worker runs the hook.
-    ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
+    ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
     FakeHost::Instance().SetHook([timing, wait_for, late_callback](std::int32_t code, auto&) {
       if (code != 50 || !late_callback) return;
       wait_for(timing->stopping);

@@ -20,7 +20,7 @@ class Replay : public CoreTest {
     CoreTest::SetUp();
     // After the base's set-up, whose tear-down runs for a skipped test too.
     if (!FixturesPresent()) GTEST_SKIP() << "no fixtures beside the project";
-    ASSERT_EQ(Start(HostMode::kDirect), 1);
+    ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
     FakeHost::Instance().ClearCalls();
   }
 

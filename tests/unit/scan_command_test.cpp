@@ -40,7 +40,7 @@ TEST(ParseScanCommand, BlanksAreU0020OnlyAndTheKindNeedsABlankAfterIt) {
 class ScanCommandTest : public CoreTest {};
 
 TEST_F(ScanCommandTest, ChannelCommandQueuesTheMainTemplates) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   ChannelMessage(u"main", u"alice", u"/gs hl 192.0.2.1:27015");
   auto queued = Queued();
   ASSERT_EQ(queued.size(), 1u);
@@ -62,7 +62,7 @@ TEST_F(ScanCommandTest, ChannelCommandQueuesTheMainTemplates) {
 }
 
 TEST_F(ScanCommandTest, CapitalsAreLoweredAndPlayerKindsTakeThePlayerTemplates) {
-  ASSERT_EQ(Start(HostMode::kVirtualUser, u"[Main]\r\nMsgType=0\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser, u"[Main]\r\nMsgType=0\r\n"), 1);
   ChannelMessage(u"main", u"alice", u"/GS HLPL 192.0.2.1");
   auto queued = Queued();
   ASSERT_EQ(queued.size(), 1u);
@@ -74,7 +74,7 @@ TEST_F(ScanCommandTest, CapitalsAreLoweredAndPlayerKindsTakeThePlayerTemplates) 
 }
 
 TEST_F(ScanCommandTest, PrivateTcpCommandRepliesToTheSender) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nTCPFormat=%addr% up\r\nTimeOut=250\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nTCPFormat=%addr% up\r\nTimeOut=250\r\n"), 1);
   PrivateMessage(u"Alice", u"/gs tcp 192.0.2.1:80");
   auto queued = Queued();
   ASSERT_EQ(queued.size(), 1u);
@@ -89,7 +89,7 @@ TEST_F(ScanCommandTest, PrivateTcpCommandRepliesToTheSender) {
 }
 
 TEST_F(ScanCommandTest, KindsOutsideTheSevenStartTheFloodDelayButQueueNothing) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nDelay=10\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nDelay=10\r\n"), 1);
   ChannelMessage(u"main", u"alice", u"/gs xyz 192.0.2.1");
   EXPECT_TRUE(Queued().empty());
   EXPECT_NE(plugin_.last_scan_command_time, 0);
@@ -102,7 +102,7 @@ TEST_F(ScanCommandTest, KindsOutsideTheSevenStartTheFloodDelayButQueueNothing) {
 }
 
 TEST_F(ScanCommandTest, FloodDelayRefusesNineSecondsAndAcceptsTen) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nDelay=10\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nDelay=10\r\n"), 1);
   ChannelMessage(u"main", u"alice", u"/gs hl a");
   ASSERT_EQ(Queued().size(), 1u);
   AdvanceSeconds(9);
@@ -138,7 +138,7 @@ TEST_F(ScanCommandTest, MaxAddrCapsTheAddressesOfAChatCommandOnly) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf16ToUtf8(c.settings) + std::to_string(c.items));
-    ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nDelay=10\r\nMaxQueue=100\r\n" + c.settings +
+    ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nDelay=10\r\nMaxQueue=100\r\n" + c.settings +
                                            u"[Event_0]\r\nType=0\r\nMsg=!all\r\nGame=hl\r\nAddr=" +
                                            list(40) + u"\r\n"),
               1);
@@ -152,7 +152,7 @@ TEST_F(ScanCommandTest, MaxAddrCapsTheAddressesOfAChatCommandOnly) {
 }
 
 TEST_F(ScanCommandTest, IgnoredCommandsLeaveTheFloodDelayAlone) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nDelay=10\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nDelay=10\r\n"), 1);
   for (std::u16string text : {u"/gs hl", u"/gs hl ", u"/gs", u"/gshl a", u"gs hl a"}) {
     ChannelMessage(u"main", u"alice", text);
   }
@@ -163,14 +163,14 @@ TEST_F(ScanCommandTest, IgnoredCommandsLeaveTheFloodDelayAlone) {
 }
 
 TEST_F(ScanCommandTest, SwitchesTurnEachMessageClassOff) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nChScanEn=0\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nChScanEn=0\r\n"), 1);
   ChannelMessage(u"main", u"alice", u"/gs hl a");
   EXPECT_TRUE(Queued().empty());
   PrivateMessage(u"alice", u"/gs hl a");
   EXPECT_EQ(Queued().size(), 1u);
 
   Stop();
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nPmScanEn=0\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nPmScanEn=0\r\n"), 1);
   PrivateMessage(u"alice", u"/gs hl a");
   EXPECT_TRUE(Queued().empty());
   ChannelMessage(u"main", u"alice", u"/gs hl a");
@@ -178,7 +178,7 @@ TEST_F(ScanCommandTest, SwitchesTurnEachMessageClassOff) {
 }
 
 TEST_F(ScanCommandTest, DirectPrivateMessagesOfAnotherKindAndOtherModesCodesAreIgnored) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   auto sender = Concat({RecordText(u"alice"), RecordText(u""), RecordInt(0)});
   Process(10, Concat({sender, RecordInt(2), RecordText(u"/gs hl a")}));
   Process(1061, Concat({RecordText(u"x"), sender, RecordText(u"/gs hl a")}));
@@ -188,7 +188,7 @@ TEST_F(ScanCommandTest, DirectPrivateMessagesOfAnotherKindAndOtherModesCodesAreI
 }
 
 TEST_F(ScanCommandTest, ShortOrJunkRecordsNeverReadPastTheirLength) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   auto full = Concat({RecordText(u"alice"), RecordText(u"ip"), RecordInt(0), RecordText(u"main"),
                       RecordInt(0), RecordText(u"/gs hl a")});
   for (std::size_t cut = 0; cut < full.size(); ++cut) {

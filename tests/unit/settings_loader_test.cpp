@@ -25,7 +25,7 @@ class Loader : public CoreTest {
 constexpr char16_t kBot[] = u"[VirtUser]\r\nName=Bot\r\nIP=1.1.1.1\r\nPassword=pw\r\n";
 
 TEST_F(Loader, VirtualReloadWithTheSameUserOnlineSendsNothing) {
-  ASSERT_EQ(Start(HostMode::kVirtualUser, kBot), 1);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser, kBot), 1);
   EXPECT_EQ(CallCodes(), std::vector<std::int32_t>{1001});
   StatusNotification(true, u"Bot");
   FakeHost::Instance().ClearCalls();
@@ -34,7 +34,7 @@ TEST_F(Loader, VirtualReloadWithTheSameUserOnlineSendsNothing) {
 }
 
 TEST_F(Loader, VirtualReloadWithAChangedAddressLogsTheOldUserOutFirst) {
-  ASSERT_EQ(Start(HostMode::kVirtualUser, kBot), 1);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser, kBot), 1);
   StatusNotification(true, u"Bot");
   FakeHost::Instance().ClearCalls();
   WriteSettings(u"[VirtUser]\r\nName=Bot2\r\nIP=2.2.2.2\r\nPassword=pw\r\n");
@@ -49,14 +49,14 @@ TEST_F(Loader, VirtualReloadWithAChangedAddressLogsTheOldUserOutFirst) {
 }
 
 TEST_F(Loader, VirtualLoadWhileOfflineLogsInEvenWithTheSameUser) {
-  ASSERT_EQ(Start(HostMode::kVirtualUser, kBot), 1);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser, kBot), 1);
   FakeHost::Instance().ClearCalls();
   EXPECT_TRUE(LoadSettings(plugin_));
   EXPECT_EQ(CallCodes(), (std::vector<std::int32_t>{1002, 1001}));
 }
 
 TEST_F(Loader, VirtualReloadWithAnEmptyNameChangesNoIdentityAndEmptiesEvents) {
-  ASSERT_EQ(Start(HostMode::kVirtualUser,
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser,
                   u"[VirtUser]\r\nName=Bot\r\n[Event_0]\r\nType=0\r\nAddr=a\r\nGame=hl\r\n"),
             1);
   ASSERT_EQ(plugin_.event_table.size(), 1u);
@@ -75,7 +75,7 @@ TEST_F(Loader, DirectModeAsksTheConnectionAndOnlyTwoMeansOnline) {
   for (std::int32_t answer : {2, 1, 0, -1}) {
     FakeHost::Instance().Reset();
     FakeHost::Instance().SetConnectionAnswer(answer);
-    ASSERT_EQ(Start(HostMode::kDirect), 1);
+    ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
     EXPECT_EQ(plugin_.online, answer == 2) << answer;
     EXPECT_EQ(FakeHost::Instance().CallsWithCode(67).size(), answer == 2 ? 1u : 0u) << answer;
     Stop();
@@ -83,7 +83,7 @@ TEST_F(Loader, DirectModeAsksTheConnectionAndOnlyTwoMeansOnline) {
 }
 
 TEST_F(Loader, AFileInAnotherEncodingGivesDefaults) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   WriteSettingsBytes(folder_, "[Main]\r\nTimeOut=5\r\nChannels=x\r\n");
   EXPECT_TRUE(LoadSettings(plugin_));
   EXPECT_EQ(plugin_.settings.TimeOut, 1000);
@@ -93,7 +93,7 @@ TEST_F(Loader, AFileInAnotherEncodingGivesDefaults) {
 TEST_F(Loader, AFileThatCannotBeReadKeepsWhatTheLastLoadSet) {
   ASSERT_EQ(
       Start(
-          HostMode::kDirect,
+          FakeHostMode::kDirect,
           u"[Main]\r\nTimeOut=5\r\nAdmUsers=root\r\n[Event_0]\r\nType=3\r\nAddr=a\r\nGame=hl\r\n"),
       1);
   const auto timer = plugin_.timer_id;

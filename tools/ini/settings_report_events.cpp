@@ -6,7 +6,7 @@
 
 #include "common/text.h"
 #include "ini/settings_report_builder.h"
-#include "scan/scan_request.h"
+#include "scan/scan_item.h"
 
 namespace morvane::report_detail {
 namespace {

@@ -21,16 +21,16 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "scan/scan_request.h"
+#include "scan/scan_item.h"
 
 namespace morvane {
 
-class ScanQueue {
+class RequestQueue {
  public:
-  ScanQueue() = default;
-  ~ScanQueue();
-  ScanQueue(const ScanQueue&) = delete;
-  ScanQueue& operator=(const ScanQueue&) = delete;
+  RequestQueue() = default;
+  ~RequestQueue();
+  RequestQueue(const RequestQueue&) = delete;
+  RequestQueue& operator=(const RequestQueue&) = delete;
 
   // Links the request at the tail unless the count has reached max_queue
   // (signed: 0 or less refuses everything; the request in service counts),

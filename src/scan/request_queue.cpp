@@ -1,10 +1,10 @@
-#include "scan/scan_queue.h"
+#include "scan/request_queue.h"
 
 namespace morvane {
 
-ScanQueue::~ScanQueue() { Clear(); }
+RequestQueue::~RequestQueue() { Clear(); }
 
-bool ScanQueue::Append(std::unique_ptr<TScanItem> item, std::int32_t max_queue) {
+bool RequestQueue::Append(std::unique_ptr<TScanItem> item, std::int32_t max_queue) {
   item->Next = nullptr;
   {
     std::lock_guard lock(lock_);
@@ -22,14 +22,14 @@ bool ScanQueue::Append(std::unique_ptr<TScanItem> item, std::int32_t max_queue) 
   return true;
 }
 
-std::optional<ScanQueue::TakenHead> ScanQueue::TakeHead() const {
+std::optional<RequestQueue::TakenHead> RequestQueue::TakeHead() const {
   std::lock_guard lock(lock_);
   if (head_ == nullptr) return std::nullopt;
   // The payload only: `Next` is the queue's.
   return TakenHead{*head_, {head_, generation_}};
 }
 
-void ScanQueue::PopHead(const HeadTicket& served) {
+void RequestQueue::PopHead(const HeadTicket& served) {
   TScanItem* done = nullptr;
   {
     std::lock_guard lock(lock_);
@@ -42,7 +42,7 @@ void ScanQueue::PopHead(const HeadTicket& served) {
   delete done;
 }
 
-void ScanQueue::PopHead() {
+void RequestQueue::PopHead() {
   HeadTicket head;
   {
     std::lock_guard lock(lock_);
@@ -51,7 +51,7 @@ void ScanQueue::PopHead() {
   PopHead(head);
 }
 
-void ScanQueue::Clear() {
+void RequestQueue::Clear() {
   TScanItem* first = nullptr;
   {
     std::lock_guard lock(lock_);
@@ -68,33 +68,33 @@ void ScanQueue::Clear() {
   }
 }
 
-std::int32_t ScanQueue::Count() const {
+std::int32_t RequestQueue::Count() const {
   std::lock_guard lock(lock_);
   return count_;
 }
 
-void ScanQueue::OpenWakeEvent() {
+void RequestQueue::OpenWakeEvent() {
   auto event = std::make_shared<platform::AutoResetEvent>();
   std::lock_guard lock(lock_);
   wake_event_ = std::move(event);
 }
 
-void ScanQueue::CloseWakeEvent() {
+void RequestQueue::CloseWakeEvent() {
   std::shared_ptr<platform::AutoResetEvent> closing;
   std::lock_guard lock(lock_);
   closing.swap(wake_event_);
 }
 
-std::shared_ptr<platform::AutoResetEvent> ScanQueue::WakeEvent() const {
+std::shared_ptr<platform::AutoResetEvent> RequestQueue::WakeEvent() const {
   std::lock_guard lock(lock_);
   return wake_event_;
 }
 
-void ScanQueue::SignalWakeEvent() const {
+void RequestQueue::SignalWakeEvent() const {
   if (auto event = WakeEvent()) event->Set();
 }
 
-std::vector<ScanRequest> ScanQueue::Snapshot() const {
+std::vector<ScanRequest> RequestQueue::Snapshot() const {
   std::lock_guard lock(lock_);
   std::vector<ScanRequest> items;
   for (const TScanItem* at = head_; at != nullptr; at = at->Next) {

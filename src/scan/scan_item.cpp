@@ -1,4 +1,4 @@
-#include "scan/scan_request.h"
+#include "scan/scan_item.h"
 
 namespace morvane {
 

@@ -1,4 +1,4 @@
-#include "scan/address_scan.h"
+#include "scan/address_exchange.h"
 
 #include <chrono>
 
@@ -10,30 +10,30 @@ std::int64_t MonotonicMs() {
       .count();
 }
 
-AddressScan::AddressScan(const ScanRequest& request, std::u16string address, std::int32_t index)
+AddressExchange::AddressExchange(const ScanRequest& request, std::u16string address, std::int32_t index)
     : request_(request),
       address_(std::move(address)),
       output_(request),
       item_{request, address_, index, output_, {}} {}
 
-AddressScan::~AddressScan() {
+AddressExchange::~AddressExchange() {
   if (FSock != platform::kInvalidSocket) platform::CloseSocket(FSock);
 }
 
-void AddressScan::Finish() {
+void AddressExchange::Finish() {
   if (FSock != platform::kInvalidSocket) platform::CloseSocket(FSock);
   FSock = platform::kInvalidSocket;
   send_due_.reset();
   done_ = true;
 }
 
-void AddressScan::EndOffline() {
+void AddressExchange::EndOffline() {
   if (done_) return;
   AppendOffline();
   Finish();
 }
 
-void AddressScan::AppendOffline() {
+void AddressExchange::AppendOffline() {
   output_.AppendPiece(FillOffline(request_.OffFormat, address_));
 }
 

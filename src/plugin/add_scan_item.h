@@ -7,7 +7,7 @@
 
 #include "plugin/plugin_state.h"
 #include "plugin/scan_command.h"
-#include "scan/scan_request.h"
+#include "scan/scan_item.h"
 #include "settings/settings_values.h"
 
 namespace morvane {

@@ -1,4 +1,4 @@
-#include "plugin/scan_requests.h"
+#include "plugin/add_scan_item.h"
 
 #include <memory>
 

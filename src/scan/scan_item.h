@@ -39,7 +39,6 @@ struct ScanRequest {
 struct TScanItem : ScanRequest {
   TScanItem* Next = nullptr;
 };
-using PScanItem = TScanItem*;
 
 struct ServerKind {
   std::uint8_t Game = 0;

@@ -18,7 +18,7 @@
 #include "platform/platform.h"
 #include "scan/reply_handler.h"
 #include "scan/reply_templates.h"
-#include "scan/scan_request.h"
+#include "scan/scan_item.h"
 
 namespace morvane {
 
@@ -28,14 +28,14 @@ std::int64_t MonotonicMs();
 // none for 0, and a negative one counts as Winsock's DWORD, about 49 days.
 std::optional<std::int64_t> DeadlineAfter(const ScanRequest& request, std::int64_t from);
 
-class AddressScan {
+class AddressExchange {
  public:
   // address is the trimmed item as typed ("%addr%"), index its 1-based place
   // in the request.
-  AddressScan(const ScanRequest& request, std::u16string address, std::int32_t index);
-  virtual ~AddressScan();
-  AddressScan(const AddressScan&) = delete;
-  AddressScan& operator=(const AddressScan&) = delete;
+  AddressExchange(const ScanRequest& request, std::u16string address, std::int32_t index);
+  virtual ~AddressExchange();
+  AddressExchange(const AddressExchange&) = delete;
+  AddressExchange& operator=(const AddressExchange&) = delete;
 
   // The resolved address and port, set before Open.
   void SetTarget(const platform::SocketAddress& target) { sendaddr = target; }
@@ -88,13 +88,13 @@ class AddressScan {
 // The UDP exchange of a game server: the kind's handler says what to send
 // and what each datagram was. buffer is the worker's receive buffer (FBuf),
 // which the items of a round take turns with.
-std::unique_ptr<AddressScan> MakeUdpExchange(const ScanRequest& request, std::u16string address,
+std::unique_ptr<AddressExchange> MakeUdpExchange(const ScanRequest& request, std::u16string address,
                                              std::int32_t index,
                                              std::unique_ptr<ReplyHandler> handler,
                                              std::vector<std::uint8_t>& buffer);
 
 // The TCP port probe: can a connection be opened within TimeOut?
-std::unique_ptr<AddressScan> MakeTcpProbe(const ScanRequest& request, std::u16string address,
+std::unique_ptr<AddressExchange> MakeTcpProbe(const ScanRequest& request, std::u16string address,
                                           std::int32_t index);
 
 }  // namespace morvane

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "scan/scan_queue.h"
+#include "scan/request_queue.h"
 #include "support/core_fixture.h"
 
 namespace morvane::test {
@@ -53,7 +53,7 @@ class QueueTest : public CoreTest {
 
 TEST_F(QueueTest, MaxQueueZeroOrNegativeRefusesEverythingAndNeverWakes) {
   for (std::u16string limit : {u"0", u"-5"}) {
-    ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=" + limit + u"\r\n"), 1);
+    ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nMaxQueue=" + limit + u"\r\n"), 1);
     Add(u"a");
     EXPECT_TRUE(Queued().empty());
     EXPECT_FALSE(plugin_.queue->WakeEvent()->Wait(0)) << "no signal for a refused request";
@@ -62,7 +62,7 @@ TEST_F(QueueTest, MaxQueueZeroOrNegativeRefusesEverythingAndNeverWakes) {
 }
 
 TEST_F(QueueTest, TheTwentyFirstIsDroppedAndAcceptedAgainOnceOneIsDone) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   for (int i = 0; i < 20; ++i) Add(u"x");
   Add(u"21st");
   EXPECT_EQ(plugin_.queue->Count(), 20);
@@ -73,7 +73,7 @@ TEST_F(QueueTest, TheTwentyFirstIsDroppedAndAcceptedAgainOnceOneIsDone) {
 }
 
 TEST_F(QueueTest, TheRequestInServiceStillCounts) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=1\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nMaxQueue=1\r\n"), 1);
   Add(u"in service");
   ASSERT_TRUE(plugin_.queue->TakeHead());
   Add(u"second");
@@ -82,7 +82,7 @@ TEST_F(QueueTest, TheRequestInServiceStillCounts) {
 }
 
 TEST_F(QueueTest, FirstInFirstOutAndUnknownKindsDropped) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   Add(u"A");
   Add(u"B", u"HL");
   Add(u"B");
@@ -106,7 +106,7 @@ TEST_F(QueueTest, FirstInFirstOutAndUnknownKindsDropped) {
 }
 
 TEST_F(QueueTest, OneSignalPerQueuedRequest) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   auto wake = plugin_.queue->WakeEvent();
   ASSERT_NE(wake, nullptr);
   EXPECT_FALSE(wake->Wait(0));
@@ -116,14 +116,14 @@ TEST_F(QueueTest, OneSignalPerQueuedRequest) {
 }
 
 TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
   for (int i = 0; i < 5; ++i) Add(u"x");
   EXPECT_EQ(plugin_.queue->Count(), 3);
   Stop();
   EXPECT_EQ(plugin_.queue->Count(), 0);
   EXPECT_FALSE(plugin_.queue->TakeHead());
   EXPECT_EQ(plugin_.queue->WakeEvent(), nullptr);
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
   for (int i = 0; i < 3; ++i) Add(u"y");
   EXPECT_EQ(plugin_.queue->Count(), 3);
 }
@@ -132,7 +132,7 @@ TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
 // after a new start is a request of the new queue: the worker pops only the
 // request it served, of the queue it took it from.
 TEST_F(QueueTest, APopAfterAClearLeavesTheNewHeadAlone) {
-  ASSERT_EQ(Start(HostMode::kDirect), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   Add(u"served");
   const auto served = plugin_.queue->TakeHead();
   ASSERT_TRUE(served);
@@ -146,7 +146,7 @@ TEST_F(QueueTest, APopAfterAClearLeavesTheNewHeadAlone) {
 TEST_F(QueueTest, RequestsQueuedWithoutAWorkerWaitForStop) {
   // A refused start leaves no wake event; requests still queue and are freed
   // by PluginStop.
-  ASSERT_EQ(Start(HostMode::kVirtualUser, u"[VirtUser]\r\nName=\r\n"), 0);
+  ASSERT_EQ(Start(FakeHostMode::kVirtualUser, u"[VirtUser]\r\nName=\r\n"), 0);
   Add(u"x");
   EXPECT_EQ(plugin_.queue->Count(), 1);
   Stop();
@@ -156,7 +156,7 @@ TEST_F(QueueTest, RequestsQueuedWithoutAWorkerWaitForStop) {
 TEST_F(QueueTest, ProducerAndConsumerOnTwoThreads) {
   // The consumer side as the worker uses it: wait, take a copy of the head,
   // unlink it. Run under TSan in make check.
-  ASSERT_EQ(Start(HostMode::kDirect, u"[Main]\r\nMaxQueue=1000\r\n"), 1);
+  ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nMaxQueue=1000\r\n"), 1);
   auto wake = plugin_.queue->WakeEvent();
   constexpr int kRequests = 300;
   std::thread consumer([&] {
