@@ -27,6 +27,16 @@ struct ChatMessage {
   std::optional<bool> online;
 };
 
+// A channel message, in either mode after its leading text:
+// [user][channel][int][text].
+void ReadChannelMessage(ByteReader& record, ChatMessage& message) {
+  message.sender = ReadUser(record);
+  message.reply_target = ReadText(record);
+  (void)ReadInt(record);
+  message.text = ReadText(record);
+  message.message_class = MessageClass::kChannel;
+}
+
 // Reads a record in virtual-user mode: messages to the virtual user, and the
 // reports of its own log-in and log-out.
 bool DecodeVirtualUserMessage(std::int32_t code, ByteReader& record, const PluginState& state,
@@ -41,11 +51,7 @@ bool DecodeVirtualUserMessage(std::int32_t code, ByteReader& record, const Plugi
       return true;
     case host_code::kVirtualChannelText:
       (void)ReadText(record);
-      message.sender = ReadUser(record);
-      message.reply_target = ReadText(record);
-      (void)ReadInt(record);
-      message.text = ReadText(record);
-      message.message_class = MessageClass::kChannel;
+      ReadChannelMessage(record, message);
       return true;
     case host_code::kVirtualUserOnline:
     case host_code::kVirtualUserOffline:
@@ -66,11 +72,7 @@ bool DecodeDirectMessage(std::int32_t code, ByteReader& record, ChatMessage& mes
       message.online = ReadInt(record) == host_value::kConnected;
       return true;
     case host_code::kChannelText:
-      message.sender = ReadUser(record);
-      message.reply_target = ReadText(record);
-      (void)ReadInt(record);
-      message.text = ReadText(record);
-      message.message_class = MessageClass::kChannel;
+      ReadChannelMessage(record, message);
       return true;
     case host_code::kPrivateText:
       message.sender = ReadUser(record);

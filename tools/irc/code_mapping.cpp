@@ -74,6 +74,19 @@ std::string IrcChannelName(std::u16string_view channel) {
   return UsableTarget(name) ? name : std::string();
 }
 
+bool HasChannel(const std::vector<std::u16string>& channels, std::u16string_view channel) {
+  const std::string name = IrcChannelName(channel);
+  for (const auto& c : channels) {
+    if (IrcEqual(IrcChannelName(c), name)) return true;
+  }
+  return false;
+}
+
+void RemoveChannel(std::vector<std::u16string>& channels, std::string_view irc_name) {
+  std::erase_if(channels,
+                [&](const std::u16string& c) { return IrcEqual(IrcChannelName(c), irc_name); });
+}
+
 std::string IrcNickName(std::u16string_view nick) {
   std::string name = Utf16ToUtf8(nick);
   return UsableTarget(name) && name.front() != '#' ? name : std::string();

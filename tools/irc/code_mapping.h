@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console_host/chat_records.h"
 #include "console_host/plugin_call.h"
@@ -45,6 +46,10 @@ IrcAction MapHostCall(const console_host::PluginCall& call, console_host::HostMo
 // is "#main". Empty when the name cannot be a channel (empty, or holding a
 // blank, a comma, a bell or a line break).
 std::string IrcChannelName(std::u16string_view channel);
+// Whether a list of the plug-in's channel names holds the channel, and the
+// list without the channel of the given IRC name, compared as IRC compares.
+bool HasChannel(const std::vector<std::u16string>& channels, std::u16string_view channel);
+void RemoveChannel(std::vector<std::u16string>& channels, std::string_view irc_name);
 // A nick as a command's target; empty when it cannot be one.
 std::string IrcNickName(std::u16string_view nick);
 // The plug-in's name of an IRC channel: the one it joined under, when the

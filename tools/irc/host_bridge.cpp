@@ -34,23 +34,6 @@ std::span<const std::uint8_t> BytesOf(const void* data, std::int32_t length) {
   return {static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(length)};
 }
 
-bool HasChannel(const std::vector<std::u16string>& channels, std::u16string_view channel) {
-  const std::string name = IrcChannelName(channel);
-  for (const auto& c : channels) {
-    if (IrcEqual(IrcChannelName(c), name)) return true;
-  }
-  return false;
-}
-
-void RemoveChannel(std::vector<std::u16string>& channels, std::string_view irc_name) {
-  std::erase_if(channels,
-                [&](const std::u16string& c) { return IrcEqual(IrcChannelName(c), irc_name); });
-}
-
-std::string Param(const IrcMessage& message, std::size_t i) {
-  return i < message.params.size() ? message.params[i] : std::string();
-}
-
 }  // namespace
 
 HostBridge::HostBridge(asio::io_context& io, const IrcOptions& options,
@@ -173,66 +156,6 @@ std::shared_ptr<HostBridge::Session> HostBridge::OpenSession(const std::string& 
   };
   session->connection = IrcConnection::Create(io_, std::move(settings), std::move(events));
   return session;
-}
-
-void HostBridge::OnRegistered(Session& session) {
-  if (session.user.name.empty()) {
-    if (mode_ == console_host::HostMode::kDirect) Deliver(console_host::BuildStatus(true));
-    return;
-  }
-  Deliver(console_host::BuildUserPresence(session.user, true));
-}
-
-void HostBridge::OnLost(Session& session) {
-  // A lost connection is in no channel any more; the plug-in joins again
-  // when it hears that its user is back.
-  session.channels.clear();
-  if (session.user.name.empty()) {
-    if (mode_ == console_host::HostMode::kDirect) Deliver(console_host::BuildStatus(false));
-    return;
-  }
-  Deliver(console_host::BuildUserPresence(session.user, false));
-}
-
-void HostBridge::TrackMembership(Session& session, const IrcMessage& message) {
-  const std::string& own = session.connection->Nick();
-  const bool from_self = IrcEqual(SplitPrefix(message.prefix).nick, own);
-  const std::string& command = message.command;
-  if (command == "JOIN" && from_self) {
-    // A join the plug-in did not ask for (a server's forced join) counts too.
-    auto name = PluginChannelName(Param(message, 0), session.channels);
-    if (name && !HasChannel(session.channels, *name)) session.channels.push_back(*name);
-  } else if (command == "PART" && from_self) {
-    RemoveChannel(session.channels, Param(message, 0));
-  } else if (command == "KICK" && IrcEqual(Param(message, 1), own)) {
-    Log(session.connection->Label() + ": kicked from " + Param(message, 0) + ": " +
-        Param(message, 2));
-    RemoveChannel(session.channels, Param(message, 0));
-  } else if (command == "403" || command == "405" || command == "471" || command == "473" ||
-             command == "474" || command == "475" || command == "476" || command == "477") {
-    // A join the server refused.
-    Log(session.connection->Label() + ": cannot join " + Param(message, 1) + ": " +
-        Param(message, 2));
-    RemoveChannel(session.channels, Param(message, 1));
-  }
-}
-
-void HostBridge::OnMessage(Session& session, const IrcMessage& message) {
-  TrackMembership(session, message);
-  if (message.command != "PRIVMSG" || stopping_) return;
-  // In virtual-user mode the host's own connection is no user of the plug-in.
-  if (mode_ == console_host::HostMode::kVirtualUser && session.user.name.empty()) return;
-  IncomingContext context;
-  context.mode = mode_;
-  context.virtual_user = session.user.name;
-  context.own_nick = session.connection->Nick();
-  context.trigger = options_.trigger;
-  context.channels = session.channels;
-  auto delivery = MapIrcMessage(message, context);
-  if (!delivery) return;
-  Log(session.connection->Label() + " << " + Param(message, 0) + " <" +
-      SplitPrefix(message.prefix).nick + "> " + Param(message, 1));
-  Deliver(*delivery);
 }
 
 // --- The plug-in's calls ----------------------------------------------------

@@ -114,4 +114,8 @@ std::string IrcLower(std::string_view text) {
   return out;
 }
 
+std::string IrcParam(const IrcMessage& message, std::size_t i) {
+  return i < message.params.size() ? message.params[i] : std::string();
+}
+
 }  // namespace morvane::irc

@@ -48,6 +48,8 @@ std::string FormatIrcLine(std::string_view command, const std::vector<std::strin
 // Nick and channel names compare without case, with the server's default
 // "rfc1459" mapping: A-Z and []\~ are the capitals of a-z and {}|^.
 bool IrcEqual(std::string_view a, std::string_view b);
+// The message's parameter at index i; empty when it has fewer.
+std::string IrcParam(const IrcMessage& message, std::size_t i);
 std::string IrcLower(std::string_view text);
 
 }  // namespace morvane::irc

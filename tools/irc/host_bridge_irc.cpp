@@ -1,0 +1,74 @@
+// The bridge's IRC side: what the host does when a connection is registered
+// or lost, when the membership of a channel changes, and when a message
+// arrives for the plug-in.
+#include "host_bridge.h"
+
+#include <string>
+
+#include "code_mapping.h"
+#include "irc_line.h"
+#include "irc_log.h"
+
+namespace morvane::irc {
+
+void HostBridge::OnRegistered(Session& session) {
+  if (session.user.name.empty()) {
+    if (mode_ == console_host::HostMode::kDirect) Deliver(console_host::BuildStatus(true));
+    return;
+  }
+  Deliver(console_host::BuildUserPresence(session.user, true));
+}
+
+void HostBridge::OnLost(Session& session) {
+  // A lost connection is in no channel any more; the plug-in joins again
+  // when it hears that its user is back.
+  session.channels.clear();
+  if (session.user.name.empty()) {
+    if (mode_ == console_host::HostMode::kDirect) Deliver(console_host::BuildStatus(false));
+    return;
+  }
+  Deliver(console_host::BuildUserPresence(session.user, false));
+}
+
+void HostBridge::TrackMembership(Session& session, const IrcMessage& message) {
+  const std::string& own = session.connection->Nick();
+  const bool from_self = IrcEqual(SplitPrefix(message.prefix).nick, own);
+  const std::string& command = message.command;
+  if (command == "JOIN" && from_self) {
+    // A join the plug-in did not ask for (a server's forced join) counts too.
+    auto name = PluginChannelName(IrcParam(message, 0), session.channels);
+    if (name && !HasChannel(session.channels, *name)) session.channels.push_back(*name);
+  } else if (command == "PART" && from_self) {
+    RemoveChannel(session.channels, IrcParam(message, 0));
+  } else if (command == "KICK" && IrcEqual(IrcParam(message, 1), own)) {
+    Log(session.connection->Label() + ": kicked from " + IrcParam(message, 0) + ": " +
+        IrcParam(message, 2));
+    RemoveChannel(session.channels, IrcParam(message, 0));
+  } else if (command == "403" || command == "405" || command == "471" || command == "473" ||
+             command == "474" || command == "475" || command == "476" || command == "477") {
+    // A join the server refused.
+    Log(session.connection->Label() + ": cannot join " + IrcParam(message, 1) + ": " +
+        IrcParam(message, 2));
+    RemoveChannel(session.channels, IrcParam(message, 1));
+  }
+}
+
+void HostBridge::OnMessage(Session& session, const IrcMessage& message) {
+  TrackMembership(session, message);
+  if (message.command != "PRIVMSG" || stopping_) return;
+  // In virtual-user mode the host's own connection is no user of the plug-in.
+  if (mode_ == console_host::HostMode::kVirtualUser && session.user.name.empty()) return;
+  IncomingContext context;
+  context.mode = mode_;
+  context.virtual_user = session.user.name;
+  context.own_nick = session.connection->Nick();
+  context.trigger = options_.trigger;
+  context.channels = session.channels;
+  auto delivery = MapIrcMessage(message, context);
+  if (!delivery) return;
+  Log(session.connection->Label() + " << " + IrcParam(message, 0) + " <" +
+      SplitPrefix(message.prefix).nick + "> " + IrcParam(message, 1));
+  Deliver(*delivery);
+}
+
+}  // namespace morvane::irc
