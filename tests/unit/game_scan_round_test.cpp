@@ -1,0 +1,222 @@
+// The worker's rounds: the items of a request side by side and joined in
+// address order, paced queries, retries, name lookups, and stops that cut a
+// round short.
+#include "worker_fixture.h"
+
+namespace morvane::test {
+namespace {
+
+std::u16string Addresses(std::initializer_list<std::u16string> items) {
+  std::u16string joined;
+  for (const auto& item : items) joined += (joined.empty() ? u"" : u", ") + item;
+  return joined;
+}
+
+double MillisecondsBetween(std::chrono::steady_clock::time_point a,
+                           std::chrono::steady_clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// Items in flight side by side answer in any order; the reply is joined in
+// address order, with its delimiters, headers and player lines as if the
+// items had been served in turn, and the whole takes one time-out, not the
+// sum of them.
+TEST_F(Worker, ConcurrentItemsAreJoinedInAddressOrder) {
+  UdpResponder slow([](const Datagram&) {
+    platform::SleepMilliseconds(600);
+    return Response{{Bytes("OKslow")}};
+  });
+  UdpResponder fast([](const Datagram&) { return Response{{Bytes("OKfast")}}; });
+  UdpResponder dead([](const Datagram&) { return Response{}; });
+  const std::u16string slow_at = LoopbackAddress(slow.Port());
+  const std::u16string fast_at = LoopbackAddress(fast.Port());
+  const std::u16string dead_at = LoopbackAddress(dead.Port());
+  const std::u16string addresses =
+      Addresses({slow_at, u"no-such-host.invalid", fast_at, dead_at, fast_at});
+  const auto began = std::chrono::steady_clock::now();
+  Ask(addresses, u"hl", 1, 1000, u"", 8, 0);
+  Ask(addresses, u"hlpl", 1, 1000, u"[H]", 8, 0);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_LT(MillisecondsBetween(began, std::chrono::steady_clock::now()), 2 * 1600.0)
+      << "two requests, each about one time-out long";
+  EXPECT_EQ(Delivered(), (std::vector<std::u16string>{
+                             u"T:" + slow_at + u" is slow | " + fast_at + u" is fast | " + dead_at +
+                                 u" off | " + fast_at + u" is fast",
+                             u"T:[H]slow | [H]fast | " + dead_at + u" off | [H]fast"}));
+}
+
+// Every query of a request leaves at least a millisecond after the one
+// before: a long list never bursts into the network.
+TEST_F(Worker, QueriesArePaced) {
+  UdpResponder silent([](const Datagram&) { return Response{}; });
+  std::u16string twenty = LoopbackAddress(silent.Port());
+  for (int i = 1; i < 20; ++i) twenty += u"," + LoopbackAddress(silent.Port());
+  Ask(twenty, u"hl", 1, 200, u"", 20, 0);
+  ASSERT_TRUE(WaitForIdle());
+  const auto times = silent.QueryTimes();
+  ASSERT_EQ(times.size(), 20u);
+  // Nineteen gaps of a millisecond; the receiving thread may lag, so only
+  // half of it is asked for.
+  EXPECT_GE(MillisecondsBetween(times.front(), times.back()), 9.5);
+}
+
+// A query with no usable reply goes out again at a third and at two thirds
+// of TimeOut after its step began, at most Retries times; the item still
+// gives up TimeOut after its last step began. A challenge starts a new step,
+// whose query is repeated in turn.
+TEST_F(Worker, RetriesPerStepLeaveTheDeadlineWhereItWas) {
+  const struct {
+    std::int32_t retries;
+    bool challenge;
+    std::vector<Datagram> queries;
+  } cases[] = {
+      {0, false, {Bytes("Q")}},
+      {1, false, {Bytes("Q"), Bytes("Q")}},
+      {2, false, {Bytes("Q"), Bytes("Q"), Bytes("Q")}},
+      {5, false, {Bytes("Q"), Bytes("Q"), Bytes("Q")}},  // only two fit in a time-out
+      {2, true, {Bytes("Q"), Bytes("A"), Bytes("A"), Bytes("A")}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.retries << (c.challenge ? " with a challenge" : ""));
+    FakeHost::Instance().ClearCalls();
+    UdpResponder server([&c](const Datagram& query) {
+      if (c.challenge && query == Bytes("Q")) return Response{{Bytes("CH")}};
+      return Response{};
+    });
+    const auto began = std::chrono::steady_clock::now();
+    Ask(LoopbackAddress(server.Port()), u"hl", 1, 600, u"", 1, c.retries);
+    ASSERT_TRUE(WaitForIdle());
+    const double took = MillisecondsBetween(began, std::chrono::steady_clock::now());
+    EXPECT_EQ(server.Queries(), c.queries);
+    const auto times = server.QueryTimes();
+    // The responder notes each query when its thread gets to it, which under
+    // Wine can be some tens of milliseconds late: the bounds allow for it.
+    const std::size_t step = c.challenge ? 1 : 0;
+    for (std::size_t i = step + 1; i < times.size(); ++i) {
+      EXPECT_GE(MillisecondsBetween(times[step], times[i]),
+                200.0 * static_cast<double>(i - step) - 50)
+          << "repeat " << i - step;
+    }
+    EXPECT_GE(took, 590.0);
+    EXPECT_LT(took, 1150.0) << "a repeat moved the deadline";
+    EXPECT_EQ(Delivered(),
+              std::vector<std::u16string>{u"T:" + LoopbackAddress(server.Port()) + u" off"});
+  }
+}
+
+// A server's values reached the host as they came: a NUL in a name ended the
+// whole message (a host record's text stops at its first NUL) and a line
+// break let the server write a line of its own choosing. And a reply of any
+// length went out whole.
+TEST_F(Worker, ServerTextCannotForgeChatTextAndLongRepliesAreCut) {
+  UdpResponder server([](const Datagram&) {
+    return Response{{Bytes(std::string_view("OKA\0B\r\n<admin> [b]x", 19))}};
+  });
+  const std::u16string at = LoopbackAddress(server.Port());
+  const std::u16string one = at + u" is AB  <admin> x";
+  Ask(at + u"," + at, u"hl", 1, 300, u"", 2, 0);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Delivered(), std::vector<std::u16string>{u"T:" + one + u" | " + one});
+
+  FakeHost::Instance().ClearCalls();
+  max_reply_ = 40;
+  Ask(at + u"," + at, u"hl", 1, 300, u"", 2, 0);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Delivered(), std::vector<std::u16string>{(u"T:" + one + u" | " + one).substr(0, 33) +
+                                                     u"\r\n[cut]"});
+}
+
+// Names were looked up one after another before the first query, and nothing
+// cut a lookup short: eight names that hung 2 s each held the worker 16 s,
+// and every request behind it. Each name is now asked once per request, side
+// by side, and an item's TimeOut covers its lookup.
+TEST_F(Worker, NamesAreLookedUpSideBySideWithinEachItemsTimeOut) {
+  UdpResponder server([](const Datagram&) { return Response{{Bytes("OKup")}}; });
+  const std::u16string port = AsciiToUtf16(std::to_string(server.Port()));
+  std::u16string addresses = u"up.test:" + port + u", gone.test:" + port;
+  std::u16string expected = u"T:up.test:" + port + u" is up";
+  for (int i = 1; i <= 8; ++i) {
+    const std::u16string hangs = u"hangs" + AsciiToUtf16(std::to_string(i)) + u".test:" + port;
+    addresses += u", " + hangs;
+    expected += u" | " + hangs + u" off";
+  }
+  addresses += u", up.test:" + port;
+  expected += u" | up.test:" + port + u" is up";
+  const auto began = std::chrono::steady_clock::now();
+  Ask(addresses, u"hl", 1, 300, u"", 64, 0);
+  Ask(LoopbackAddress(server.Port()));
+  ASSERT_TRUE(WaitForIdle(3000)) << "the hanging names held the worker";
+  EXPECT_LT(MillisecondsBetween(began, std::chrono::steady_clock::now()), 1000.0);
+  // The name that does not resolve writes nothing, as ever.
+  EXPECT_EQ(Delivered(), (std::vector<std::u16string>{
+                             expected, u"T:" + LoopbackAddress(server.Port()) + u" is up"}));
+  const auto asked = resolver_->Asked();
+  EXPECT_EQ(asked.size(), 10u) << "each distinct name once";
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), u"up.test"), 1);
+}
+
+TEST_F(Worker, AStopIsNeverHeldByANameLookup) {
+  Ask(u"hangs.test:1", u"hl", 1, 60000);
+  for (int i = 0; i < 200 && resolver_->Asked().empty(); ++i) platform::SleepMilliseconds(10);
+  ASSERT_FALSE(resolver_->Asked().empty());
+  const auto began = std::chrono::steady_clock::now();
+  Stop();
+  EXPECT_LT(MillisecondsBetween(began, std::chrono::steady_clock::now()), 500.0);
+  EXPECT_FALSE(platform::SettleNameLookups()) << "the lookup outlives the stop";
+  EXPECT_TRUE(FakeHost::Instance().Calls().empty());
+}
+
+// A stop that ran out of its bound while a reply callback came back late
+// freed the request queued behind it while the worker copied it, and the
+// host crashed. The worker copies the request under the queue lock: whether
+// the late callback lets it take the next request before the stop's end, or
+// the worker is held right after taking one until the stop has freed the
+// queue, it reads only its own copy (run under ASan and TSan).
+TEST_F(Worker, AStopThatRunsOutLeavesTheWorkerOnlyItsOwnData) {
+  UdpResponder server([](const Datagram&) { return Response{{Bytes("OKx")}}; });
+  for (const bool late_callback : {true, false}) {
+    SCOPED_TRACE(late_callback ? "a late reply callback" : "held after taking a request");
+    struct Timing {
+      std::atomic<int> takes{0};
+      std::atomic<bool> stopping{false};
+      std::atomic<bool> stopped{false};
+      std::chrono::steady_clock::time_point stop_began;
+    };
+    auto timing = std::make_shared<Timing>();
+    auto wait_for = [](const std::atomic<bool>& flag) {
+      for (int i = 0; i < 600 && !flag; ++i) platform::SleepMilliseconds(5);
+    };
+    plugin_.worker.SetTakeHookForTesting([timing, wait_for] {
+      if (++timing->takes == 2) wait_for(timing->stopped);
+    });
+    // Started again, so that the worker runs the hook.
+    ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nChannels=main\r\n"), 1);
+    FakeHost::Instance().SetHook([timing, wait_for, late_callback](std::int32_t code, auto&) {
+      if (code != 50 || !late_callback) return;
+      wait_for(timing->stopping);
+      // Back in the last milliseconds of the stop's 1000 ms.
+      std::this_thread::sleep_until(timing->stop_began + std::chrono::milliseconds(985));
+    });
+    Ask(LoopbackAddress(server.Port()));
+    Ask(LoopbackAddress(server.Port()));
+    if (late_callback) {
+      ASSERT_TRUE(FakeHost::Instance().WaitForCalls(50, 1, 5000));
+    } else {
+      for (int i = 0; i < 500 && timing->takes < 2; ++i) platform::SleepMilliseconds(10);
+    }
+    timing->stop_began = std::chrono::steady_clock::now();
+    timing->stopping = true;
+    Stop();
+    timing->stopped = true;
+    EXPECT_LT(MillisecondsBetween(timing->stop_began, std::chrono::steady_clock::now()), 1500.0);
+    EXPECT_EQ(plugin_.queue->Count(), 0);
+    // The worker ends on its own, having read only its copy.
+    platform::SleepMilliseconds(200);
+    EXPECT_EQ(FakeHost::Instance().CallsWithCode(50).size(), 1u) << "the first reply alone";
+    plugin_.worker.SetTakeHookForTesting(nullptr);
+    FakeHost::Instance().Reset();
+  }
+}
+
+}  // namespace
+}  // namespace morvane::test
