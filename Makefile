@@ -1,5 +1,6 @@
 # Morvane: the two commands a newcomer needs are `make demo` and `make check`.
-# Every target installs what is missing first (scripts/install-deps).
+# Every target first installs what it is missing (scripts/install-deps): the
+# demo only a compiler, CMake, Ninja and Asio's headers; make check everything.
 
 JOBS ?= 2
 CMAKE_FLAGS ?=
@@ -7,36 +8,42 @@ CONFIGURE = cmake -S . -G Ninja -Wno-dev $(CMAKE_FLAGS)
 # The test runs fail, rather than skip, when the capture fixtures are missing.
 TEST_CONFIGURE = $(CONFIGURE) -DMORVANE_REQUIRE_FIXTURES=ON
 
-.PHONY: all deps native win32 check demo demo-irc dist bench fuzz soak test-dist \
-        test-native test-asan test-tsan test-win32 test-fuzz clean
+PROFILES = demo native windows fuzz bench
+
+.PHONY: all deps $(PROFILES:%=deps-%) native win32 check demo demo-irc dist bench fuzz soak \
+        test-dist test-native test-asan test-tsan test-win32 test-fuzz clean
 
 all: native
 
+# Everything any target needs; deps-PROFILE what one kind of target needs.
 deps:
 	@scripts/install-deps
 
+$(PROFILES:%=deps-%): deps-%:
+	@scripts/install-deps $*
+
 # The native module with the console host and the simulators beside it.
-native: deps
+native: deps-native
 	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build/native -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini morvane-irc
 
 # The Windows module (i686, stdcall) with the Windows console host and simulators.
-win32: deps
+win32: deps-windows
 	$(CONFIGURE) -B build/win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini morvane-irc
 
-test-native: deps
+test-native: deps-native
 	$(TEST_CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build/native -j$(JOBS)
 	ctest --test-dir build/native -j$(JOBS) --output-on-failure
 
-test-asan: deps
+test-asan: deps-native
 	$(TEST_CONFIGURE) -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=address
 	cmake --build build/asan -j$(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build/asan -j$(JOBS) --output-on-failure
 
-test-tsan: deps
+test-tsan: deps-native
 	$(TEST_CONFIGURE) -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=thread
 	cmake --build build/tsan -j$(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
@@ -44,11 +51,11 @@ test-tsan: deps
 
 # The Windows tests under Wine: the i686 build's own, or, on a machine that runs
 # no 32-bit programs, the x86_64 build's (see scripts/test-windows).
-test-win32: deps
+test-win32: deps-windows
 	JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS) -DMORVANE_REQUIRE_FIXTURES=ON" scripts/test-windows -j$(JOBS) --output-on-failure
 
 # Each fuzz target over its seeds and regression cases, then a few seconds each.
-test-fuzz: deps
+test-fuzz: deps-fuzz
 	scripts/fuzz --smoke
 
 # Everything built, every test passed: native, ASan+UBSan, TSan, Win32 under
@@ -57,8 +64,12 @@ test-fuzz: deps
 check: deps test-native test-asan test-tsan test-win32 test-dist test-fuzz
 	@echo "make check: all test runs passed"
 
-demo: native
-	scripts/demo
+# Only what the demo runs: the module, the console host and the simulators,
+# in a build folder of their own without the tests.
+demo: deps-demo
+	$(CONFIGURE) -B build/demo -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF
+	cmake --build build/demo -j$(JOBS) --target Morvane morvane-host morvane-gamesim
+	scripts/demo build/demo
 
 # A short real IRC session: ngircd, the simulators, morvane-irc and a scripted
 # client, whose transcript it prints.
@@ -73,17 +84,17 @@ dist: win32
 test-dist: dist
 	JOBS=$(JOBS) scripts/dist-test
 
-bench: deps
+bench: deps-bench
 	$(CONFIGURE) -B build/bench -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON
 	cmake --build build/bench -j$(JOBS)
 	scripts/bench build/bench
 	scripts/bench-e2e build/bench
 
-fuzz: deps
+fuzz: deps-fuzz
 	scripts/fuzz
 
 # The long soak: 20000 requests natively, then 2000 under valgrind's memcheck.
-soak: deps
+soak: deps-native
 	$(CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build/native -j$(JOBS) --target soak_test
 	MORVANE_SOAK_REQUESTS=$${SOAK_REQUESTS:-20000} build/native/soak_test

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The install profiles of scripts/install-deps: the demo's stays small and 64-bit
+# only (a bare machine gets no foreign architecture for it), the full list
+# still holds what make check runs, and every profile the Makefile installs
+# is one the script knows. Installs nothing. Usage: install_profiles.sh [BUILD_DIR]
+set -u
+root=$(cd "$(dirname "$0")/../.." && pwd)
+deps=$root/scripts/install-deps
+passed=0
+failed=0
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+pass() { passed=$((passed + 1)); }
+
+all=$("$deps" --print) || fail "install-deps --print failed"
+demo=$("$deps" --print demo) || fail "install-deps --print demo failed"
+for p in wine32:i386 wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix clang valgrind \
+         ngircd qstat locales libgtest-dev; do
+  if grep -qx -- "$p" <<<"$all"; then pass; else fail "the full list lacks $p"; fi
+done
+for p in $demo; do
+  case $p in
+    *:i386 | wine* | *mingw* | clang* | valgrind | libgtest-dev) fail "the demo profile installs $p" ;;
+    *) pass ;;
+  esac
+  if grep -qx -- "$p" <<<"$all"; then pass; else fail "the full list lacks the demo's $p"; fi
+done
+for name in $(sed -n 's/^PROFILES *= *//p' "$root/Makefile") \
+            $(grep -o 'deps-[a-z]\+' "$root/Makefile" | sed 's/^deps-//' | sort -u); do
+  if "$deps" --print "$name" >/dev/null 2>&1; then pass; else fail "install-deps knows no profile $name (Makefile)"; fi
+done
+if "$deps" --print no-such-profile >/dev/null 2>&1; then fail "an unknown profile was taken"; else pass; fi
+
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]
