@@ -1,13 +1,4 @@
-# mingw-w64 for 64-bit Windows with the posix thread model.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# ctest runs the test programs with Wine; scripts/wine-ctest prepares the
-# prefix and the environment (see there) and should be used to run ctest.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# mingw-w64 for 64-bit Windows: the tests' stand-in where Wine runs no
+# 32-bit programs (scripts/test-windows).
+set(MORVANE_MINGW_PROCESSOR x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
