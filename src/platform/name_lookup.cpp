@@ -17,6 +17,7 @@ struct NameLookup::State {
   std::mutex lock;  // Guards done and address.
   bool done = false;
   std::string address;
+  std::uint16_t port = 0;
 };
 
 namespace {
@@ -28,6 +29,7 @@ struct Registry {
   std::mutex lock;  // Guards everything below.
   std::vector<Thread> threads;
   NameResolver resolver_for_testing;
+  ServiceResolver service_resolver_for_testing;
 };
 
 Registry& Lookups() {
@@ -43,6 +45,32 @@ void ForgetEndedThreads(Registry& registry) {
 
 constexpr std::uint32_t kAddressNone = 0xFFFFFFFF;  // INADDR_NONE
 
+struct Resolvers {
+  NameResolver name;
+  ServiceResolver service;
+};
+
+struct Answer {
+  std::string address;
+  std::uint16_t port = 0;
+};
+
+// On the lookup's thread: the service record first, if one is asked for;
+// the host it names, on its port, when there is one; the host itself
+// otherwise.
+Answer Resolve(const LookupQuery& query, const Resolvers& resolvers) {
+  const auto resolve = [&resolvers](std::u16string_view host) {
+    return resolvers.name ? resolvers.name(host) : ResolveHostIpv4(host);
+  };
+  if (!query.srv_service.empty()) {
+    const std::u16string name = query.srv_service + query.host;
+    const std::optional<ServiceRecord> record =
+        resolvers.service ? resolvers.service(name) : LookUpServiceRecord(name);
+    if (record) return {resolve(record->target), record->port};
+  }
+  return {resolve(query.host), 0};
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> DottedIpv4(std::u16string_view host) {
@@ -57,24 +85,27 @@ std::optional<std::uint32_t> DottedIpv4(std::u16string_view host) {
   return address;
 }
 
-bool NameLookup::Start(std::u16string_view host, std::shared_ptr<AutoResetEvent> done) {
+bool NameLookup::Start(LookupQuery query, std::shared_ptr<AutoResetEvent> done) {
   Registry& registry = Lookups();
   auto state = std::make_shared<State>();
   std::lock_guard lock(registry.lock);
   ForgetEndedThreads(registry);
   if (registry.threads.size() >= kMaxNameLookups) return false;
   try {
-    Thread thread([state, done, name = std::u16string(host),
-                   resolve = registry.resolver_for_testing] {
-      std::string address;
+    Thread thread([state, done, query = std::move(query),
+                   resolvers = Resolvers{registry.resolver_for_testing,
+                                         registry.service_resolver_for_testing}] {
+      Answer answer;
       try {
-        address = resolve ? resolve(name) : ResolveHostIpv4(name);
+        answer = Resolve(query, resolvers);
       } catch (...) {
         // Out of memory: the name does not resolve.
+        answer = {};
       }
       {
         std::lock_guard answer_lock(state->lock);
-        state->address = std::move(address);
+        state->address = std::move(answer.address);
+        state->port = answer.port;
         state->done = true;
       }
       if (done) done->Set();
@@ -101,6 +132,12 @@ std::string NameLookup::Address() const {
   return state_->address;
 }
 
+std::uint16_t NameLookup::Port() const {
+  if (!state_) return 0;
+  std::lock_guard lock(state_->lock);
+  return state_->port;
+}
+
 bool SettleNameLookups() {
   Registry& registry = Lookups();
   std::lock_guard lock(registry.lock);
@@ -112,6 +149,12 @@ void SetNameResolverForTesting(NameResolver resolver) {
   Registry& registry = Lookups();
   std::lock_guard lock(registry.lock);
   registry.resolver_for_testing = std::move(resolver);
+}
+
+void SetServiceResolverForTesting(ServiceResolver resolver) {
+  Registry& registry = Lookups();
+  std::lock_guard lock(registry.lock);
+  registry.service_resolver_for_testing = std::move(resolver);
 }
 
 }  // namespace morvane::platform

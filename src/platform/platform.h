@@ -67,6 +67,13 @@ int SendTo(Socket socket, std::span<const std::uint8_t> bytes, const SocketAddre
 // WSAEMSGSIZE does.
 int ReceiveFrom(Socket socket, std::span<std::uint8_t> buffer, SocketAddress& from);
 
+// send and recv on a connected stream socket: the number of bytes sent or
+// received, 0 from Receive when the peer has closed the connection, -1 for
+// any error (on a non-blocking socket, "would block" too). A closed
+// connection raises no signal.
+int Send(Socket socket, std::span<const std::uint8_t> bytes);
+int Receive(Socket socket, std::span<std::uint8_t> buffer);
+
 // ioctlsocket FIONREAD: bytes waiting to be read, 0 when nothing waits, or
 // -1. For UDP, Linux and Wine give the size of the next datagram, Windows
 // the total of every queued one; callers only ask whether it is 0.
@@ -163,18 +170,31 @@ inline constexpr std::int32_t kInfinite = -1;
 // that hang costs a bounded number of threads.
 inline constexpr std::size_t kMaxNameLookups = 64;
 
+// What a lookup is asked for: the host's address, or first the service
+// record (DNS SRV) of a service on the host, such as "_minecraft._tcp.",
+// and the address of the target it names.
+struct LookupQuery {
+  std::u16string host;
+  std::u16string srv_service;  // empty: no service record is asked for
+};
+
 class NameLookup {
  public:
   NameLookup() = default;
-  // Starts looking the host name up; `done` (if any) is signalled when the
-  // answer is in. False when no lookup can start now (kMaxNameLookups run, or
-  // the system gives no thread): the caller tries again later.
-  bool Start(std::u16string_view host, std::shared_ptr<AutoResetEvent> done);
+  // Starts the lookup; `done` (if any) is signalled when the answer is in.
+  // False when no lookup can start now (kMaxNameLookups run, or the system
+  // gives no thread): the caller tries again later.
+  bool Start(LookupQuery query, std::shared_ptr<AutoResetEvent> done);
+  bool Start(std::u16string_view host, std::shared_ptr<AutoResetEvent> done) {
+    return Start(LookupQuery{std::u16string(host), {}}, std::move(done));
+  }
   bool Started() const { return state_ != nullptr; }
   // Whether the answer is in, and the answer: the first IPv4 address in
-  // dotted form, empty when the name does not resolve.
+  // dotted form, empty when the name does not resolve; and the port of the
+  // service record followed, 0 when there was none.
   bool Done() const;
   std::string Address() const;
+  std::uint16_t Port() const;
 
  private:
   struct State;

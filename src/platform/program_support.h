@@ -33,6 +33,18 @@ std::string FormatIpv4(std::uint32_t address_be);
 // worker asks through NameLookup.
 std::string ResolveHostIpv4(std::u16string_view host);
 
+// A service record (DNS SRV): the host that serves and its port.
+struct ServiceRecord {
+  std::u16string target;
+  std::uint16_t port = 0;
+};
+// The system's DNS (res_nquery on POSIX, DnsQuery_W on Windows) asked for
+// the SRV records of the name: the one of the lowest priority (the highest
+// weight among equals), or nothing when there is none, the lookup fails, or
+// the record says the service is not offered (target "."). May block for as
+// long as the resolver takes: the worker asks through NameLookup.
+std::optional<ServiceRecord> LookUpServiceRecord(std::u16string_view name);
+
 // select on the write set only. As with Winsock, a refused connection never
 // makes the socket writable (Winsock reports it only in the exception set,
 // which is not watched), so the wait runs out and reports kTimedOut.
@@ -56,6 +68,9 @@ Socket Accept(Socket listener);
 // lookup's thread, like the system's); nullptr restores the system's.
 using NameResolver = std::function<std::string(std::u16string_view host)>;
 void SetNameResolverForTesting(NameResolver resolver);
+// The same for service records.
+using ServiceResolver = std::function<std::optional<ServiceRecord>(std::u16string_view name)>;
+void SetServiceResolverForTesting(ServiceResolver resolver);
 
 // Tests may replace the clock (NowDateTime); nullptr restores the system's.
 void SetClockForTesting(std::function<double()> clock);

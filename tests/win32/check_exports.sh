@@ -82,7 +82,7 @@ while IFS= read -r name; do
   [ -n "$name" ] || continue
   lower=$(printf '%s' "$name" | tr '[:upper:]' '[:lower:]')
   case "$lower" in
-    kernel32.dll | user32.dll | shell32.dll | ws2_32.dll | msvcrt.dll | api-ms-win-*.dll) ;;
+    kernel32.dll | user32.dll | shell32.dll | ws2_32.dll | dnsapi.dll | msvcrt.dll | api-ms-win-*.dll) ;;
     libwinpthread*.dll | libstdc++*.dll | libgcc_s*.dll)
       fail "imports the mingw runtime DLL $name: link with -static" ;;
     *) fail "imports $name, which is not one of the allowed system DLLs" ;;

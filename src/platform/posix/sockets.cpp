@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/platform.h"
 #include "platform/program_support.h"
@@ -93,6 +95,23 @@ int ReceiveFrom(Socket socket, std::span<std::uint8_t> buffer, SocketAddress& fr
       from = posix::FromSockaddr(address);
     }
     return static_cast<int>(received);
+  }
+}
+
+int Send(Socket socket, std::span<const std::uint8_t> bytes) {
+  for (;;) {
+    const ssize_t sent = send(Descriptor(socket), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent >= 0) return static_cast<int>(std::min<ssize_t>(sent, INT32_MAX));
+    if (errno != EINTR) return -1;
+  }
+}
+
+int Receive(Socket socket, std::span<std::uint8_t> buffer) {
+  const std::size_t capacity = std::min<std::size_t>(buffer.size(), INT32_MAX);
+  for (;;) {
+    const ssize_t received = recv(Descriptor(socket), buffer.data(), capacity, 0);
+    if (received >= 0) return static_cast<int>(received);
+    if (errno != EINTR) return -1;
   }
 }
 

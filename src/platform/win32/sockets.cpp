@@ -192,6 +192,20 @@ int ReceiveFrom(Socket socket, std::span<std::uint8_t> buffer, SocketAddress& fr
   return received;
 }
 
+int Send(Socket socket, std::span<const std::uint8_t> bytes) {
+  const int length = static_cast<int>(
+      std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(std::numeric_limits<int>::max())));
+  const int sent = send(ToNative(socket), reinterpret_cast<const char*>(bytes.data()), length, 0);
+  return sent == SOCKET_ERROR ? -1 : sent;
+}
+
+int Receive(Socket socket, std::span<std::uint8_t> buffer) {
+  const int capacity = static_cast<int>(std::min<std::size_t>(
+      buffer.size(), static_cast<std::size_t>(std::numeric_limits<int>::max())));
+  const int received = recv(ToNative(socket), reinterpret_cast<char*>(buffer.data()), capacity, 0);
+  return received == SOCKET_ERROR ? -1 : received;
+}
+
 int BytesWaiting(Socket socket) {
   u_long waiting = 0;
   if (ioctlsocket(ToNative(socket), FIONREAD, &waiting) == SOCKET_ERROR) {
