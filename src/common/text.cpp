@@ -136,6 +136,22 @@ std::u16string_view TrimControlAndSpace(std::u16string_view text) {
   return text.substr(begin, end - begin);
 }
 
+std::string CollapseWhitespace(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool blank_pending = false;
+  for (const char c : text) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      blank_pending = !out.empty();
+      continue;
+    }
+    if (blank_pending) out.push_back(' ');
+    blank_pending = false;
+    out.push_back(c);
+  }
+  return out;
+}
+
 std::vector<std::u16string> SplitKeepingEmpty(std::u16string_view text, char16_t separator) {
   std::vector<std::u16string> pieces;
   std::size_t start = 0;

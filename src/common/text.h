@@ -32,6 +32,11 @@ bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
 // both ends.
 std::u16string_view TrimControlAndSpace(std::u16string_view text);
 
+// Text laid out for a game's own screen (a message of the day centred with
+// runs of blanks over two lines) as one line: every run of blanks, tabs, CR
+// and LF becomes one blank, and none is left at either end.
+std::string CollapseWhitespace(std::string_view text);
+
 // Splits at every separator; each piece between two separators (or the start
 // or end) is kept, empty pieces included: "" gives one empty piece.
 std::vector<std::u16string> SplitKeepingEmpty(std::u16string_view text, char16_t separator);

@@ -40,8 +40,9 @@ static_assert(sizeof(SocketAddress) == 16);
 
 inline constexpr std::uint16_t kAddressFamilyInet = 2;  // AF_INET on Windows and Linux.
 
-// htons.
+// htons and ntohs.
 std::uint16_t HostToNetwork16(std::uint16_t value);
+std::uint16_t NetworkToHost16(std::uint16_t value);
 
 // inet_addr: a dotted IPv4 text in network byte order; 0xFFFFFFFF (INADDR_NONE)
 // when the text is not one.

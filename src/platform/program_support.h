@@ -18,9 +18,6 @@ namespace morvane::platform {
 // ---------------------------------------------------------------------------
 // Sockets and addresses.
 
-// ntohs.
-std::uint16_t NetworkToHost16(std::uint16_t value);
-
 // inet_ntoa.
 std::string FormatIpv4(std::uint32_t address_be);
 

@@ -33,6 +33,7 @@ ScanRequest CommandRequest(const MainSettings& settings, MessageClass message_cl
       .MaxReply = settings.MaxReply,
       .PlMoreFormat = settings.PlMoreFormat,
       .CutText = settings.CutText,
+      .PlHiddenText = settings.PlHiddenText,
   };
   // "tcp" is tested first, by equality, so "tcppl" is a player kind here (and
   // no kind at all for AddScanItem).
@@ -64,6 +65,7 @@ ScanRequest EventRequest(const TEvent& event, std::u16string_view target,
       .MaxReply = settings.MaxReply,
       .PlMoreFormat = settings.PlMoreFormat,
       .CutText = settings.CutText,
+      .PlHiddenText = settings.PlHiddenText,
   };
 }
 

@@ -1,5 +1,6 @@
 #include "scan/address_exchange.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace morvane {
@@ -40,6 +41,17 @@ void AddressExchange::AppendOffline() {
 std::optional<std::int64_t> DeadlineAfter(const ScanRequest& request, std::int64_t from) {
   if (request.TimeOut == 0) return std::nullopt;
   return from + static_cast<std::int64_t>(static_cast<std::uint32_t>(request.TimeOut));
+}
+
+std::optional<std::int64_t> RepeatTime(const ScanRequest& request, std::int64_t started, int sent) {
+  // With no time-out at all, a query is repeated every second.
+  constexpr std::int64_t kRepeatPeriodWithoutTimeOutMs = 1000;
+  if (sent >= std::max(request.Retries, 0)) return std::nullopt;
+  if (request.TimeOut == 0) return started + kRepeatPeriodWithoutTimeOutMs * (sent + 1);
+  // At one third and at two thirds of TimeOut: at most two repeats fit.
+  if (sent >= 2) return std::nullopt;
+  const auto timeout = static_cast<std::int64_t>(static_cast<std::uint32_t>(request.TimeOut));
+  return started + timeout * (sent + 1) / 3;
 }
 
 }  // namespace morvane

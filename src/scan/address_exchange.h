@@ -28,6 +28,12 @@ std::int64_t MonotonicMs();
 // none for 0, and a negative one counts as Winsock's DWORD, about 49 days.
 std::optional<std::int64_t> DeadlineAfter(const ScanRequest& request, std::int64_t from);
 
+// When a query that got no usable reply goes out again: a step begun at
+// `started`, which has sent `sent` repeats so far, sends its next at a third
+// and at two thirds of TimeOut (every second when TimeOut is 0), at most
+// Retries of them; none when they are used up.
+std::optional<std::int64_t> RepeatTime(const ScanRequest& request, std::int64_t started, int sent);
+
 class AddressExchange {
  public:
   // address is the trimmed item as typed ("%addr%"), index its 1-based place
@@ -92,6 +98,11 @@ std::unique_ptr<AddressExchange> MakeUdpExchange(const ScanRequest& request, std
                                              std::int32_t index,
                                              std::unique_ptr<ReplyHandler> handler,
                                              std::vector<std::uint8_t>& buffer);
+
+// The Minecraft Java status exchange over TCP; its repeats send the legacy
+// ping.
+std::unique_ptr<AddressExchange> MakeMinecraftExchange(const ScanRequest& request,
+                                                       std::u16string address, std::int32_t index);
 
 // The TCP port probe: can a connection be opened within TimeOut?
 std::unique_ptr<AddressExchange> MakeTcpProbe(const ScanRequest& request, std::u16string address,

@@ -29,6 +29,10 @@ std::uint16_t DefaultPort(std::uint8_t game) {
       return 28960;
     case kGameSamp:
       return 7777;
+    case kGameMinecraft:
+      return 25565;
+    case kGameBedrock:
+      return 19132;
     default:
       return 1024;
   }

@@ -24,7 +24,8 @@ std::u16string_view SplitHost(std::u16string_view item);
 // default when there is no ":" or the characters are no integer.
 std::uint16_t ParsePort(std::u16string_view item, std::uint16_t default_port);
 
-// 27015 Source, 28960 Quake 3 family, 7777 SA-MP, 1024 TCP probe.
+// 27015 Source, 28960 Quake 3 family, 7777 SA-MP, 25565 Minecraft Java,
+// 19132 Minecraft Bedrock, 1024 TCP probe.
 std::uint16_t DefaultPort(std::uint8_t game);
 
 // One address item of the request being served, as its reply handler sees it.

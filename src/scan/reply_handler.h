@@ -37,9 +37,10 @@ class ReplyHandler {
   virtual std::span<const std::uint8_t> RepeatQuery() { return {}; }
 };
 
-// The handler of the real protocol of a UDP kind (Game 0, 1 or 2), one for
-// each address item: what a handler keeps (the server's challenge) belongs to
-// that item alone.
+// The handler of the real protocol of a UDP kind (Source, the Quake 3
+// family, SA-MP, Minecraft Bedrock), one for each address item: what a
+// handler keeps (the server's challenge) belongs to that item alone.
 std::unique_ptr<ReplyHandler> MakeReplyHandler(std::uint8_t game);
+std::unique_ptr<ReplyHandler> MakeBedrockHandler();
 
 }  // namespace morvane

@@ -10,6 +10,7 @@
 #include "games/source.h"
 #include "games/source_split.h"
 #include "platform/platform.h"
+#include "scan/player_list.h"
 #include "scan/reply_handler.h"
 
 namespace morvane {
@@ -18,26 +19,6 @@ namespace {
 // Source servers send UTF-8; the values are held in the ANSI code page until
 // they go into a template, so what the code page cannot hold becomes "?".
 std::string Utf8ToAnsi(const std::string& utf8) { return platform::ToAnsi(Utf8ToUtf16(utf8)); }
-
-void AppendHeaderIfAny(AddressItem& item, std::uint16_t players) {
-  if (item.request.PlTitle.empty()) return;
-  item.output.AppendHeader(item.index, FillHeader(item.request.PlTitle, item.address, players));
-}
-
-// The player lines of one reply, each filled by line(player): at most
-// MaxPlayers of them, then one line that says how many were left out. The
-// lines left out are never filled.
-template <typename Players, typename Line>
-void AppendPlayerLines(AddressItem& item, const Players& players, Line line) {
-  std::size_t shown = players.size();
-  if (item.request.MaxPlayers > 0) {
-    shown = std::min(shown, static_cast<std::size_t>(item.request.MaxPlayers));
-  }
-  for (std::size_t i = 0; i < shown; ++i) item.output.AppendPlayerLine(line(players[i]), i == 0);
-  if (shown == players.size()) return;
-  item.output.AppendPlayerLine(
-      FillMorePlayers(item.request.PlMoreFormat, item.address, players.size() - shown), false);
-}
 
 class SourceHandler final : public ReplyHandler {
  public:
@@ -216,6 +197,8 @@ std::unique_ptr<ReplyHandler> MakeReplyHandler(std::uint8_t game) {
       return std::make_unique<Quake3Handler>();
     case kGameSamp:
       return std::make_unique<SampHandler>();
+    case kGameBedrock:
+      return MakeBedrockHandler();
     default:
       return std::make_unique<SourceHandler>();
   }

@@ -19,6 +19,11 @@ std::u16string CleanAnsiValue(std::string_view value) {
   return CleanValueText(platform::FromAnsi(value));
 }
 
+std::u16string CleanValue(std::string_view value, TextCoding coding) {
+  if (coding == TextCoding::kUtf8) return CleanValueText(Utf8ToUtf16(value));
+  return CleanAnsiValue(value);
+}
+
 void AppendTwoDigits(std::string& out, std::int64_t value) {
   if (value < 10) out.push_back('0');
   out += std::to_string(value);
@@ -56,9 +61,9 @@ std::u16string FillTemplate(std::u16string_view text, std::span<const Placeholde
 std::u16string FillSummary(std::u16string_view format, std::u16string_view address,
                            const ServerValues& values) {
   const std::u16string address_text = CleanValueText(address);
-  const std::u16string name = CleanAnsiValue(values.name);
-  const std::u16string map = CleanAnsiValue(values.map);
-  const std::u16string mod = CleanAnsiValue(values.mod);
+  const std::u16string name = CleanValue(values.name, values.coding);
+  const std::u16string map = CleanValue(values.map, values.coding);
+  const std::u16string mod = CleanValue(values.mod, values.coding);
   const std::u16string players = Decimal(values.players);
   const std::u16string max_players = Decimal(values.max_players);
   const std::u16string ping = AsciiToUtf16(std::to_string(values.ping_ms));
@@ -76,7 +81,7 @@ std::u16string FillSummary(std::u16string_view format, std::u16string_view addre
 }
 
 std::u16string FillHeader(std::u16string_view pl_title, std::u16string_view address,
-                          std::uint16_t players) {
+                          std::uint32_t players) {
   const std::u16string address_text = CleanValueText(address);
   const std::u16string count = Decimal(players);
   const Placeholder fills[] = {{u"%addr%", address_text}, {u"%pl%", count}};
@@ -84,10 +89,11 @@ std::u16string FillHeader(std::u16string_view pl_title, std::u16string_view addr
 }
 
 std::u16string FillPlayerLine(std::u16string_view format, std::string_view name,
-                              std::string_view score, std::string_view time) {
-  const std::u16string name16 = CleanAnsiValue(name);
-  const std::u16string score16 = CleanAnsiValue(score);
-  const std::u16string time16 = CleanAnsiValue(time);
+                              std::string_view score, std::string_view time,
+                              TextCoding coding) {
+  const std::u16string name16 = CleanValue(name, coding);
+  const std::u16string score16 = CleanValue(score, coding);
+  const std::u16string time16 = CleanValue(time, coding);
   const Placeholder fills[] = {
       {u"%plname%", name16}, {u"%plscore%", score16}, {u"%pltime%", time16}};
   return FillTemplate(format, fills);
@@ -136,7 +142,9 @@ void ReplyText::AppendHeader(std::int32_t address_index, std::u16string_view hea
   Add({PartKind::kHeader, std::u16string(header), address_index});
 }
 
-void ReplyText::AppendNoPlayers() { Add({PartKind::kNoPlayers, kNoPlayersText}); }
+void ReplyText::AppendNoPlayers(std::u16string_view text) {
+  Add({PartKind::kNoPlayers, std::u16string(text)});
+}
 
 void ReplyText::AppendPlayerLine(std::u16string_view line, bool first_of_reply) {
   Add({PartKind::kPlayerLine, std::u16string(line), 0, first_of_reply});

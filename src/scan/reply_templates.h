@@ -24,14 +24,21 @@
 
 namespace morvane {
 
-// What a summary shows of one server. Texts are 8-bit in the system's ANSI
-// code page until they go into a template.
+// How a server's texts are held until they go into a template: 8-bit in the
+// system's ANSI code page (the kinds whose servers send 8-bit text, and
+// Source, whose UTF-8 is held in the code page), or UTF-8 in full (the kinds
+// whose texts are UTF-8 and never pass through the code page).
+enum class TextCoding { kAnsi, kUtf8 };
+
+// What a summary shows of one server.
 struct ServerValues {
   std::string name;
   std::string map;
   std::string mod;
-  std::uint16_t players = 0;
-  std::uint16_t max_players = 0;
+  TextCoding coding = TextCoding::kAnsi;
+  // Full numbers: a large network announces a maximum of 200000.
+  std::uint32_t players = 0;
+  std::uint32_t max_players = 0;
   bool password = false;
   // The round trip of the query that got the reply, in milliseconds.
   std::int64_t ping_ms = 0;
@@ -53,10 +60,12 @@ std::u16string FillSummary(std::u16string_view format, std::u16string_view addre
                            const ServerValues& values);
 // "%addr%", then "%pl%".
 std::u16string FillHeader(std::u16string_view pl_title, std::u16string_view address,
-                          std::uint16_t players);
-// "%plname%", "%plscore%", "%pltime%"; the values are 8-bit ANSI texts.
+                          std::uint32_t players);
+// "%plname%", "%plscore%", "%pltime%"; the values are 8-bit texts held as
+// coding says.
 std::u16string FillPlayerLine(std::u16string_view format, std::string_view name,
-                              std::string_view score, std::string_view time);
+                              std::string_view score, std::string_view time,
+                              TextCoding coding = TextCoding::kAnsi);
 // The line after the last player line MaxPlayers lets through: "%plmore%"
 // (how many players were left out) and "%addr%".
 std::u16string FillMorePlayers(std::u16string_view format, std::u16string_view address,
@@ -89,8 +98,9 @@ class ReplyText {
   // A player-list header: directly for the request's first address item,
   // after `Delimiter` for every later one, empty output or not.
   void AppendHeader(std::int32_t address_index, std::u16string_view header);
-  // "Нет игроков", directly.
-  void AppendNoPlayers();
+  // "Нет игроков", or the line of a server that hides its players' names,
+  // directly.
+  void AppendNoPlayers(std::u16string_view text = kNoPlayersText);
   // A player line: the first of a reply directly, each further one after
   // `PlDelimiter`.
   void AppendPlayerLine(std::u16string_view line, bool first_of_reply);

@@ -2,17 +2,19 @@
 
 namespace morvane {
 
-std::optional<ServerKind> ServerKindFromWord(std::u16string_view word) {
-  static constexpr struct {
-    std::u16string_view word;
-    ServerKind kind;
-  } kKinds[] = {
+std::span<const KindWord> ServerKindWords() {
+  static constexpr KindWord kKinds[] = {
       {u"hl", {kGameSource, false, false}},  {u"hlpl", {kGameSource, true, false}},
       {u"cod", {kGameQuake3, false, false}}, {u"codpl", {kGameQuake3, true, false}},
       {u"sa", {kGameSamp, false, false}},    {u"sapl", {kGameSamp, true, false}},
-      {u"tcp", {kGameTcp, false, true}},
+      {u"mc", {kGameMinecraft, false, false}}, {u"mcpl", {kGameMinecraft, true, false}},
+      {u"mcbe", {kGameBedrock, false, false}},   {u"tcp", {kGameTcp, false, true}},
   };
-  for (const auto& entry : kKinds) {
+  return kKinds;
+}
+
+std::optional<ServerKind> ServerKindFromWord(std::u16string_view word) {
+  for (const KindWord& entry : ServerKindWords()) {
     if (entry.word == word) return entry.kind;
   }
   return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -29,7 +30,10 @@ struct ScanRequest {
   std::int32_t MaxReply = 0;    // UTF-16 code units of the reply as sent; 0 or less: no limit
   std::u16string PlMoreFormat = {};  // the line after the last one MaxPlayers lets through
   std::u16string CutText = {};       // the line that ends a reply cut at MaxReply
-  std::uint8_t Game = 0;       // 0 Source, 1 Quake 3 family, 2 SA-MP, 255 TCP probe
+  std::u16string PlHiddenText = {};  // instead of the lines of a server that hides names
+  // 0 Source, 1 Quake 3 family, 2 SA-MP, 3 Minecraft Java, 4 Minecraft
+  // Bedrock, 255 TCP probe
+  std::uint8_t Game = 0;
   bool Players = false;
   bool TCP = false;
 };
@@ -48,9 +52,18 @@ struct ServerKind {
 inline constexpr std::uint8_t kGameSource = 0;
 inline constexpr std::uint8_t kGameQuake3 = 1;
 inline constexpr std::uint8_t kGameSamp = 2;
+inline constexpr std::uint8_t kGameMinecraft = 3;
+inline constexpr std::uint8_t kGameBedrock = 4;
 inline constexpr std::uint8_t kGameTcp = 255;
 
-// The seven kind words, exact and case-sensitive; nothing for any other word.
+struct KindWord {
+  std::u16string_view word;
+  ServerKind kind;
+};
+// Every kind word, in the order the guide lists them.
+std::span<const KindWord> ServerKindWords();
+
+// The kind words, exact and case-sensitive; nothing for any other word.
 std::optional<ServerKind> ServerKindFromWord(std::u16string_view word);
 
 }  // namespace morvane

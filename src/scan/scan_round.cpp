@@ -25,11 +25,16 @@ std::int64_t MonotonicUs() {
       .count();
 }
 
-// One name of the request, looked up once for every item that names it.
+// One name of the request, looked up once for every item that names it
+// alike (with or without the service record).
 struct NameEntry {
-  std::u16string host;
+  platform::LookupQuery query;
   platform::NameLookup lookup;
 };
+
+// Minecraft Java servers publish where they run as a service record: an
+// address that names no port is looked up there first.
+constexpr std::u16string_view kMinecraftService = u"_minecraft._tcp.";
 
 // Where an address item is in the round.
 enum class Stage {
@@ -63,9 +68,7 @@ class Round {
     std::int32_t index = 0;
     for (std::u16string& address : SplitAddressItems(request_.Addr)) {
       RoundItem item;
-      item.scan = request_.TCP ? MakeTcpProbe(request_, std::move(address), ++index)
-                               : MakeUdpExchange(request_, std::move(address), ++index,
-                                                 make_handler_(request_.Game), buffer_);
+      item.scan = MakeExchange(std::move(address), ++index);
       items_.push_back(std::move(item));
     }
     for (;;) {
@@ -93,6 +96,15 @@ class Round {
  private:
   bool Stopped() const { return terminated_.load(std::memory_order_acquire); }
 
+  std::unique_ptr<AddressExchange> MakeExchange(std::u16string address, std::int32_t index) {
+    if (request_.TCP) return MakeTcpProbe(request_, std::move(address), index);
+    if (request_.Game == kGameMinecraft) {
+      return MakeMinecraftExchange(request_, std::move(address), index);
+    }
+    return MakeUdpExchange(request_, std::move(address), index, make_handler_(request_.Game),
+                           buffer_);
+  }
+
   // Items take their places in address order as places come free. A dotted
   // address goes straight to its exchange; a name is looked up first, and
   // an item whose host is empty has none and writes nothing. While an item
@@ -118,25 +130,35 @@ class Round {
       }
       item.stage = Stage::kResolving;
       item.lookup_began = now;
-      item.name = NameOf(host);
+      platform::LookupQuery query{std::u16string(host), {}};
+      if (request_.Game == kGameMinecraft && item.scan->Address().find(u':') == std::u16string::npos) {
+        query.srv_service = kMinecraftService;
+      }
+      item.name = NameOf(std::move(query));
     }
   }
 
-  // The request's entry for the name, made on first use.
-  std::size_t NameOf(std::u16string_view host) {
+  // The request's entry for the query, made on first use.
+  std::size_t NameOf(platform::LookupQuery query) {
     for (std::size_t i = 0; i < names_.size(); ++i) {
-      if (names_[i].host == host) return i;
+      if (names_[i].query.host == query.host &&
+          names_[i].query.srv_service == query.srv_service) {
+        return i;
+      }
     }
-    names_.push_back({std::u16string(host), {}});
+    names_.push_back({std::move(query), {}});
     return names_.size() - 1;
   }
 
-  void Aim(RoundItem& item, std::uint32_t address_be) {
+  // The item's port is the one of the service record its lookup followed,
+  // if any; the one the address names, or the kind's default, otherwise.
+  void Aim(RoundItem& item, std::uint32_t address_be, std::uint16_t record_port = 0) {
     platform::SocketAddress target;
     target.family = platform::kAddressFamilyInet;
     target.address_be = address_be;
-    target.port_be = platform::HostToNetwork16(
-        ParsePort(item.scan->Address(), DefaultPort(request_.Game)));
+    const std::uint16_t port =
+        record_port != 0 ? record_port : ParsePort(item.scan->Address(), DefaultPort(request_.Game));
+    target.port_be = platform::HostToNetwork16(port);
     item.scan->SetTarget(target);
   }
 
@@ -159,7 +181,7 @@ class Round {
       NameEntry& name = names_[item->name];
       if (!name.lookup.Started()) {
         if (!lookup_done_) lookup_done_ = std::make_shared<platform::AutoResetEvent>();
-        name.lookup.Start(name.host, lookup_done_);
+        name.lookup.Start(name.query, lookup_done_);
       }
       if (name.lookup.Done()) {
         const std::string address = name.lookup.Address();
@@ -168,7 +190,7 @@ class Round {
           item->stage = Stage::kDone;
           continue;
         }
-        Aim(*item, platform::ParseIpv4(address));
+        Aim(*item, platform::ParseIpv4(address), name.lookup.Port());
         OpenSocket(*item, now, item->lookup_began);
         continue;
       }

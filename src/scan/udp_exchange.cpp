@@ -17,8 +17,6 @@ constexpr int kMaxDrainedDatagrams = 32;
 // A server that answers a challenge with another challenge gets at most this
 // many further query datagrams per address item.
 constexpr int kMaxFurtherQueries = 2;
-// With no time-out at all, a query is repeated every second.
-constexpr std::int64_t kRetryPeriodWithoutTimeOutMs = 1000;
 
 class UdpExchange final : public AddressExchange {
  public:
@@ -139,14 +137,8 @@ class UdpExchange final : public AddressExchange {
 
   // When this step's next repeat is due, if any is left.
   std::optional<std::int64_t> NextRetry() const {
-    if (!step_started_ || retries_sent_ >= std::max(request_.Retries, 0)) return std::nullopt;
-    if (request_.TimeOut == 0) {
-      return *step_started_ + kRetryPeriodWithoutTimeOutMs * (retries_sent_ + 1);
-    }
-    // At one third and at two thirds of TimeOut: at most two repeats fit.
-    if (retries_sent_ >= 2) return std::nullopt;
-    const auto timeout = static_cast<std::int64_t>(static_cast<std::uint32_t>(request_.TimeOut));
-    return *step_started_ + timeout * (retries_sent_ + 1) / 3;
+    if (!step_started_) return std::nullopt;
+    return RepeatTime(request_, *step_started_, retries_sent_);
   }
 
   // Datagrams already waiting once the reply is taken are received and

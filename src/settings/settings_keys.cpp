@@ -42,6 +42,8 @@ constexpr SettingKey kMainKeys[] = {
      &MainSettings::PlMoreFormat},
     {kMain, u"CutText", kText, kDefaultCutText, 0, kMarkersEmptyGivesDefault, kAlways,
      &MainSettings::CutText},
+    {kMain, u"PlHiddenText", kText, kDefaultPlHiddenText, 0, kMarkersEmptyGivesDefault, kAlways,
+     &MainSettings::PlHiddenText},
     // Split at every "|" into the admin list.
     {kMain, u"AdmUsers", kText, u"", 0, kAsRead, kAlways, {}},
 };

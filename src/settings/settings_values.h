@@ -30,6 +30,7 @@ inline constexpr std::u16string_view kDefaultDelimiter = u":;";
 inline constexpr std::u16string_view kDefaultPlDelimiter = u":;";
 inline constexpr std::u16string_view kDefaultPlMoreFormat = u"... и ещё %plmore%";
 inline constexpr std::u16string_view kDefaultCutText = u"... ответ сокращён";
+inline constexpr std::u16string_view kDefaultPlHiddenText = u"Имена игроков скрыты сервером";
 inline constexpr std::u16string_view kDefaultVirtUserName = u"Morvane";
 inline constexpr std::u16string_view kDefaultVirtUserIp = u"N/A";
 inline constexpr std::u16string_view kDefaultVirtUserPassword = u"PineMarshGlow";
@@ -86,6 +87,9 @@ struct MainSettings {
   std::u16string PlMoreFormat = ApplyMarkers(kDefaultPlMoreFormat);
   // The line that ends a reply cut at MaxReply.
   std::u16string CutText = ApplyMarkers(kDefaultCutText);
+  // In place of the player lines of a server that counts its players but
+  // hides their names ("%addr%").
+  std::u16string PlHiddenText = ApplyMarkers(kDefaultPlHiddenText);
 
   bool operator==(const MainSettings&) const = default;
 };

@@ -59,4 +59,50 @@ void UdpResponder::Run() {
   }
 }
 
+StreamResponder::StreamResponder(UdpResponder::Script script) : script_(std::move(script)) {
+  listener_ = platform::OpenLoopbackServer(platform::SocketType::kTcp, 0);
+  port_ = platform::LocalPort(listener_);
+  thread_ = std::thread([this] { Run(); });
+}
+
+StreamResponder::~StreamResponder() {
+  stop_ = true;
+  thread_.join();
+  platform::CloseSocket(listener_);
+}
+
+std::vector<Datagram> StreamResponder::Queries() const {
+  std::lock_guard lock(lock_);
+  return queries_;
+}
+
+void StreamResponder::Run() {
+  while (!stop_) {
+    if (platform::WaitReadable(listener_, 20) != platform::WaitResult::kReady) continue;
+    const platform::Socket connection = platform::Accept(listener_);
+    if (connection == platform::kInvalidSocket) continue;
+    Serve(connection);
+    platform::CloseSocket(connection);
+  }
+}
+
+void StreamResponder::Serve(platform::Socket connection) {
+  // The client sends its whole request in one write: what the first read
+  // gets, within a second, is the query.
+  if (platform::WaitReadable(connection, 1000) != platform::WaitResult::kReady) return;
+  std::vector<std::uint8_t> buffer(4096);
+  const int n = platform::Receive(connection, buffer);
+  if (n <= 0) return;
+  Datagram query(buffer.begin(), buffer.begin() + n);
+  {
+    std::lock_guard lock(lock_);
+    queries_.push_back(query);
+  }
+  const Response response = script_(query);
+  for (const auto& piece : response.datagrams) {
+    if (stop_ || platform::Send(connection, piece) < 0) return;
+    if (response.pause_ms > 0) platform::SleepMilliseconds(response.pause_ms);
+  }
+}
+
 }  // namespace morvane::test

@@ -1,5 +1,6 @@
 // A scriptable UDP server on 127.0.0.1 for tests: for every datagram it
-// receives it asks the test what to send back, and from which socket.
+// receives it asks the test what to send back, and from which socket. Its
+// TCP sibling does the same for each connection's first read.
 #pragma once
 
 #include <atomic>
@@ -51,6 +52,31 @@ class UdpResponder {
   mutable std::mutex lock_;
   std::vector<Datagram> queries_;
   std::vector<std::chrono::steady_clock::time_point> times_;
+  std::thread thread_;
+};
+
+// A TCP server on 127.0.0.1 that serves one connection at a time: it reads
+// the client's first write as the query, sends the response's datagrams as
+// separate writes (pause_ms apart: the client reads them in pieces) and
+// closes the connection. A response without datagrams closes it at once.
+class StreamResponder {
+ public:
+  explicit StreamResponder(UdpResponder::Script script);
+  ~StreamResponder();
+
+  std::uint16_t Port() const { return port_; }
+  std::vector<Datagram> Queries() const;
+
+ private:
+  void Run();
+  void Serve(platform::Socket connection);
+
+  UdpResponder::Script script_;
+  platform::Socket listener_ = platform::kInvalidSocket;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex lock_;
+  std::vector<Datagram> queries_;
   std::thread thread_;
 };
 

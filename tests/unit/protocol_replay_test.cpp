@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/program_support.h"
 #include "support/core_fixture.h"
 #include "support/fixtures.h"
 #include "support/udp_responder.h"
@@ -42,7 +43,8 @@ class Replay : public CoreTest {
                  .Parallel = 1,
                  .Retries = retries,
                  .MaxPlayers = max_players_,
-                 .PlMoreFormat = u"+%plmore%"});
+                 .PlMoreFormat = u"+%plmore%",
+                 .PlHiddenText = u"hidden"});
     if (!FakeHost::Instance().WaitForCalls(50, 1, 10000)) return u"(nothing delivered)";
     auto calls = FakeHost::Instance().CallsWithCode(50);
     return DecodeRecord(calls.at(0).record, "tit").back();
@@ -195,6 +197,108 @@ TEST_F(Replay, PlayerListsStopAtMaxPlayers) {
     UdpResponder server([&c](const Datagram&) { return c.reply; });
     EXPECT_EQ(Ask(server.Port(), c.kind, c.format, u"[%pl%] "), c.players);
   }
+}
+
+std::vector<Datagram> Reads(const std::string& capture) {
+  std::vector<Datagram> reads;
+  for (const auto& read : LoadCapture(capture)) reads.push_back(read.bytes);
+  return reads;
+}
+
+// Real Minecraft servers: Java status replies in the TCP reads they came in
+// (a 15 KB favicon, a chat-component description, a sample of text lines
+// while nobody plays), a server that answers only the legacy ping, and
+// Bedrock pongs, whose time the replay answers with the ping's own.
+TEST_F(Replay, MinecraftServers) {
+  const auto legacy = LoadSingleCapture("minecraft_java/mcstatus_legacy_1_4_2_kick.hex");
+  const struct {
+    const char16_t* kind;
+    std::vector<Datagram> reads;  // the Java reply, or the Bedrock pong
+    bool legacy_only;             // closes on anything but the legacy ping
+    std::int32_t retries;
+    const char16_t* format;
+    std::u16string expected;
+  } cases[] = {
+      {u"mc", Reads("minecraft_java/gamedig_hypixel_status_3reads.hex"), false, 0,
+       u"%name%|%map%|%pl%/%plmax%|%mod%|%pass%",
+       u"Hypixel Network [1.8/1.21] SB 0.24.1 - BONUS COINS + XP|Requires MC 1.8 / 1.21|"
+       u"26307/200000|Minecraft|"},
+      {u"mcpl", Reads("minecraft_java/gamedig_hypixel_status_3reads.hex"), false, 0, u"%plname%",
+       u"[26307] hidden"},
+      {u"mc", Reads("minecraft_java/gamedig_sopelmc_status_3reads.hex"), false, 0,
+       u"%name%|%map%|%pl%/%plmax%",
+       u"SOPELMC.PL > dc.sopelmc.pl [1.16.4-1.21.x] Start serwera Survival bez P2W w lutym!|"
+       u"Uzyj wersji od 1.16.4-1.21.x|0/100"},
+      {u"mcpl", Reads("minecraft_java/gamedig_sopelmc_status_3reads.hex"), false, 0, u"%plname%",
+       u"[0] Нет игроков"},
+      {u"mc", Reads("minecraft_java/mcstatus_vanilla_1_8_pre1_status.hex"), false, 0,
+       u"%name%|%map%|%pl%/%plmax%", u"A Minecraft Server|1.8-pre1|0/20"},
+      {u"mc", {legacy}, true, 2, u"%name%|%map%|%pl%/%plmax%", u"A Minecraft Server|1.4.2|0/20"},
+      {u"mc", {legacy}, true, 0, u"%name%", u"%a offline"},
+      // Cut short by the server's close: no answer, and no repeat to ask again.
+      {u"mc", {Reads("minecraft_java/gamedig_hypixel_status_3reads.hex").at(0)}, false, 0,
+       u"%name%", u"%a offline"},
+      {u"mcbe", Reads("minecraft_bedrock/gameq_minecraftbe_2_pikanetwork.hex"), false, 0,
+       u"%name%|%map%|%pl%/%plmax%|%mod%",
+       u"✪ PikaNetwork ➟ 1.8 - 1.19 ✪|❤ LIFESTEAL release | OPFACTIONS reset ❤|1021/6500|1.19.21"},
+      {u"mcbe", Reads("minecraft_bedrock/gameq_minecraftbe_3_bridges_duels.hex"), false, 0,
+       u"%map%|%pl%/%plmax%|%mod%", u"C|18605/55000|1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.expected));
+    std::u16string got;
+    if (std::u16string_view(c.kind) == u"mcbe") {
+      UdpResponder server([&c](const Datagram& ping) {
+        Datagram pong = c.reads.at(0);
+        std::copy(ping.begin() + 1, ping.begin() + 9, pong.begin() + 1);
+        return Reply(pong);
+      });
+      got = Ask(server.Port(), c.kind, c.format, u"[%pl%] ", c.retries);
+    } else {
+      StreamResponder server([&c](const Datagram& query) {
+        if (c.legacy_only && query.at(0) != 0xFE) return Response{};
+        return Response{c.reads, false, 20};
+      });
+      got = Ask(server.Port(), c.kind, c.format, u"[%pl%] ", c.retries);
+      if (got.ends_with(u" offline")) got = u"%a offline";
+    }
+    EXPECT_EQ(got, c.expected);
+  }
+}
+
+// An address without a port names a Java server by its host's service
+// record: the plug-in connects where the record points, and the handshake
+// carries the name as the user typed it, which proxies route by.
+TEST_F(Replay, MinecraftAddressWithoutAPortFollowsTheServiceRecord) {
+  const auto reply = Reads("minecraft_java/mcstatus_vanilla_1_8_pre1_status.hex");
+  StreamResponder server([&reply](const Datagram&) { return Response{reply}; });
+  const std::uint16_t port = server.Port();
+  platform::SetServiceResolverForTesting(
+      [port](std::u16string_view name) -> std::optional<platform::ServiceRecord> {
+        if (name != u"_minecraft._tcp.play.example.test") return std::nullopt;
+        return platform::ServiceRecord{u"node7.example.test", port};
+      });
+  platform::SetNameResolverForTesting([](std::u16string_view host) -> std::string {
+    return host == u"node7.example.test" ? "127.0.0.1" : "";
+  });
+  FakeHost::Instance().ClearCalls();
+  AddScanItem(plugin_, u"mc",
+              {.Addr = u"play.example.test",
+               .ChOrUser = u"main",
+               .Format = u"%name% %pl%/%plmax%",
+               .OffFormat = u"offline",
+               .TimeOut = 2000});
+  ASSERT_TRUE(FakeHost::Instance().WaitForCalls(50, 1, 10000));
+  EXPECT_EQ(DecodeRecord(FakeHost::Instance().CallsWithCode(50).at(0).record, "tit").back(),
+            u"A Minecraft Server 0/20");
+  ASSERT_EQ(server.Queries().size(), 1u);
+  const Datagram& handshake = server.Queries()[0];
+  const std::string host = "play.example.test";
+  EXPECT_NE(std::search(handshake.begin(), handshake.end(), host.begin(), host.end()),
+            handshake.end());
+  for (int i = 0; i < 200 && !platform::SettleNameLookups(); ++i) platform::SleepMilliseconds(10);
+  platform::SetServiceResolverForTesting(nullptr);
+  platform::SetNameResolverForTesting(nullptr);
 }
 
 }  // namespace

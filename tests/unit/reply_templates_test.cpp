@@ -67,6 +67,20 @@ TEST(Fills, ServerTextsAreReadInTheAnsiCodePage) {
   EXPECT_EQ(FillSummary(u"%name%", u"", values), u"Привет");
 }
 
+// Kinds whose texts are UTF-8 keep every character, those that no code page
+// holds included, are cleaned alike, and count players past 65535.
+TEST(Fills, Utf8TextsAndFullCountsPassInFull) {
+  ServerValues values;
+  values.name = "\xE2\x9C\xAA Sky\nblock \xD0\x9C\xD0\xB8\xD1\x80";  // "✪ Sky", LF, "block Мир"
+  values.coding = TextCoding::kUtf8;
+  values.players = 26307;
+  values.max_players = 200000;
+  EXPECT_EQ(FillSummary(u"%name% %pl%/%plmax%", u"", values), u"✪ Sky block Мир 26307/200000");
+  EXPECT_EQ(FillPlayerLine(u"%plname%|%plscore%", "\xE2\x98\x86Steve", "", "", TextCoding::kUtf8),
+            u"☆Steve|");
+  EXPECT_EQ(FillHeader(u"%pl%", u"", 200000), u"200000");
+}
+
 // Every value is cleaned once it is text: 93 94 80 9A, in the range of the
 // C1 controls, are “ ” Ђ љ in 1251 and stay. The templates' own markup and
 // line breaks stay as written.

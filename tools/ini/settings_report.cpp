@@ -162,6 +162,7 @@ void ReportBuilder::ReadMain(const MainSettings& main) {
   CheckPlaceholders(kMain, u"PlTitle", main.PlTitle, TemplateRole::kHeader);
   CheckPlaceholders(kMain, u"PlMoreFormat", main.PlMoreFormat, TemplateRole::kMorePlayers);
   CheckPlaceholders(kMain, u"CutText", main.CutText, TemplateRole::kFixed);
+  CheckPlaceholders(kMain, u"PlHiddenText", main.PlHiddenText, TemplateRole::kOnline);
   if (main.MaxQueue <= 0) {
     Add(Severity::kWarning, FindingKind::kQueueRefusesAll, Where(kMain, u"MaxQueue"),
         "0 or less refuses every request: no \"/gs\" and no event is ever answered.");

@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "ini/settings_report_builder.h"
+#include "scan/address_item.h"
 #include "scan/scan_item.h"
 
 namespace morvane::report_detail {
@@ -30,6 +31,48 @@ std::string EventTypeMeaning(std::int32_t type) {
   }
 }
 
+std::string GameName(std::uint8_t game) {
+  switch (game) {
+    case kGameSource:
+      return "Source engine server over UDP";
+    case kGameQuake3:
+      return "Quake 3 family server over UDP";
+    case kGameSamp:
+      return "SA-MP server over UDP";
+    case kGameMinecraft:
+      return "Minecraft Java Edition server over TCP";
+    case kGameBedrock:
+      return "Minecraft Bedrock Edition server over UDP";
+    default:
+      return "TCP port probe";
+  }
+}
+
+// What the kind asks for, and where when the address names no port.
+std::string KindMeaning(std::u16string_view word) {
+  const std::optional<ServerKind> kind = ServerKindFromWord(word);
+  if (!kind) return {};
+  const std::string what = kind->TCP       ? "whether a TCP port is open"
+                           : kind->Players ? "the player list of a "
+                                           : "the summary of a ";
+  const std::string port = std::to_string(DefaultPort(kind->Game));
+  std::string meaning = what + (kind->TCP ? "" : GameName(kind->Game)) + "; default port " + port;
+  if (kind->Game == kGameMinecraft) {
+    meaning += ", or the one the host's _minecraft._tcp service record names";
+  }
+  return meaning;
+}
+
+// Every kind word, as the warnings list them.
+std::string KindList() {
+  std::string list;
+  for (const KindWord& entry : ServerKindWords()) {
+    if (!list.empty()) list += ", ";
+    list += U8(entry.word);
+  }
+  return list;
+}
+
 // What an event's value means, where a sentence helps.
 std::string EventRemark(const IniFile& file, std::u16string_view section, const TEvent& event,
                         std::u16string_view key) {
@@ -43,6 +86,7 @@ std::string EventRemark(const IniFile& file, std::u16string_view section, const 
     return {};
   }
   if (key == u"TimeOut") return "milliseconds per server";
+  if (key == u"Game") return KindMeaning(event.Game);
   if (key == u"MsgType") return ReplyModeMeaning(event.MsgType);
   if (key != u"Source") return {};
   if (periodic) return "where the report goes";
@@ -91,8 +135,8 @@ void ReportBuilder::CheckEvent(std::u16string_view section, const TEvent& event)
   }
   if (!ServerKindFromWord(event.Game)) {
     std::string text = Quoted(event.Game) +
-                       " is not a server kind (hl, hlpl, cod, codpl, sa, sapl, tcp; compared "
-                       "exactly): every request of this event is dropped.";
+                       " is not a server kind (" + KindList() +
+                       "; compared exactly): every request of this event is dropped.";
     const std::u16string lowered = LowerAsciiLetters(event.Game);
     if (ServerKindFromWord(lowered)) {
       text += " Write it in small letters: " + U8(lowered) + ".";
