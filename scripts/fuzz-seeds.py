@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes each fuzz target's seed corpus into OUT/<target>/: captured
 replies of real servers (from the fixtures beside the project), GoldSrc-form
-split replies cut from them, settings files and host records.
+split replies cut from them, Minecraft streams and pongs, settings files and
+host records.
 Usage: fuzz-seeds.py FIXTURES_DIR EXAMPLES_DIR OUT"""
 import os
 import struct
@@ -99,6 +100,20 @@ def main():
     seeds["reply_fuzz"].append(b"\x01" + framed(goldsrc_pieces([head, tail], 7)[::-1]))
     # The parsers alone read the same input as the handlers.
     seeds["games_fuzz"] = list(seeds["reply_fuzz"])
+
+    # Minecraft: each Java reply as one stream (its reads joined), a JSON
+    # body by itself, each Bedrock pong.
+    for folder, target in [("minecraft_java", "minecraft_java_fuzz"),
+                           ("minecraft_bedrock", "minecraft_bedrock_fuzz")]:
+        seeds[target] = []
+        base = os.path.join(fixtures, folder)
+        for name in sorted(os.listdir(base)) if os.path.isdir(base) else []:
+            path = os.path.join(base, name)
+            if name.endswith(".hex"):
+                seeds[target].append(b"".join(hex_datagrams(path)))
+            elif name.endswith(".json") and not name.endswith(".expected.json"):
+                with open(path, "rb") as f:
+                    seeds[target].append(f.read())
 
     for name in sorted(os.listdir(examples)) if os.path.isdir(examples) else []:
         if name.endswith(".ini"):

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The install profiles of scripts/install-deps: the demo's stays small and 64-bit
 # only (a bare machine gets no foreign architecture for it), the full list
-# still holds what make check runs, and every profile the Makefile installs
-# is one the script knows. Installs nothing. Usage: install_profiles.sh [BUILD_DIR]
+# still holds what make check runs, every profile brings the headers the module
+# compiles in, and every profile the Makefile installs is one the script knows.
+# Installs nothing. Usage: install_profiles.sh [BUILD_DIR]
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 deps=$root/scripts/install-deps
@@ -23,6 +24,11 @@ for p in $demo; do
     *) pass ;;
   esac
   if grep -qx -- "$p" <<<"$all"; then pass; else fail "the full list lacks the demo's $p"; fi
+done
+# Every profile builds the module, which compiles nlohmann/json's headers in.
+for name in demo native windows fuzz bench; do
+  if "$deps" --print "$name" | grep -qx nlohmann-json3-dev; then pass
+  else fail "the $name profile lacks nlohmann-json3-dev"; fi
 done
 for name in $(sed -n 's/^PROFILES *= *//p' "$root/Makefile") \
             $(grep -o 'deps-[a-z]\+' "$root/Makefile" | sed 's/^deps-//' | sort -u); do
