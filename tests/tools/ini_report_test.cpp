@@ -101,6 +101,8 @@ TEST(SettingsReportTest, ReportsEachMistakeWhereItIs) {
        "takes %plmore%, %addr%."},
       {u"[Main]\r\nCutText=%addr% cut\r\n", FindingKind::kPlaceholder, "[Main] CutText",
        "takes no placeholder."},
+      {u"[Main]\r\nPlHiddenText=%pl% hidden\r\n", FindingKind::kPlaceholder,
+       "[Main] PlHiddenText", "takes %addr%."},
       {u"[Event_0]\r\nType=3\r\nGame=tcp\r\nAddr=a\r\nSource=c\r\nFormat=%addr% %ping%\r\n",
        FindingKind::kPlaceholder, "[Event_0] Format", "takes %addr%."},
       {u"[Main]\r\nChannels=main|\r\n", FindingKind::kChannels, "[Main] Channels", "empty"},
