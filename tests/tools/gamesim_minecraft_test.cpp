@@ -98,10 +98,10 @@ TEST(GamesimMinecraft, StatusExchangeAnswersStatusThenEchoesThePing) {
     EXPECT_TRUE(steps[0].reply.empty());
     EXPECT_FALSE(steps[0].close);
     const std::string json = StatusJson(steps[1].reply);
-    EXPECT_TRUE(json.starts_with(
-        "{\"version\":{\"name\":\"Requires MC 1.8 / 1.21\",\"protocol\":47},"
-        "\"players\":{\"max\":200000,\"online\":26307,\"sample\":[]},"
-        "\"description\":\"\u00A7bMorvane \u00A7lNetwork\u00A7r \u00A7e⚔\\n"))
+    EXPECT_TRUE(
+        json.starts_with("{\"version\":{\"name\":\"Requires MC 1.8 / 1.21\",\"protocol\":47},"
+                         "\"players\":{\"max\":200000,\"online\":26307,\"sample\":[]},"
+                         "\"description\":\"\u00A7bMorvane \u00A7lNetwork\u00A7r \u00A7e⚔\\n"))
         << json.substr(0, 200);
     EXPECT_EQ(json.find("\"favicon\":\"data:image/png;base64,iVBORw0KGg") != std::string::npos,
               favicon_kb > 0);
@@ -143,9 +143,9 @@ TEST(GamesimMinecraft, OpeningsPerServerEra) {
       {"FE alone, the client quiet", bare_fe, true, 'O', 'O', 'O'},
   };
   for (const auto& c : cases) {
-    for (const auto& [era, want] : {std::pair{JavaEra::kModern, c.modern},
-                                    std::pair{JavaEra::kLegacy, c.legacy},
-                                    std::pair{JavaEra::kOldLegacy, c.old}}) {
+    for (const auto& [era, want] :
+         {std::pair{JavaEra::kModern, c.modern}, std::pair{JavaEra::kLegacy, c.legacy},
+          std::pair{JavaEra::kOldLegacy, c.old}}) {
       const JavaSetup setup{.server = Craft(), .era = era};
       JavaPhase phase = JavaPhase::kHandshake;
       JavaStep step = StepJavaExchange(c.bytes, phase, c.quiet, setup);
@@ -183,8 +183,11 @@ TEST(GamesimMinecraft, CutRequestsWaitAndRepeatedStatusCloses) {
 TEST(GamesimMinecraft, LegacyKickTexts) {
   const SimMinecraft network = Network();
   EXPECT_EQ(KickText(BuildLegacyKick(network, LegacyForm::kVersioned, 127)),
-            u"\u00A71\0" u"127\0Requires MC 1.8 / 1.21\0\u00A7bMorvane \u00A7lNetwork\u00A7r "
-            u"\u00A7e⚔\n\u00A77Лобби и мини-игры \U0001F3AE\0" u"26307\0" u"200000"s);
+            u"\u00A71\0"
+            u"127\0Requires MC 1.8 / 1.21\0\u00A7bMorvane \u00A7lNetwork\u00A7r "
+            u"\u00A7e⚔\n\u00A77Лобби и мини-игры \U0001F3AE\0"
+            u"26307\0"
+            u"200000"s);
   SimMinecraft plain = Craft();
   plain.motd = "A Minecraft Server";
   EXPECT_EQ(KickText(BuildLegacyKick(plain, LegacyForm::kOld, 0)),

@@ -8,11 +8,8 @@ namespace morvane::gamesim {
 
 // The frame's own server record goes unused: the Bedrock server answers from
 // its Minecraft record, or from the decoy's when the frame asks for decoys.
-MinecraftBedrockServer::MinecraftBedrockServer(SimMinecraft server,
-                                               const ServiceSwitches& switches)
-    : UdpGameServer(SimServer{}, switches),
-      bedrock_(std::move(server)),
-      decoy_(DecoyMinecraft()) {}
+MinecraftBedrockServer::MinecraftBedrockServer(SimMinecraft server, const ServiceSwitches& switches)
+    : UdpGameServer(SimServer{}, switches), bedrock_(std::move(server)), decoy_(DecoyMinecraft()) {}
 
 std::vector<Datagram> MinecraftBedrockServer::Answer(std::span<const std::uint8_t> query,
                                                      const platform::SocketAddress&,

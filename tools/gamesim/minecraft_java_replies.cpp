@@ -26,9 +26,9 @@ constexpr std::string_view kSection = "\u00A7";
 
 // The names of the colour codes §0 to §f, as chat components give them.
 constexpr std::array<std::string_view, 16> kColourNames = {
-    "black", "dark_blue", "dark_green", "dark_aqua", "dark_red",     "dark_purple",
-    "gold",  "gray",      "dark_gray",  "blue",      "green",        "aqua",
-    "red",   "light_purple", "yellow",  "white"};
+    "black", "dark_blue",    "dark_green", "dark_aqua", "dark_red", "dark_purple",
+    "gold",  "gray",         "dark_gray",  "blue",      "green",    "aqua",
+    "red",   "light_purple", "yellow",     "white"};
 
 std::optional<std::size_t> ColourIndex(char code) {
   if (code >= '0' && code <= '9') return static_cast<std::size_t>(code - '0');
@@ -83,7 +83,8 @@ std::string Base64(std::span<const std::uint8_t> bytes) {
 std::string Favicon(int kib) {
   const std::size_t text_size = static_cast<std::size_t>(kib) * 1024;
   std::vector<std::uint8_t> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  while (bytes.size() < text_size / 4 * 3) bytes.push_back(static_cast<std::uint8_t>(bytes.size() * 7));
+  while (bytes.size() < text_size / 4 * 3)
+    bytes.push_back(static_cast<std::uint8_t>(bytes.size() * 7));
   return "data:image/png;base64," + Base64(bytes);
 }
 
@@ -176,8 +177,8 @@ std::string BuildJavaStatusJson(const SimMinecraft& server, const JavaStatusLook
       char id[48];
       std::snprintf(id, sizeof id, "4d6f7276-616e-4500-8000-%012llx",
                     static_cast<unsigned long long>(i + 1));
-      json += (i == 0 ? "{\"name\":" : ",{\"name\":") + Quoted((*server.sample)[i]) +
-              ",\"id\":\"" + id + "\"}";
+      json += (i == 0 ? "{\"name\":" : ",{\"name\":") + Quoted((*server.sample)[i]) + ",\"id\":\"" +
+              id + "\"}";
     }
     json += "]";
   }
@@ -216,9 +217,8 @@ Datagram BuildLegacyKick(const SimMinecraft& server, LegacyForm form, std::int32
 }
 
 std::vector<Datagram> SplitIntoSegments(const Datagram& reply, int segments) {
-  const std::size_t count =
-      std::clamp<std::size_t>(static_cast<std::size_t>(std::max(segments, 1)), 1,
-                              std::max<std::size_t>(reply.size(), 1));
+  const std::size_t count = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(segments, 1)),
+                                                    1, std::max<std::size_t>(reply.size(), 1));
   std::vector<Datagram> pieces;
   std::size_t start = 0;
   for (std::size_t i = 0; i < count; ++i) {

@@ -53,7 +53,8 @@ bool SendAll(platform::Socket client, std::span<const std::uint8_t> bytes) {
 void DrainAndClose(platform::Socket client) {
   std::array<std::uint8_t, 1024> chunk{};
   platform::SocketAddress from;
-  for (int i = 0; i < 16 && platform::WaitReadable(client, 0) == platform::WaitResult::kReady; ++i) {
+  for (int i = 0; i < 16 && platform::WaitReadable(client, 0) == platform::WaitResult::kReady;
+       ++i) {
     if (platform::ReceiveFrom(client, chunk, from) <= 0) break;
   }
   platform::CloseSocket(client);

@@ -59,9 +59,9 @@ struct ServiceSwitches {
   int segments = 1;
   // --chat-description: the description as a chat component, not a string.
   bool chat_description = false;
-  int favicon_kb = 0;                   // --favicon KB: a favicon this large.
-  std::optional<int> sample;            // --sample N: N names in the sample.
-  std::optional<std::int32_t> online;   // --online N: N players online.
+  int favicon_kb = 0;                  // --favicon KB: a favicon this large.
+  std::optional<int> sample;           // --sample N: N names in the sample.
+  std::optional<std::int32_t> online;  // --online N: N players online.
   // Minecraft: Bedrock Edition. --fields N: the pong's text holds only its
   // first N fields, with no ";" after the last.
   std::optional<int> fields;

@@ -201,13 +201,15 @@ SimMinecraft ApplyMinecraftSwitches(SimMinecraft server, const ServiceSwitches& 
   const std::vector<std::string> own = server.sample.value_or(std::vector<std::string>{});
   const auto names = [&own](std::size_t count) {
     std::vector<std::string> listed(own.begin(), own.begin() + std::min(count, own.size()));
-    while (listed.size() < count) listed.push_back(MadeUpPlayer(static_cast<int>(listed.size())).name);
+    while (listed.size() < count)
+      listed.push_back(MadeUpPlayer(static_cast<int>(listed.size())).name);
     return listed;
   };
   if (switches.players) {
     server.online = static_cast<std::uint32_t>(*switches.players);
     server.sample = std::nullopt;
-    if (server.online > 0) server.sample = names(std::min<std::size_t>(server.online, kMinecraftSampleSize));
+    if (server.online > 0)
+      server.sample = names(std::min<std::size_t>(server.online, kMinecraftSampleSize));
   }
   if (switches.online) server.online = static_cast<std::uint32_t>(*switches.online);
   if (switches.sample) server.sample = names(static_cast<std::size_t>(*switches.sample));
