@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The install profiles of scripts/install-deps: the demo's stays small and 64-bit
 # only (a bare machine gets no foreign architecture for it), the full list
-# still holds what make check runs, every profile brings the headers the module
-# compiles in, and every profile the Makefile installs is one the script knows.
+# still holds what make check runs (Node.js and npm for the test peers too),
+# every profile brings the headers the module compiles in, and every profile
+# the Makefile installs is one the script knows.
 # Installs nothing. Usage: install_profiles.sh [BUILD_DIR]
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -15,12 +16,12 @@ pass() { passed=$((passed + 1)); }
 all=$("$deps" --print) || fail "install-deps --print failed"
 demo=$("$deps" --print demo) || fail "install-deps --print demo failed"
 for p in wine32:i386 wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix clang valgrind \
-         ngircd qstat locales libgtest-dev; do
+         ngircd qstat locales libgtest-dev nodejs npm; do
   if grep -qx -- "$p" <<<"$all"; then pass; else fail "the full list lacks $p"; fi
 done
 for p in $demo; do
   case $p in
-    *:i386 | wine* | *mingw* | clang* | valgrind | libgtest-dev) fail "the demo profile installs $p" ;;
+    *:i386 | wine* | *mingw* | clang* | valgrind | libgtest-dev | nodejs | npm) fail "the demo profile installs $p" ;;
     *) pass ;;
   esac
   if grep -qx -- "$p" <<<"$all"; then pass; else fail "the full list lacks the demo's $p"; fi

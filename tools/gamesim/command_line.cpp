@@ -14,6 +14,11 @@ constexpr int kMaxFlood = 1000;
 constexpr int kMaxPlayers = 255;
 // The longest reply delay: ten seconds.
 constexpr std::int32_t kMaxDelayMs = 10000;
+constexpr int kMaxSegments = 1000;
+// A favicon of 2 MiB is eight times what a client takes as a status reply.
+constexpr int kMaxFaviconKb = 2048;
+constexpr int kMaxSample = 1000;
+constexpr int kMaxOnline = 2147483647;
 
 template <typename T>
 bool ParseWhole(std::string_view text, T& value) {
@@ -41,6 +46,12 @@ bool ApplyFlag(std::string_view arg, ServiceSwitches& switches) {
     switches.manifest = true;
   } else if (arg == "--teams") {
     switches.teams = true;
+  } else if (arg == "--legacy") {
+    switches.java_era = JavaEra::kLegacy;
+  } else if (arg == "--old-legacy") {
+    switches.java_era = JavaEra::kOldLegacy;
+  } else if (arg == "--chat-description") {
+    switches.chat_description = true;
   } else if (arg == "--plain") {
     switches = ServiceSwitches();
   } else {
@@ -123,7 +134,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, std::span<const Serv
     }
     const bool valued = arg == "--for" || arg == "--truncate" || arg == "--flood" ||
                         arg == "--players" || arg == "--delay" || arg == "--loss" ||
-                        arg == "--seed";
+                        arg == "--seed" || arg == "--segments" || arg == "--favicon" ||
+                        arg == "--sample" || arg == "--online" || arg == "--fields";
     if (kind == nullptr && !valued) {
       error = "unknown option \"" + arg + "\"";
       return false;
@@ -172,6 +184,21 @@ bool ParseCommandLine(const std::vector<std::string>& args, std::span<const Serv
     } else if (arg == "--flood") {
       if (!ParseBounded(arg, value, 0, kMaxFlood, number, error)) return false;
       switches.flood = number;
+    } else if (arg == "--segments") {
+      if (!ParseBounded(arg, value, 1, kMaxSegments, number, error)) return false;
+      switches.segments = number;
+    } else if (arg == "--favicon") {
+      if (!ParseBounded(arg, value, 0, kMaxFaviconKb, number, error)) return false;
+      switches.favicon_kb = number;
+    } else if (arg == "--sample") {
+      if (!ParseBounded(arg, value, 0, kMaxSample, number, error)) return false;
+      switches.sample = number;
+    } else if (arg == "--online") {
+      if (!ParseBounded(arg, value, 0, kMaxOnline, number, error)) return false;
+      switches.online = number;
+    } else if (arg == "--fields") {
+      if (!ParseBounded(arg, value, 0, 12, number, error)) return false;
+      switches.fields = number;
     } else {
       if (!ParseBounded(arg, value, 0, kMaxPlayers, number, error)) return false;
       switches.players = number;
@@ -207,12 +234,14 @@ std::string Usage(std::span<const ServiceKind> kinds) {
       "\n"
       "switches (they apply to every service named after them, until --plain):\n"
       "  --silent            receive queries and never answer\n"
-      "  --truncate N        cut every reply datagram to N bytes\n"
+      "  --truncate N        cut every reply datagram to N bytes (Minecraft Java:\n"
+      "                      close the connection after N bytes)\n"
       "  --junk              before each reply, send junk and a decoy reply from\n"
       "                      another port of 127.0.0.1\n"
       "  --flood N           after each reply, send N decoy replies from the same port\n"
       "  --players N         serve N players (0 to 255): the world's first ones,\n"
-      "                      then made-up ones\n"
+      "                      then made-up ones (Minecraft: N online, the sample\n"
+      "                      lists up to 12 of them, as vanilla servers do)\n"
       "  --split             Source, GoldSrc: send player and rules replies as split\n"
       "                      packets, last first and one twice (long replies are\n"
       "                      always split, in order)\n"
@@ -227,10 +256,26 @@ std::string Usage(std::span<const ServiceKind> kinds) {
       "  --manifest          Quake 3 family: an info value with newlines in it, as\n"
       "                      ioquake3 sends fs_manifest, before the other keys\n"
       "  --teams             Quake 3 family: a team number before each player's name\n"
+      "  --legacy            Minecraft Java: a server of 1.4 to 1.6 (version 1.6.4,\n"
+      "                      protocol 78): answer the legacy ping (FE 01) alone,\n"
+      "                      close the connection on anything else\n"
+      "  --old-legacy        Minecraft Java: a server before 1.4: answer the legacy\n"
+      "                      ping alone, as \"motd\u00A7online\u00A7max\"\n"
+      "  --segments N        Minecraft Java: write each reply in N pieces, with a\n"
+      "                      short pause between them\n"
+      "  --chat-description  Minecraft Java: the description as a chat component\n"
+      "                      (coloured extra parts, codes written as \\u00a7)\n"
+      "  --favicon KB        Minecraft Java: a base64 favicon KB KiB long (0 to 2048)\n"
+      "  --sample N          Minecraft Java: N names in the player sample, whatever\n"
+      "                      the count online (0: an empty sample, names hidden)\n"
+      "  --online N          Minecraft: N players online (0 to 2147483647), the\n"
+      "                      sample unchanged\n"
+      "  --fields N          Minecraft Bedrock: only the first N of the pong's 12\n"
+      "                      fields, with no \";\" after the last\n"
       "  --delay MS          send every reply MS milliseconds after its query; a\n"
       "                      range MIN-MAX is spread evenly over the services\n"
       "                      named after it (round trips at internet distance)\n"
-      "  --loss PERCENT      ignore this share of the queries received\n"
+      "  --loss PERCENT      UDP: ignore this share of the queries received\n"
       "  --seed N            where the losses start, so that runs repeat (default 1)\n"
       "  --plain             clear every switch\n"
       "\n"

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "command_line.h"
+#include "minecraft_bedrock_server.h"
+#include "minecraft_java_server.h"
 #include "platform/platform.h"
 #include "platform/program_support.h"
 #include "quake3_server.h"
@@ -26,6 +28,7 @@ namespace {
 
 using morvane::gamesim::ServiceKind;
 using morvane::gamesim::ServiceSwitches;
+using morvane::gamesim::SimMinecraft;
 using morvane::gamesim::SimServer;
 
 constexpr int kExitFailure = 1;
@@ -36,6 +39,12 @@ SimServer Pick(const std::vector<SimServer>& servers, int instance,
                const ServiceSwitches& switches) {
   const auto index = static_cast<std::size_t>(instance) % servers.size();
   return morvane::gamesim::ApplySwitches(servers[index], switches);
+}
+
+SimMinecraft PickMinecraft(const std::vector<SimMinecraft>& servers, int instance,
+                           const ServiceSwitches& switches) {
+  const auto index = static_cast<std::size_t>(instance) % servers.size();
+  return morvane::gamesim::ApplyMinecraftSwitches(servers[index], switches);
 }
 
 const std::vector<ServiceKind>& Registry() {
@@ -68,6 +77,16 @@ const std::vector<ServiceKind>& Registry() {
          return std::make_unique<morvane::gamesim::SampServer>(Pick(world.samp, instance, switches),
                                                                switches);
        }},
+      {"--minecraft", "a Minecraft: Java Edition server on TCP (status and legacy ping)",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::MinecraftJavaServer>(
+             PickMinecraft(world.minecraft, instance, switches), switches);
+       }},
+      {"--bedrock", "a Minecraft: Bedrock Edition server (unconnected ping)",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::MinecraftBedrockServer>(
+             PickMinecraft(world.bedrock, instance, switches), switches);
+       }},
   };
   return kinds;
 }
@@ -75,7 +94,8 @@ const std::vector<ServiceKind>& Registry() {
 // The built-in world, for the help text: which server each repeat gets.
 std::string WorldText() {
   const auto& world = morvane::gamesim::DefaultWorld();
-  std::string text = "\nthe world (UTF-8 here; Quake 3 and SA-MP send Windows-1251):\n";
+  std::string text =
+      "\nthe world (UTF-8 here; Quake 3 and SA-MP send Windows-1251; \"\\n\" is a line feed):\n";
   const std::pair<const char*, const std::vector<SimServer>*> kinds[] = {
       {"--source", &world.source},
       {"--goldsrc", &world.goldsrc},
@@ -88,6 +108,20 @@ std::string WorldText() {
               ", " + std::to_string(server.players.size()) + "/" +
               std::to_string(server.max_players) + " players" +
               (server.password ? ", password" : "") + "\n";
+    }
+  }
+  const std::pair<const char*, const std::vector<SimMinecraft>*> minecraft_kinds[] = {
+      {"--minecraft", &world.minecraft}, {"--bedrock", &world.bedrock}};
+  for (const auto& [option, servers] : minecraft_kinds) {
+    for (std::size_t i = 0; i < servers->size(); ++i) {
+      const SimMinecraft& server = (*servers)[i];
+      std::string motd = server.motd;
+      for (std::size_t at = motd.find('\n'); at != std::string::npos; at = motd.find('\n', at)) {
+        motd.replace(at, 1, "\\n");
+      }
+      text += "  " + std::string(option) + " #" + std::to_string(i + 1) + "  " + motd + ", " +
+              server.version + ", " + std::to_string(server.online) + "/" +
+              std::to_string(server.max_players) + " players\n";
     }
   }
   return text;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 namespace morvane::gamesim {
@@ -13,6 +14,13 @@ enum class ChallengePolicy {
   kNone,     // --no-challenge: every request is answered at once, as old servers did.
   kPlayers,  // The default: player and rules requests need the challenge.
   kAll,      // --challenge: the info request needs it too, as current servers do.
+};
+
+// Which Minecraft: Java Edition servers a Java simulator plays.
+enum class JavaEra {
+  kModern,     // 1.7 and later: the status exchange, and the legacy ping too.
+  kLegacy,     // --legacy: 1.4 to 1.6, the legacy ping alone.
+  kOldLegacy,  // --old-legacy: before 1.4, "motd§online§max" alone.
 };
 
 struct ServiceSwitches {
@@ -43,6 +51,20 @@ struct ServiceSwitches {
   // line, so that runs repeat.
   int loss_percent = 0;
   std::uint32_t seed = 1;
+
+  // Minecraft: Java Edition.
+  JavaEra java_era = JavaEra::kModern;
+  // --segments N: each reply leaves in N writes with a pause between them,
+  // so that the client reads it in as many pieces.
+  int segments = 1;
+  // --chat-description: the description as a chat component, not a string.
+  bool chat_description = false;
+  int favicon_kb = 0;                  // --favicon KB: a favicon this large.
+  std::optional<int> sample;           // --sample N: N names in the sample.
+  std::optional<std::int32_t> online;  // --online N: N players online.
+  // Minecraft: Bedrock Edition. --fields N: the pong's text holds only its
+  // first N fields, with no ";" after the last.
+  std::optional<int> fields;
 };
 
 }  // namespace morvane::gamesim

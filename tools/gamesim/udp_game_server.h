@@ -39,6 +39,8 @@ class UdpGameServer : public Service {
                                        const SimServer& server) = 0;
 
   const SimServer& server() const { return server_; }
+  // Whether Answer is asked for the decoy's datagrams (--junk, --flood).
+  bool IsDecoy(const SimServer& server) const { return &server == &decoy_; }
   const ServiceSwitches& switches() const { return switches_; }
 
  private:

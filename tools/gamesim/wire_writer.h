@@ -1,6 +1,6 @@
-// The simulators' one way of writing a datagram: little-endian numbers,
-// strings with or without their NUL, raw bytes. The counterpart of
-// morvane::ByteReader, for the answering side.
+// The simulators' one way of writing a datagram or a reply on a stream:
+// numbers in either byte order, VarInts, strings with or without their NUL,
+// raw bytes. The counterpart of morvane::ByteReader, for the answering side.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,11 @@ class WireWriter {
   WireWriter& U16LE(std::uint16_t value);
   WireWriter& U32LE(std::uint32_t value);
   WireWriter& I32LE(std::int32_t value);
+  WireWriter& U16BE(std::uint16_t value);
+  WireWriter& U64BE(std::uint64_t value);
+  // Minecraft's VarInt: 7 bits a byte, least significant group first, the
+  // high bit set on every byte but the last; a negative value takes 5 bytes.
+  WireWriter& VarInt(std::int32_t value);
   // An IEEE single in the byte order of the numbers around it.
   WireWriter& F32LE(float value);
   WireWriter& Bytes(std::span<const std::uint8_t> bytes);

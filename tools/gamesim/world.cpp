@@ -1,5 +1,6 @@
 #include "world.h"
 
+#include <algorithm>
 #include <string>
 
 #include "common/code_pages.h"
@@ -87,6 +88,47 @@ World MakeDefaultWorld() {
       .version = "0.3.7-R2",
       .players = {{"John_Smith", 42, 0, 60}},
   });
+  // Minecraft sends UTF-8 with "§" formatting codes. The first Java server
+  // is a small vanilla one whose sample names its players; the second a
+  // network whose maximum needs more than 16 bits and which hides its
+  // players behind an empty sample; its message holds a character outside
+  // the Basic Multilingual Plane (two UTF-16 code units in a legacy kick).
+  world.minecraft.push_back({
+      .motd = "§6Морвейн §fКрафт\n§7Выживание §lбез§r лагов",
+      .version = "1.21.1",
+      .protocol = 767,
+      .online = 3,
+      .max_players = 20,
+      .sample = std::vector<std::string>{"Steve", "Алёна", "§bKate_2"},
+  });
+  world.minecraft.push_back({
+      .motd = "§bMorvane §lNetwork§r §e⚔\n§7Лобби и мини-игры 🎮",
+      .version = "Requires MC 1.8 / 1.21",
+      .protocol = 47,
+      .online = 26307,
+      .max_players = 200000,
+      .sample = std::vector<std::string>{},
+  });
+  world.bedrock.push_back({
+      .motd = "§aМорвейн §fBedrock",
+      .version = "1.21.2",
+      .protocol = 686,
+      .online = 5,
+      .max_players = 30,
+      .level_name = "Морвейн мир",
+      .game_mode = "Survival",
+      .server_id = 0x1D2C3B4A59687786ULL,
+  });
+  world.bedrock.push_back({
+      .motd = "§lMorvane §cPvP§r Hub",
+      .version = "1",
+      .protocol = 748,
+      .online = 18605,
+      .max_players = 55000,
+      .level_name = "C",
+      .game_mode = "Adventure",
+      .server_id = 12345678901234567890ULL,
+  });
   return world;
 }
 
@@ -118,6 +160,20 @@ SimServer DecoyServer() {
   };
 }
 
+SimMinecraft DecoyMinecraft() {
+  return {
+      .motd = "Decoy",
+      .version = "0",
+      .protocol = 1,
+      .online = 666,
+      .max_players = 99,
+      .sample = std::vector<std::string>{"Decoy"},
+      .level_name = "Decoy",
+      .game_mode = "Decoy",
+      .server_id = 666,
+  };
+}
+
 std::string Utf8ToCp1251(std::string_view utf8) {
   return EncodeSingleByte(Utf8ToUtf16(utf8), kWindows1251, '?');
 }
@@ -133,6 +189,30 @@ SimServer ApplySwitches(SimServer server, const ServiceSwitches& switches) {
   for (int i = static_cast<int>(server.players.size()); i < count; ++i) {
     server.players.push_back(MadeUpPlayer(i));
   }
+  return server;
+}
+
+SimMinecraft ApplyMinecraftSwitches(SimMinecraft server, const ServiceSwitches& switches) {
+  if (switches.java_era == JavaEra::kLegacy) {
+    server.version = "1.6.4";
+    server.protocol = 78;
+  }
+  // The world's names first, then made-up ones.
+  const std::vector<std::string> own = server.sample.value_or(std::vector<std::string>{});
+  const auto names = [&own](std::size_t count) {
+    std::vector<std::string> listed(own.begin(), own.begin() + std::min(count, own.size()));
+    while (listed.size() < count)
+      listed.push_back(MadeUpPlayer(static_cast<int>(listed.size())).name);
+    return listed;
+  };
+  if (switches.players) {
+    server.online = static_cast<std::uint32_t>(*switches.players);
+    server.sample = std::nullopt;
+    if (server.online > 0)
+      server.sample = names(std::min<std::size_t>(server.online, kMinecraftSampleSize));
+  }
+  if (switches.online) server.online = static_cast<std::uint32_t>(*switches.online);
+  if (switches.sample) server.sample = names(static_cast<std::size_t>(*switches.sample));
   return server;
 }
 

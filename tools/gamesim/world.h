@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,11 +43,35 @@ struct SimServer {
   }
 };
 
+// One Minecraft server, Java or Bedrock Edition. A status reply states its
+// counts apart from any list of players, and a network's maximum (200000)
+// does not fit the 16 bits of the other kinds, so it has a record of its own.
+struct SimMinecraft {
+  // The message of the day with its "§x" formatting codes; a line feed
+  // separates the two lines a client shows.
+  std::string motd{};
+  std::string version{};
+  std::int32_t protocol = 0;
+  std::uint32_t online = 0;
+  std::uint32_t max_players = 0;
+  // Java: the names of the player sample. Nothing: no "sample" key, as a
+  // vanilla server sends while nobody plays; empty: "sample": [], as networks
+  // that hide their players send.
+  std::optional<std::vector<std::string>> sample{};
+  // Bedrock: the level name (a client's second line), the game mode and
+  // the server's id.
+  std::string level_name{};
+  std::string game_mode{};
+  std::uint64_t server_id = 0;
+};
+
 struct World {
   std::vector<SimServer> source;
   std::vector<SimServer> goldsrc;
   std::vector<SimServer> quake3;
   std::vector<SimServer> samp;
+  std::vector<SimMinecraft> minecraft;
+  std::vector<SimMinecraft> bedrock;
 };
 
 // The default world: names in Latin and Cyrillic, passworded servers,
@@ -56,6 +81,7 @@ const World& DefaultWorld();
 // The server that junk and flood datagrams describe: plainly not the real
 // one, so a client that took one of them shows it.
 SimServer DecoyServer();
+SimMinecraft DecoyMinecraft();
 
 // A text of the world as the Quake 3 family and SA-MP simulators send it:
 // Windows-1251, the code page in which servers of Russian-speaking
@@ -67,5 +93,15 @@ std::string Utf8ToCp1251(std::string_view utf8);
 // The server as the switches make it: --players keeps the first N players
 // of the world and makes up the rest; --password sets the password.
 SimServer ApplySwitches(SimServer server, const ServiceSwitches& switches);
+
+// A vanilla server lists at most this many players in its sample.
+inline constexpr std::size_t kMinecraftSampleSize = 12;
+
+// The Minecraft server as the switches make it: --players N puts N players
+// online, the sample listing the first of them as vanilla does (none at
+// all for 0); --online N sets the count alone; --sample N lists N names
+// whatever the count (an empty list for 0). A server before 1.7 (--legacy)
+// states the version and protocol of 1.6.4.
+SimMinecraft ApplyMinecraftSwitches(SimMinecraft server, const ServiceSwitches& switches);
 
 }  // namespace morvane::gamesim

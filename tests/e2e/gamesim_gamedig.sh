@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Cross-check of the Minecraft simulators with independent clients: gamedig
+# (and minecraft-protocol's status ping) read the Java and Bedrock simulators
+# of morvane-gamesim on 127.0.0.1 and must find the values the built-in world
+# holds: the modern status with its ping, a chat-component description, a
+# reply written in many segments with a large favicon, servers before 1.7 and
+# before 1.4, Bedrock pongs with all and with only some fields, and a server
+# kept busy by idle connections. gamedig 5.3.3 has no legacy ping, so
+# tests/e2e/node/gamedig_query.mjs reads the legacy kick itself; that reader
+# is first checked against minecraft-protocol's own server (mc_server.mjs).
+# Skips when Node.js or the packages of tests/e2e/node are missing
+# (scripts/install-deps native installs them).
+# Usage: gamesim_gamedig.sh BUILD_DIR (builds nothing).
+set -u
+
+source "$(dirname "$0")/common.bash"
+e2e_begin gamesim_gamedig "${1:?usage: gamesim_gamedig.sh BUILD_DIR}" morvane-gamesim
+peers=$(cd "$(dirname "$0")/node" && pwd)
+if ! command -v node >/dev/null || [ ! -d "$peers/node_modules/gamedig" ] ||
+   [ ! -d "$peers/node_modules/minecraft-protocol" ]; then
+  echo "gamesim_gamedig: skipped: Node.js or the packages of $peers are missing (scripts/install-deps native)"
+  echo "morvane-tests: skipped 1 test(s)"
+  exit 0
+fi
+
+coproc SIM {
+  exec "$gamesim" \
+    --minecraft 0 --minecraft 0 \
+    --chat-description --minecraft 0 \
+    --plain --segments 40 --favicon 64 --minecraft 0 \
+    --plain --legacy --minecraft 0 \
+    --plain --old-legacy --minecraft 0 \
+    --plain --bedrock 0 \
+    --fields 10 --bedrock 0 \
+    --fields 6 --bedrock 0
+}
+sim_pid=$SIM_PID
+names=(craft network chat segmented legacy old bedrock cut10 cut6)
+declare -A addr
+for name in "${names[@]}"; do
+  read -r -t 10 line <&"${SIM[0]}" || { echo "gamesim_gamedig: the simulator did not start"; exit 1; }
+  addr[$name]=${line#* }
+done
+read -r -t 10 ready <&"${SIM[0]}"
+[ "$ready" = ready ] || { echo "gamesim_gamedig: the simulator did not start: $ready"; exit 1; }
+
+# The peer runs until its standard input, a pipe held here, closes.
+mkfifo "$work/peer.in"
+node "$peers/mc_server.mjs" <"$work/peer.in" >"$work/peer.out" 2>"$work/peer.err" &
+peer_pid=$!
+exec {peer_in}>"$work/peer.in"
+trap 'kill "$peer_pid" 2>/dev/null; e2e_cleanup' EXIT
+for _ in $(seq 300); do
+  grep -qx ready "$work/peer.out" && break
+  sleep 0.1
+done
+grep -qx ready "$work/peer.out" || { echo "gamesim_gamedig: mc_server.mjs did not start: $(cat "$work/peer.err")"; exit 1; }
+line=$(head -1 "$work/peer.out")
+addr[peer]=${line#* }
+
+# Two idle connections to the first server, one silent and one stopped in
+# the middle of a handshake: the readings of that server must not wait for
+# them.
+exec {idle}<>"/dev/tcp/${addr[craft]/://}"
+exec {halfway}<>"/dev/tcp/${addr[craft]/://}"
+printf '\x10\x00' >&"$halfway"
+
+# ask NAME TYPE SERVER: one reading into $work/NAME.json, every one of them at
+# once (gamedig waits out the protocols a server does not speak).
+readers=()
+ask() {
+  timeout 20 node "$peers/gamedig_query.mjs" "$2" "${addr[$3]}" >"$work/$1.json" 2>"$work/$1.err" &
+  readers+=($!)
+}
+ask craft minecraft craft
+ask craft_ping ping craft
+ask craft_legacy legacy craft
+ask network minecraft network
+ask chat minecraft chat
+ask segmented minecraft segmented
+ask segmented_ping ping segmented
+ask segmented_legacy legacy segmented
+ask legacy legacy legacy
+ask legacy_status minecraft legacy
+ask old legacy old
+ask old_status minecraft old
+ask bedrock mbe bedrock
+ask cut10 mbe cut10
+ask cut6 mbe cut6
+ask peer minecraft peer
+ask peer_legacy legacy peer
+wait "${readers[@]}"
+
+# reads_is NAME JSON: the reading, without the count of reads that the
+# legacy reader adds.
+reads_is() {
+  local got
+  got=$(sed 's/,"reads":[0-9]*//' "$work/$1.json")
+  if [ "$got" = "$2" ]; then pass; else
+    fail "$1: $got"$'\n'"  expected $2"
+    sed 's/^/    /' "$work/$1.err"
+  fi
+}
+
+# The reader of legacy kicks agrees with minecraft-protocol's server, whose
+# kick states its own protocol number.
+reads_is peer '{"name":"Morvane peer","map":"","version":"1.21.1","numplayers":2,"maxplayers":50,"players":["Alex","Ника"]}'
+reads_is peer_legacy '{"name":"§aMorvane §fpeer","version":"1.21.1","protocol":767,"numplayers":2,"maxplayers":50,"players":[]}'
+
+# The vanilla server: gamedig takes the description's line feed for a blank
+# and drops the formatting codes, not those of the player names.
+craft_motd='§6Морвейн §fКрафт\n§7Выживание §lбез§r лагов'
+craft_read='{"name":"Морвейн Крафт Выживание без лагов","map":"","version":"1.21.1","numplayers":3,"maxplayers":20,"players":["Steve","Алёна","§bKate_2"]}'
+reads_is craft "$craft_read"
+reads_is craft_ping '{"name":"'"$craft_motd"'","version":"1.21.1","protocol":767,"numplayers":3,"maxplayers":20,"players":["Steve","Алёна","§bKate_2"],"pong":true}'
+reads_is craft_legacy '{"name":"'"$craft_motd"'","version":"1.21.1","protocol":127,"numplayers":3,"maxplayers":20,"players":[]}'
+# The same server with its description as a chat component reads the same.
+reads_is chat "$craft_read"
+
+# The network: a maximum beyond 16 bits, an empty sample, a character beyond
+# the Basic Multilingual Plane; in 40 segments with a 64 KiB favicon too.
+network_motd='§bMorvane §lNetwork§r §e⚔\n§7Лобби и мини-игры 🎮'
+network_read='{"name":"Morvane Network ⚔ Лобби и мини-игры 🎮","map":"","version":"Requires MC 1.8 / 1.21","numplayers":26307,"maxplayers":200000,"players":[]}'
+reads_is network "$network_read"
+reads_is segmented "$network_read"
+reads_is segmented_ping '{"name":"'"$network_motd"'","version":"Requires MC 1.8 / 1.21","protocol":47,"numplayers":26307,"maxplayers":200000,"players":[],"pong":true}'
+reads_is segmented_legacy '{"name":"'"$network_motd"'","version":"Requires MC 1.8 / 1.21","protocol":127,"numplayers":26307,"maxplayers":200000,"players":[]}'
+segments=$(sed -n 's/.*"reads":\([0-9]*\).*/\1/p' "$work/segmented_legacy.json")
+[ "${segments:-0}" -ge 10 ] && pass || fail "segmented_legacy: the kick came in ${segments:-no} reads, not many"
+
+# Servers before 1.7 answer the legacy ping alone and close on a status
+# handshake; before 1.4 without a version.
+reads_is legacy '{"name":"'"$craft_motd"'","version":"1.6.4","protocol":78,"numplayers":3,"maxplayers":20,"players":[]}'
+reads_is old '{"name":"'"$network_motd"'","numplayers":26307,"maxplayers":200000,"players":[]}'
+for name in legacy_status old_status; do
+  grep -q '^{"error":' "$work/$name.json" && pass || fail "$name: a status from a legacy server: $(cat "$work/$name.json")"
+done
+
+# Bedrock: every field; ten (ending after the game mode number, without
+# ";"); six (no level name).
+reads_is bedrock '{"name":"Морвейн Bedrock","map":"Морвейн мир","version":"1.21.2","numplayers":5,"maxplayers":30,"players":[]}'
+reads_is cut10 '{"name":"Morvane PvP Hub","map":"C","version":"1","numplayers":18605,"maxplayers":55000,"players":[]}'
+reads_is cut6 '{"name":"Морвейн Bedrock","map":"","version":"1.21.2","numplayers":5,"maxplayers":30,"players":[]}'
+
+exec {idle}>&- {halfway}>&-
+exec {SIM[1]}>&- {peer_in}>&-
+wait "$sim_pid" "$peer_pid" 2>/dev/null
+sim_pid=
+
+echo "gamesim_gamedig: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
