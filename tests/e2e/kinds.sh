@@ -7,9 +7,10 @@
 # two addresses in one request, the offline text for a silent server, split
 # player replies of both packet forms put back together, a truncated reply
 # giving what its bytes hold, open.mp's player list, two Quake 3 family
-# variants, and the round trip of a reply as %ping%; all of it with the
-# default settings and with the addresses served strictly in turn, each query
-# sent once.
+# variants, Minecraft Java (modern, legacy, a reply in segments, a sample and
+# hidden names) and Bedrock servers, and the round trip of a reply as %ping%;
+# all of it with the default settings and with the addresses served strictly
+# in turn, each query sent once.
 # Usage: kinds.sh BUILD_DIR (builds nothing).
 set -u
 
@@ -36,11 +37,17 @@ coproc SIM {
     --plain --players 0 --samp 0 \
     --plain --openmp --samp 0 \
     --plain --manifest --teams --quake3 0 \
-    --plain --delay 150 --source 0
+    --plain --delay 150 --source 0 \
+    --plain --minecraft 0 --minecraft 0 \
+    --legacy --minecraft 0 \
+    --plain --segments 12 --favicon 64 --chat-description --minecraft 0 \
+    --plain --bedrock 0 \
+    --fields 6 --bedrock 0
 }
 sim_pid=$SIM_PID
 names=(arena dust classic q3test q3arena freeroam roleplay challenge open silent cut split
-  goldsplit q3flood sampempty openmp q3new delayed)
+  goldsplit q3flood sampempty openmp q3new delayed craft network mclegacy mcsegments bedrock
+  bedrockcut)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "kinds: the simulator did not start"; exit 1; }
@@ -113,6 +120,14 @@ cat >"$work/kinds.txt" <<SCRIPT
 @alice: /gs sapl ${addr[openmp]}
 @alice: /gs cod ${addr[q3new]}
 @alice: /gs codpl ${addr[q3new]}
+@alice: /gs mc ${addr[craft]}
+@alice: /gs mcpl ${addr[craft]}
+@alice: /gs mcpl ${addr[network]}
+@alice: /gs mc ${addr[network]}
+@alice: /gs mc ${addr[mclegacy]}
+@alice: /gs mc ${addr[mcsegments]}
+@alice: /gs mcbe ${addr[bedrock]}
+@alice: /gs mcbe ${addr[bedrockcut]}
 @alice: !ping
 !wait 12
 SCRIPT
@@ -183,6 +198,26 @@ fi
 has "Морвейн Арена | q3tourney2 | 1/2 | baseq3 |  | ${addr[q3new]}"
 has "${addr[q3new]} (1): Kate 3 25"
 
+# Minecraft: UTF-8 texts in full with the "§" codes gone and the message of
+# the day on one line; the player sample as the list, and a large network
+# that hides its players' names; a server before 1.7 answers the legacy ping
+# of the first repeat, so with no repeats it is offline; a reply in 12
+# segments with a large favicon and a chat-component description; Bedrock
+# pongs with every field and with the first six only.
+has "Морвейн Крафт Выживание без лагов | 1.21.1 | 3/20 | Minecraft |  | ${addr[craft]}"
+has "${addr[craft]} (3): Steve  ; Алёна  ; Kate_2  "
+has "${addr[network]} (26307): Имена игроков скрыты сервером"
+network="Morvane Network ⚔ Лобби и мини-игры 🎮 | Requires MC 1.8 / 1.21 | 26307/200000 | Minecraft |  | ${addr[network]}"
+has "$network"
+if [ "$repeats" = yes ]; then
+  has "Морвейн Крафт Выживание без лагов | 1.6.4 | 3/20 | Minecraft |  | ${addr[mclegacy]}"
+else
+  has "${addr[mclegacy]} offline"
+fi
+has "${network/${addr[network]}/${addr[mcsegments]}}"
+has "Морвейн Bedrock | Морвейн мир | 5/30 | 1.21.2 |  | ${addr[bedrock]}"
+has "Morvane PvP Hub |  | 18605/55000 | 1 |  | ${addr[bedrockcut]}"
+
 # The round trip of the reply that answered, 150 ms and a little more.
 if grep -qE "^\[@alice\] <host> ping (1[5-9][0-9]|[2-9][0-9][0-9])$" "$work/kinds.out"; then pass; else
   fail "no \"ping\" line of 150 to 999 ms"
@@ -190,7 +225,7 @@ fi
 
 # Every request got exactly one reply.
 replies=$(grep -c '^\[@alice\] <host> ' "$work/kinds.out")
-[ "$replies" = 27 ] && pass || fail "expected 27 replies, got $replies"
+[ "$replies" = 35 ] && pass || fail "expected 35 replies, got $replies"
 if [ "$failed" -ne "$failed_before" ]; then
   echo "transcript ($label):"
   sed 's/^/    /' "$work/kinds.out"
