@@ -15,13 +15,7 @@ set -u
 
 source "$(dirname "$0")/common.bash"
 e2e_begin gamesim_gamedig "${1:?usage: gamesim_gamedig.sh BUILD_DIR}" morvane-gamesim
-peers=$(cd "$(dirname "$0")/node" && pwd)
-if ! command -v node >/dev/null || [ ! -d "$peers/node_modules/gamedig" ] ||
-   [ ! -d "$peers/node_modules/minecraft-protocol" ]; then
-  echo "gamesim_gamedig: skipped: Node.js or the packages of $peers are missing (scripts/install-deps native)"
-  echo "morvane-tests: skipped 1 test(s)"
-  exit 0
-fi
+e2e_need_node_peers gamedig minecraft-protocol
 
 coproc SIM {
   exec "$gamesim" \
@@ -44,19 +38,8 @@ done
 read -r -t 10 ready <&"${SIM[0]}"
 [ "$ready" = ready ] || { echo "gamesim_gamedig: the simulator did not start: $ready"; exit 1; }
 
-# The peer runs until its standard input, a pipe held here, closes.
-mkfifo "$work/peer.in"
-node "$peers/mc_server.mjs" <"$work/peer.in" >"$work/peer.out" 2>"$work/peer.err" &
-peer_pid=$!
-exec {peer_in}>"$work/peer.in"
-trap 'kill "$peer_pid" 2>/dev/null; e2e_cleanup' EXIT
-for _ in $(seq 300); do
-  grep -qx ready "$work/peer.out" && break
-  sleep 0.1
-done
-grep -qx ready "$work/peer.out" || { echo "gamesim_gamedig: mc_server.mjs did not start: $(cat "$work/peer.err")"; exit 1; }
-line=$(head -1 "$work/peer.out")
-addr[peer]=${line#* }
+e2e_start_mc_peer
+addr[peer]=$mc_peer
 
 # Two idle connections to the first server, one silent and one stopped in
 # the middle of a handshake: the readings of that server must not wait for

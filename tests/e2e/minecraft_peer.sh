@@ -10,26 +10,9 @@ set -u
 
 source "$(dirname "$0")/common.bash"
 e2e_begin minecraft_peer "${1:?usage: minecraft_peer.sh BUILD_DIR}" morvane-host Morvane.so
-peers=$(cd "$(dirname "$0")/node" && pwd)
-if ! command -v node >/dev/null || [ ! -d "$peers/node_modules/minecraft-protocol" ]; then
-  echo "minecraft_peer: skipped: Node.js or the packages of $peers are missing (scripts/install-deps native)"
-  echo "morvane-tests: skipped 1 test(s)"
-  exit 0
-fi
-
-# The peer runs until its standard input, a pipe held here, closes.
-mkfifo "$work/peer.in"
-node "$peers/mc_server.mjs" <"$work/peer.in" >"$work/peer.out" 2>"$work/peer.err" &
-peer_pid=$!
-exec {peer_in}>"$work/peer.in"
-trap 'kill "$peer_pid" 2>/dev/null; e2e_cleanup' EXIT
-for _ in $(seq 300); do
-  grep -qx ready "$work/peer.out" && break
-  sleep 0.1
-done
-grep -qx ready "$work/peer.out" || { echo "minecraft_peer: mc_server.mjs did not start: $(cat "$work/peer.err")"; exit 1; }
-line=$(head -1 "$work/peer.out")
-peer=${line#* }
+e2e_need_node_peers minecraft-protocol
+e2e_start_mc_peer
+peer=$mc_peer
 
 mkdir "$work/module"
 cp "$module_file" "$work/module/Morvane.so"
