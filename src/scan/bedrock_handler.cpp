@@ -19,8 +19,7 @@ std::uint64_t RandomWord() {
   } catch (...) {
     // No source of randomness: the clock's count still differs between
     // items.
-    return static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   }
 }
 

@@ -89,8 +89,7 @@ std::u16string FillHeader(std::u16string_view pl_title, std::u16string_view addr
 }
 
 std::u16string FillPlayerLine(std::u16string_view format, std::string_view name,
-                              std::string_view score, std::string_view time,
-                              TextCoding coding) {
+                              std::string_view score, std::string_view time, TextCoding coding) {
   const std::u16string name16 = CleanValue(name, coding);
   const std::u16string score16 = CleanValue(score, coding);
   const std::u16string time16 = CleanValue(time, coding);

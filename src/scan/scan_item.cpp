@@ -4,11 +4,11 @@ namespace morvane {
 
 std::span<const KindWord> ServerKindWords() {
   static constexpr KindWord kKinds[] = {
-      {u"hl", {kGameSource, false, false}},  {u"hlpl", {kGameSource, true, false}},
-      {u"cod", {kGameQuake3, false, false}}, {u"codpl", {kGameQuake3, true, false}},
-      {u"sa", {kGameSamp, false, false}},    {u"sapl", {kGameSamp, true, false}},
+      {u"hl", {kGameSource, false, false}},    {u"hlpl", {kGameSource, true, false}},
+      {u"cod", {kGameQuake3, false, false}},   {u"codpl", {kGameQuake3, true, false}},
+      {u"sa", {kGameSamp, false, false}},      {u"sapl", {kGameSamp, true, false}},
       {u"mc", {kGameMinecraft, false, false}}, {u"mcpl", {kGameMinecraft, true, false}},
-      {u"mcbe", {kGameBedrock, false, false}},   {u"tcp", {kGameTcp, false, true}},
+      {u"mcbe", {kGameBedrock, false, false}}, {u"tcp", {kGameTcp, false, true}},
   };
   return kKinds;
 }

@@ -131,7 +131,8 @@ class Round {
       item.stage = Stage::kResolving;
       item.lookup_began = now;
       platform::LookupQuery query{std::u16string(host), {}};
-      if (request_.Game == kGameMinecraft && item.scan->Address().find(u':') == std::u16string::npos) {
+      if (request_.Game == kGameMinecraft &&
+          item.scan->Address().find(u':') == std::u16string::npos) {
         query.srv_service = kMinecraftService;
       }
       item.name = NameOf(std::move(query));
@@ -141,8 +142,7 @@ class Round {
   // The request's entry for the query, made on first use.
   std::size_t NameOf(platform::LookupQuery query) {
     for (std::size_t i = 0; i < names_.size(); ++i) {
-      if (names_[i].query.host == query.host &&
-          names_[i].query.srv_service == query.srv_service) {
+      if (names_[i].query.host == query.host && names_[i].query.srv_service == query.srv_service) {
         return i;
       }
     }
@@ -156,8 +156,9 @@ class Round {
     platform::SocketAddress target;
     target.family = platform::kAddressFamilyInet;
     target.address_be = address_be;
-    const std::uint16_t port =
-        record_port != 0 ? record_port : ParsePort(item.scan->Address(), DefaultPort(request_.Game));
+    const std::uint16_t port = record_port != 0
+                                   ? record_port
+                                   : ParsePort(item.scan->Address(), DefaultPort(request_.Game));
     target.port_be = platform::HostToNetwork16(port);
     item.scan->SetTarget(target);
   }

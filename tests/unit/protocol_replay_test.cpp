@@ -30,9 +30,8 @@ class Replay : public CoreTest {
                      std::u16string_view pl_title = u"", std::int32_t retries = 0) {
     return AskAt(LoopbackAddress(port), kind, format, pl_title, retries);
   }
-  std::u16string AskAt(std::u16string address, std::u16string_view kind,
-                       std::u16string_view format, std::u16string_view pl_title = u"",
-                       std::int32_t retries = 0) {
+  std::u16string AskAt(std::u16string address, std::u16string_view kind, std::u16string_view format,
+                       std::u16string_view pl_title = u"", std::int32_t retries = 0) {
     FakeHost::Instance().ClearCalls();
     AddScanItem(plugin_, kind,
                 {.Addr = std::move(address),
@@ -241,8 +240,12 @@ TEST_F(Replay, MinecraftServers) {
       {u"mc", {legacy}, true, 2, u"%name%|%map%|%pl%/%plmax%", u"A Minecraft Server|1.4.2|0/20"},
       {u"mc", {legacy}, true, 0, u"%name%", u"%a offline"},
       // Cut short by the server's close: no answer, and no repeat to ask again.
-      {u"mc", {Reads("minecraft_java/gamedig_hypixel_status_3reads.hex").at(0)}, false, 0,
-       u"%name%", u"%a offline"},
+      {u"mc",
+       {Reads("minecraft_java/gamedig_hypixel_status_3reads.hex").at(0)},
+       false,
+       0,
+       u"%name%",
+       u"%a offline"},
       {u"mcbe", Reads("minecraft_bedrock/gameq_minecraftbe_2_pikanetwork.hex"), false, 0,
        u"%name%|%map%|%pl%/%plmax%|%mod%",
        u"✪ PikaNetwork ➟ 1.8 - 1.19 ✪|❤ LIFESTEAL release | OPFACTIONS reset ❤|1021/6500|1.19.21"},
@@ -286,8 +289,7 @@ TEST_F(Replay, MinecraftAddressWithoutAPortFollowsTheServiceRecord) {
   platform::SetNameResolverForTesting([](std::u16string_view host) -> std::string {
     return host == u"node7.example.test" ? "127.0.0.1" : "";
   });
-  EXPECT_EQ(AskAt(u"play.example.test", u"mc", u"%name% %pl%/%plmax%"),
-            u"A Minecraft Server 0/20");
+  EXPECT_EQ(AskAt(u"play.example.test", u"mc", u"%name% %pl%/%plmax%"), u"A Minecraft Server 0/20");
   ASSERT_EQ(server.Queries().size(), 1u);
   const Datagram handshake = server.Queries()[0];
   const std::string host = "play.example.test";

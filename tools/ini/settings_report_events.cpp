@@ -134,8 +134,7 @@ void ReportBuilder::CheckEvent(std::u16string_view section, const TEvent& event)
             "3 periodic): this event never fires.");
   }
   if (!ServerKindFromWord(event.Game)) {
-    std::string text = Quoted(event.Game) +
-                       " is not a server kind (" + KindList() +
+    std::string text = Quoted(event.Game) + " is not a server kind (" + KindList() +
                        "; compared exactly): every request of this event is dropped.";
     const std::u16string lowered = LowerAsciiLetters(event.Game);
     if (ServerKindFromWord(lowered)) {

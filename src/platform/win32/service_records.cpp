@@ -1,8 +1,11 @@
 // Service records (DNS SRV) from the system's DNS client (DnsQuery_W in
 // DNSAPI.DLL, a system DLL).
+// winsock2.h before windows.h, and windows.h before windns.h.
+// clang-format off
 #include <winsock2.h>
 #include <windows.h>
 #include <windns.h>
+// clang-format on
 
 #include <optional>
 #include <string>

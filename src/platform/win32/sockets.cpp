@@ -193,8 +193,8 @@ int ReceiveFrom(Socket socket, std::span<std::uint8_t> buffer, SocketAddress& fr
 }
 
 int Send(Socket socket, std::span<const std::uint8_t> bytes) {
-  const int length = static_cast<int>(
-      std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(std::numeric_limits<int>::max())));
+  const int length = static_cast<int>(std::min<std::size_t>(
+      bytes.size(), static_cast<std::size_t>(std::numeric_limits<int>::max())));
   const int sent = send(ToNative(socket), reinterpret_cast<const char*>(bytes.data()), length, 0);
   return sent == SOCKET_ERROR ? -1 : sent;
 }
