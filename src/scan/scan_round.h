@@ -1,7 +1,8 @@
 // The address items of one request, served side by side: up to Parallel of
 // them hold a place in flight at once. A dotted address goes straight to its
 // exchange; a name is looked up first, on a thread of its own, each distinct
-// name once per request, and the item's TimeOut covers the lookup, so a
+// name once per request (a Minecraft Java address without a port through the
+// host's service record first), and the item's TimeOut covers the lookup, so a
 // resolver that hangs costs its item one TimeOut and never holds the others
 // or a stop. Each item in its exchange has its own socket, and one wait
 // covers every socket in flight. Query datagrams (and connects) leave at
