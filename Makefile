@@ -41,13 +41,13 @@ test-asan: deps-native
 	$(TEST_CONFIGURE) -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=address
 	cmake --build build/asan -j$(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir build/asan -j$(JOBS) --output-on-failure
+	  ctest --test-dir build/asan -j$(JOBS) --output-on-failure -LE peers
 
 test-tsan: deps-native
 	$(TEST_CONFIGURE) -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=thread
 	cmake --build build/tsan -j$(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	  ctest --test-dir build/tsan -j$(JOBS) --output-on-failure
+	  ctest --test-dir build/tsan -j$(JOBS) --output-on-failure -LE peers
 
 # The Windows tests under Wine: the i686 build's own, or, on a machine that runs
 # no 32-bit programs, the x86_64 build's (see scripts/test-windows).
