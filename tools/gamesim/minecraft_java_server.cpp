@@ -37,10 +37,8 @@ std::int32_t MillisecondsUntil(Clock::time_point when) {
 }
 
 bool SendAll(platform::Socket client, std::span<const std::uint8_t> bytes) {
-  // A stream socket ignores the address.
-  const platform::SocketAddress unused{};
   while (!bytes.empty()) {
-    const int sent = platform::SendTo(client, bytes, unused);
+    const int sent = platform::Send(client, bytes);
     if (sent <= 0) return false;
     bytes = bytes.subspan(static_cast<std::size_t>(sent));
   }
@@ -52,10 +50,9 @@ bool SendAll(platform::Socket client, std::span<const std::uint8_t> bytes) {
 // client the reply it has not read yet.
 void DrainAndClose(platform::Socket client) {
   std::array<std::uint8_t, 1024> chunk{};
-  platform::SocketAddress from;
   for (int i = 0; i < 16 && platform::WaitReadable(client, 0) == platform::WaitResult::kReady;
        ++i) {
-    if (platform::ReceiveFrom(client, chunk, from) <= 0) break;
+    if (platform::Receive(client, chunk) <= 0) break;
   }
   platform::CloseSocket(client);
 }
@@ -123,8 +120,7 @@ void MinecraftJavaServer::Converse(platform::Socket client) {
     const platform::WaitResult wait = platform::WaitReadable(client, MillisecondsUntil(deadline));
     if (wait == platform::WaitResult::kError) return;
     if (wait == platform::WaitResult::kReady) {
-      platform::SocketAddress from;
-      const int n = platform::ReceiveFrom(client, chunk, from);
+      const int n = platform::Receive(client, chunk);
       if (n <= 0) return;  // the client has closed, or the connection failed
       read += static_cast<std::size_t>(n);
       if (read > kMaxReadBytes) return;
