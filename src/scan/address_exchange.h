@@ -34,6 +34,15 @@ std::optional<std::int64_t> DeadlineAfter(const ScanRequest& request, std::int64
 // Retries of them; none when they are used up.
 std::optional<std::int64_t> RepeatTime(const ScanRequest& request, std::int64_t started, int sent);
 
+// The earlier of two times an item looks at the clock, either of which may be
+// none.
+inline std::optional<std::int64_t> EarlierOf(std::optional<std::int64_t> a,
+                                             std::optional<std::int64_t> b) {
+  if (!a) return b;
+  if (!b) return a;
+  return *a < *b ? a : b;
+}
+
 class AddressExchange {
  public:
   // address is the trimmed item as typed ("%addr%"), index its 1-based place

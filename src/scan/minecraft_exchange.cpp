@@ -89,10 +89,7 @@ class MinecraftExchange final : public AddressExchange {
   }
 
   std::optional<std::int64_t> NextTime() const override {
-    const std::optional<std::int64_t> repeat = NextRepeat();
-    if (!deadline_) return repeat;
-    if (!repeat) return deadline_;
-    return std::min(*repeat, *deadline_);
+    return EarlierOf(NextRepeat(), deadline_);
   }
 
   void OnTime(std::int64_t now) override {

@@ -4,8 +4,6 @@
 // step began (every second when TimeOut is 0), at most Retries times; the
 // item gives up TimeOut after its last step began, however many repeats went
 // out, so a dead server costs one TimeOut and gets 1 + Retries datagrams.
-#include <algorithm>
-
 #include "scan/address_exchange.h"
 
 namespace morvane {
@@ -105,10 +103,7 @@ class UdpExchange final : public AddressExchange {
 
   std::optional<std::int64_t> NextTime() const override {
     if (!step_started_) return std::nullopt;
-    const std::optional<std::int64_t> retry = NextRetry();
-    if (!deadline_) return retry;
-    if (!retry) return deadline_;
-    return std::min(*retry, *deadline_);
+    return EarlierOf(NextRetry(), deadline_);
   }
 
   void OnTime(std::int64_t now) override {
