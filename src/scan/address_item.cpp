@@ -33,9 +33,19 @@ std::uint16_t DefaultPort(std::uint8_t game) {
       return 25565;
     case kGameBedrock:
       return 19132;
+    case kGameFivem:
+      return 30120;
+    case kGameMta:
+      return 22003;
     default:
       return 1024;
   }
+}
+
+std::uint16_t QueryPort(std::uint8_t game, std::uint16_t game_port) {
+  // MTA:SA answers queries on its game port plus 123.
+  if (game == kGameMta) return static_cast<std::uint16_t>(game_port + 123);
+  return game_port;
 }
 
 }  // namespace morvane

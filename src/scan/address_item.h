@@ -25,8 +25,13 @@ std::u16string_view SplitHost(std::u16string_view item);
 std::uint16_t ParsePort(std::u16string_view item, std::uint16_t default_port);
 
 // 27015 Source, 28960 Quake 3 family, 7777 SA-MP, 25565 Minecraft Java,
-// 19132 Minecraft Bedrock, 1024 TCP probe.
+// 19132 Minecraft Bedrock, 30120 FiveM, 22003 MTA:SA, 1024 TCP probe.
 std::uint16_t DefaultPort(std::uint8_t game);
+
+// The port a kind's query goes to, given the game port the address names (or
+// the default one): the game port itself, but for MTA:SA, whose queries go
+// to the game port plus 123 (in 16 bits).
+std::uint16_t QueryPort(std::uint8_t game, std::uint16_t game_port);
 
 // One address item of the request being served, as its reply handler sees it.
 struct AddressItem {

@@ -8,7 +8,9 @@ std::span<const KindWord> ServerKindWords() {
       {u"cod", {kGameQuake3, false, false}},   {u"codpl", {kGameQuake3, true, false}},
       {u"sa", {kGameSamp, false, false}},      {u"sapl", {kGameSamp, true, false}},
       {u"mc", {kGameMinecraft, false, false}}, {u"mcpl", {kGameMinecraft, true, false}},
-      {u"mcbe", {kGameBedrock, false, false}}, {u"tcp", {kGameTcp, false, true}},
+      {u"mcbe", {kGameBedrock, false, false}}, {u"fivem", {kGameFivem, false, false}},
+      {u"fivempl", {kGameFivem, true, false}}, {u"mta", {kGameMta, false, false}},
+      {u"mtapl", {kGameMta, true, false}},     {u"tcp", {kGameTcp, false, true}},
   };
   return kKinds;
 }

@@ -32,7 +32,7 @@ struct ScanRequest {
   std::u16string CutText = {};       // the line that ends a reply cut at MaxReply
   std::u16string PlHiddenText = {};  // instead of the lines of a server that hides names
   // 0 Source, 1 Quake 3 family, 2 SA-MP, 3 Minecraft Java, 4 Minecraft
-  // Bedrock, 255 TCP probe
+  // Bedrock, 5 FiveM and RedM, 6 MTA:SA, 255 TCP probe
   std::uint8_t Game = 0;
   bool Players = false;
   bool TCP = false;
@@ -54,6 +54,8 @@ inline constexpr std::uint8_t kGameQuake3 = 1;
 inline constexpr std::uint8_t kGameSamp = 2;
 inline constexpr std::uint8_t kGameMinecraft = 3;
 inline constexpr std::uint8_t kGameBedrock = 4;
+inline constexpr std::uint8_t kGameFivem = 5;
+inline constexpr std::uint8_t kGameMta = 6;
 inline constexpr std::uint8_t kGameTcp = 255;
 
 struct KindWord {

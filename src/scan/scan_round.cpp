@@ -156,9 +156,10 @@ class Round {
     platform::SocketAddress target;
     target.family = platform::kAddressFamilyInet;
     target.address_be = address_be;
-    const std::uint16_t port = record_port != 0
-                                   ? record_port
-                                   : ParsePort(item.scan->Address(), DefaultPort(request_.Game));
+    const std::uint16_t port =
+        record_port != 0
+            ? record_port
+            : QueryPort(request_.Game, ParsePort(item.scan->Address(), DefaultPort(request_.Game)));
     target.port_be = platform::HostToNetwork16(port);
     item.scan->SetTarget(target);
   }
