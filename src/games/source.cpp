@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -29,6 +31,54 @@ ByteReader AfterType(std::span<const std::uint8_t> reply, std::uint8_t& type) {
 // A string runs up to its NUL or the end of the datagram; after an
 // unterminated one every later field reads as empty or 0.
 std::string ReadString(ByteReader& reader) { return std::string(reader.ReadCString()); }
+
+// The Ship (application 2400) sends its game mode, witness count and witness
+// time after the VAC byte.
+constexpr std::uint16_t kTheShipAppId = 2400;
+
+// The flags of the extra data, in the order their fields come.
+constexpr std::uint8_t kExtraPort = 0x80;
+constexpr std::uint8_t kExtraSteamId = 0x10;
+constexpr std::uint8_t kExtraSpectator = 0x40;
+constexpr std::uint8_t kExtraKeywords = 0x20;
+
+// A NUL-terminated string that is whole, or nothing.
+std::optional<std::string_view> ReadWholeString(ByteReader& reader) {
+  const std::string_view text = reader.ReadCString();
+  if (reader.Exhausted()) return std::nullopt;
+  return text;
+}
+
+// The keywords of an info reply's extra data, the reader standing just past
+// the visibility byte; empty when the reply has none, or when they or a field
+// before them are cut short.
+std::string_view ReadKeywords(ByteReader& reader, std::uint16_t app_id) {
+  reader.Skip(1);  // VAC.
+  if (app_id == kTheShipAppId) reader.Skip(3);
+  if (!ReadWholeString(reader)) return {};  // The version.
+  const std::uint8_t flags = reader.ReadU8();
+  if (reader.Exhausted()) return {};
+  if (flags & kExtraPort) reader.Skip(2);
+  if (flags & kExtraSteamId) reader.Skip(8);
+  if (flags & kExtraSpectator) {
+    reader.Skip(2);
+    if (!ReadWholeString(reader)) return {};
+  }
+  if (!(flags & kExtraKeywords) || reader.Exhausted()) return {};
+  return ReadWholeString(reader).value_or(std::string_view());
+}
+
+// The number of a count tag: two letters and 1 to 10 decimal digits, the
+// largest 32-bit number for more than that holds.
+std::optional<std::uint32_t> TagNumber(std::string_view tag) {
+  if (tag.size() < 3 || tag.size() > 12) return std::nullopt;
+  std::uint64_t number = 0;
+  for (const char c : tag.substr(2)) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(number, UINT32_MAX));
+}
 
 }  // namespace
 
@@ -76,12 +126,30 @@ SourceInfo ParseSourceInfo(std::span<const std::uint8_t> reply) {
   info.map = ReadString(reader);
   (void)ReadString(reader);  // The game folder.
   info.mod = ReadString(reader);
-  if (type == kInfoType) reader.Skip(2);  // The application id.
+  const std::uint16_t app_id = type == kInfoType ? reader.ReadU16LE() : 0;
   info.players = reader.ReadU8();
   info.max_players = reader.ReadU8();
   reader.Skip(3);  // Bots (or the protocol), the server type and the environment.
   info.password = reader.ReadU8() == 1;
+  if (type != kInfoType) return info;
+  const KeywordCounts counts = ParseKeywordCounts(ReadKeywords(reader, app_id));
+  if (counts.players) info.players = *counts.players;
+  if (counts.max_players) info.max_players = *counts.max_players;
   return info;
+}
+
+KeywordCounts ParseKeywordCounts(std::string_view keywords) {
+  KeywordCounts counts;
+  while (!keywords.empty()) {
+    const std::size_t comma = keywords.find(',');
+    const std::string_view tag = keywords.substr(0, comma);
+    keywords = comma == std::string_view::npos ? std::string_view() : keywords.substr(comma + 1);
+    const auto number = TagNumber(tag);
+    if (!number) continue;
+    if (tag.starts_with("cp")) counts.players = number;
+    if (tag.starts_with("mp")) counts.max_players = number;
+  }
+  return counts;
 }
 
 SourceChallenge ParseSourceChallenge(std::span<const std::uint8_t> reply) {
@@ -99,21 +167,23 @@ SourcePlayers ParseSourcePlayers(std::span<const std::uint8_t> reply) {
   SourcePlayers result;
   result.count = reader.ReadU8();
   result.players.reserve(result.count);
+  bool any_name = false;
   for (int i = 0; i < result.count; ++i) {
+    // The next record needs more than its index byte.
+    if (reader.Remaining() <= 1) break;
     (void)reader.ReadU8();  // The record's index.
     SourcePlayer player;
     player.name = ReadString(reader);
-    // A first record with an empty name stands for an empty server, whatever
-    // the count byte says.
-    if (i == 0 && player.name.empty()) break;
+    any_name = any_name || !player.name.empty();
     // A record cut off by the end keeps the bytes that came.
     player.score = static_cast<std::int32_t>(reader.ReadU32LEPadded());
     player.duration = std::bit_cast<float>(reader.ReadU32LEPadded());
     result.players.push_back(std::move(player));
-    // The next record needs more than its index byte.
-    if (reader.Remaining() <= 1) break;
   }
-  result.no_players = result.players.empty();
+  if (!any_name) {
+    result.names_hidden = result.count > 0;
+    result.players.clear();
+  }
   return result;
 }
 

@@ -27,8 +27,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvane {
@@ -62,8 +64,9 @@ struct SourceInfo {
   std::string name;
   std::string map;
   std::string mod;  // The game description.
-  std::uint8_t players = 0;
-  std::uint8_t max_players = 0;
+  // The count bytes, or the keywords' counts where they give them.
+  std::uint32_t players = 0;
+  std::uint32_t max_players = 0;
   bool password = false;
 };
 
@@ -71,7 +74,24 @@ struct SourceInfo {
 // with the server's own address). A string ends at its NUL or at the end of
 // the datagram; a byte beyond the end reads as 0. Any other type byte gives
 // empty values.
+//
+// A Source reply may end in extra data, its fields in this order, each there
+// when its flag is set: the game port (0x80), the steam id (0x10), the
+// spectator port and name (0x40), the keywords (0x20) and the game id (0x01).
+// Rust servers, which have more players than a byte holds, put the counts in
+// the keywords as the tags "cp<number>" (players) and "mp<number>" (maximum):
+// where those tags are, their counts stand in for the bytes', whatever the
+// game. A field cut short by the end of the datagram, and every field after
+// it, is left unread.
 SourceInfo ParseSourceInfo(std::span<const std::uint8_t> reply);
+
+struct KeywordCounts {
+  std::optional<std::uint32_t> players;      // "cp<number>"
+  std::optional<std::uint32_t> max_players;  // "mp<number>"
+};
+// The counts of a comma-separated keywords text: a tag of exactly "cp" or
+// "mp" and decimal digits; a number past 32 bits is the largest one.
+KeywordCounts ParseKeywordCounts(std::string_view keywords);
 
 // The 4 challenge bytes at offsets 5 to 8, as sent; missing ones are 0.
 SourceChallenge ParseSourceChallenge(std::span<const std::uint8_t> reply);
@@ -83,14 +103,18 @@ struct SourcePlayer {
 };
 
 struct SourcePlayers {
-  std::uint8_t count = 0;   // The reply's count byte, whatever follows it.
-  bool no_players = false;  // Count 0, or the first record's name is empty.
+  std::uint8_t count = 0;  // The reply's count byte, whatever follows it.
+  // Players are counted, but not one record names one: CS2 and Rust servers
+  // send every record with an empty name.
+  bool names_hidden = false;
   std::vector<SourcePlayer> players;
 };
 
-// A player reply (0x44). At most count records are listed; the list ends at
-// the end of the datagram, and a record cut off by it is still listed with
-// its missing bytes read as 0.
+// A player reply (0x44). At most count records are listed, empty names
+// among them as they come; the list ends at the end of the datagram, and a
+// record cut off by it is still listed with its missing bytes read as 0.
+// When the count is above 0 and no record has a name, the list is empty and
+// names_hidden is set.
 SourcePlayers ParseSourcePlayers(std::span<const std::uint8_t> reply);
 
 }  // namespace morvane

@@ -34,6 +34,7 @@ ScanRequest CommandRequest(const MainSettings& settings, MessageClass message_cl
       .PlMoreFormat = settings.PlMoreFormat,
       .CutText = settings.CutText,
       .PlHiddenText = settings.PlHiddenText,
+      .AnsiValues = settings.AnsiValues,
   };
   // "tcp" is tested first, by equality, so "tcppl" is a player kind here (and
   // no kind at all for AddScanItem).
@@ -66,6 +67,7 @@ ScanRequest EventRequest(const TEvent& event, std::u16string_view target,
       .PlMoreFormat = settings.PlMoreFormat,
       .CutText = settings.CutText,
       .PlHiddenText = settings.PlHiddenText,
+      .AnsiValues = settings.AnsiValues,
   };
 }
 

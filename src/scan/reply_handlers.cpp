@@ -16,9 +16,17 @@
 namespace morvane {
 namespace {
 
-// Source servers send UTF-8; the values are held in the ANSI code page until
-// they go into a template, so what the code page cannot hold becomes "?".
-std::string Utf8ToAnsi(const std::string& utf8) { return platform::ToAnsi(Utf8ToUtf16(utf8)); }
+// Source servers send UTF-8, which goes into the reply in full. With
+// AnsiValues set the values are held in the ANSI code page until they go into
+// a template, as they always were, so what the code page cannot hold becomes
+// "?".
+TextCoding SourceCoding(const ScanRequest& request) {
+  return request.AnsiValues ? TextCoding::kAnsi : TextCoding::kUtf8;
+}
+std::string SourceText(const std::string& utf8, TextCoding coding) {
+  if (coding == TextCoding::kUtf8) return utf8;
+  return platform::ToAnsi(Utf8ToUtf16(utf8));
+}
 
 class SourceHandler final : public ReplyHandler {
  public:
@@ -78,9 +86,11 @@ class SourceHandler final : public ReplyHandler {
   }
 
   static void TakeInfo(const SourceInfo& info, AddressItem& item) {
-    item.values.name = Utf8ToAnsi(info.name);
-    item.values.map = Utf8ToAnsi(info.map);
-    item.values.mod = Utf8ToAnsi(info.mod);
+    const TextCoding coding = SourceCoding(item.request);
+    item.values.coding = coding;
+    item.values.name = SourceText(info.name, coding);
+    item.values.map = SourceText(info.map, coding);
+    item.values.mod = SourceText(info.mod, coding);
     item.values.players = info.players;
     item.values.max_players = info.max_players;
     item.values.password = info.password;
@@ -88,13 +98,18 @@ class SourceHandler final : public ReplyHandler {
 
   static void TakePlayers(const SourcePlayers& reply, AddressItem& item) {
     AppendHeaderIfAny(item, reply.count);
-    if (reply.no_players) {
+    if (reply.names_hidden) {
+      AppendNamesHidden(item);
+      return;
+    }
+    if (reply.players.empty()) {
       item.output.AppendNoPlayers();
       return;
     }
-    AppendPlayerLines(item, reply.players, [&item](const SourcePlayer& player) {
-      return FillPlayerLine(item.request.Format, Utf8ToAnsi(player.name),
-                            std::to_string(player.score), TimeText(player.duration));
+    const TextCoding coding = SourceCoding(item.request);
+    AppendPlayerLines(item, reply.players, [&item, coding](const SourcePlayer& player) {
+      return FillPlayerLine(item.request.Format, SourceText(player.name, coding),
+                            std::to_string(player.score), TimeText(player.duration), coding);
     });
   }
 

@@ -31,6 +31,8 @@ struct ScanRequest {
   std::u16string PlMoreFormat = {};  // the line after the last one MaxPlayers lets through
   std::u16string CutText = {};       // the line that ends a reply cut at MaxReply
   std::u16string PlHiddenText = {};  // instead of the lines of a server that hides names
+  // Source texts through the system's ANSI code page, as 8-bit kinds' are.
+  bool AnsiValues = false;
   // 0 Source, 1 Quake 3 family, 2 SA-MP, 3 Minecraft Java, 4 Minecraft
   // Bedrock, 5 FiveM and RedM, 6 MTA:SA, 255 TCP probe
   std::uint8_t Game = 0;

@@ -44,6 +44,7 @@ constexpr SettingKey kMainKeys[] = {
      &MainSettings::CutText},
     {kMain, u"PlHiddenText", kText, kDefaultPlHiddenText, 0, kMarkersEmptyGivesDefault, kAlways,
      &MainSettings::PlHiddenText},
+    {kMain, u"AnsiValues", kBoolean, {}, 0, kAsRead, kAlways, &MainSettings::AnsiValues},
     // Split at every "|" into the admin list.
     {kMain, u"AdmUsers", kText, u"", 0, kAsRead, kAlways, {}},
 };

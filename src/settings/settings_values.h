@@ -90,6 +90,9 @@ struct MainSettings {
   // In place of the player lines of a server that counts its players but
   // hides their names ("%addr%").
   std::u16string PlHiddenText = ApplyMarkers(kDefaultPlHiddenText);
+  // Source servers' texts pass through the system's ANSI code page, as they
+  // once did, instead of going into the reply in full.
+  bool AnsiValues = false;
 
   bool operator==(const MainSettings&) const = default;
 };

@@ -103,7 +103,7 @@ TEST(GamesimSource, PlayerReplyListsEveryPlayer) {
   for (SourceForm form : {SourceForm::kSource, SourceForm::kGoldSrc}) {
     const SourcePlayers reply = ParseSourcePlayers(BuildSourcePlayers(Arena(), form));
     EXPECT_EQ(reply.count, 3);
-    EXPECT_FALSE(reply.no_players);
+    EXPECT_FALSE(reply.names_hidden);
     ASSERT_EQ(reply.players.size(), 3u);
     EXPECT_EQ(reply.players[1].name, "Борис");
     EXPECT_EQ(reply.players[1].score, -3);
@@ -112,7 +112,7 @@ TEST(GamesimSource, PlayerReplyListsEveryPlayer) {
   }
   SimServer empty = Arena();
   empty.players.clear();
-  EXPECT_TRUE(ParseSourcePlayers(BuildSourcePlayers(empty, SourceForm::kSource)).no_players);
+  EXPECT_TRUE(ParseSourcePlayers(BuildSourcePlayers(empty, SourceForm::kSource)).players.empty());
 }
 
 // Which reply each request gets under each challenge policy: 'A' is a

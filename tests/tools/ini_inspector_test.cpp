@@ -64,6 +64,7 @@ std::u16string PluginMainValue(const MainSettings& main, std::u16string_view key
   if (key == u"PlMoreFormat") return main.PlMoreFormat;
   if (key == u"CutText") return main.CutText;
   if (key == u"PlHiddenText") return main.PlHiddenText;
+  if (key == u"AnsiValues") return BooleanText(main.AnsiValues);
   ADD_FAILURE() << "the report shows an unknown [Main] key " << Utf16ToUtf8(key);
   return {};
 }
@@ -97,7 +98,7 @@ class InspectorAgreesWithPlugin : public CoreTest {
 
   void ExpectReportMatchesPlugin(const SettingsReport& report) {
     const PluginState& plugin = plugin_;
-    EXPECT_EQ(report.main.size(), 22u);
+    EXPECT_EQ(report.main.size(), 23u);
     for (const ReportValue& value : report.main) {
       EXPECT_EQ(value.value, PluginMainValue(plugin.settings, value.key)) << Utf16ToUtf8(value.key);
     }

@@ -48,13 +48,15 @@ class Replay : public CoreTest {
                  .Retries = retries,
                  .MaxPlayers = max_players_,
                  .PlMoreFormat = u"+%plmore%",
-                 .PlHiddenText = u"hidden"});
+                 .PlHiddenText = u"hidden",
+                 .AnsiValues = ansi_values_});
     if (!FakeHost::Instance().WaitForCalls(50, 1, 10000)) return u"(nothing delivered)";
     auto calls = FakeHost::Instance().CallsWithCode(50);
     return DecodeRecord(calls.at(0).record, "tit").back();
   }
 
   std::int32_t max_players_ = 0;
+  bool ansi_values_ = false;
 };
 
 Response Reply(const std::vector<std::uint8_t>& bytes) { return Response{{bytes}}; }
@@ -201,6 +203,41 @@ TEST_F(Replay, PlayerListsStopAtMaxPlayers) {
     UdpResponder server([&c](const Datagram&) { return c.reply; });
     EXPECT_EQ(Ask(server.Port(), c.kind, c.format, u"[%pl%] "), c.players);
   }
+}
+
+// Today's Source servers: Rust counts past 255 in its keywords, Rust and CS2
+// name none of their players, and names in any script reach the chat whole
+// unless AnsiValues asks for the code page (1251 here).
+TEST_F(Replay, TodaysSourceServers) {
+  const struct {
+    const char* capture;
+    const char16_t* kind;
+    bool ansi;
+    const char16_t* format;
+    std::u16string expected;
+  } cases[] = {
+      {"a2s_info/gameq_rust_3_cp547_mp575.hex", u"hl", false, u"%pl%/%plmax%", u"547/575"},
+      {"a2s_player/gameq_rust_1_player_94_empty_names.hex", u"hlpl", false, u"%plname%",
+       u"[94] hidden"},
+      {"a2s_info/libssq_info_tf2.hex", u"hl", false, u"%mod%", u"██ Skial ██"},
+      {"a2s_info/libssq_info_tf2.hex", u"hl", true, u"%mod%", u"?? Skial ??"},
+      {"a2s_info/psq_gmod_cyrillic.hex", u"hl", true, u"%map%|%mod%", u"rp_bangclaw|DarkRP"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.capture);
+    const auto reply = LoadSingleCapture(c.capture);
+    UdpResponder server([&reply](const Datagram&) { return Reply(reply); });
+    ansi_values_ = c.ansi;
+    EXPECT_EQ(Ask(server.Port(), c.kind, c.format, u"[%pl%] "), c.expected);
+  }
+  ansi_values_ = false;
+  // Three empty names among 25 others are listed as they come.
+  const auto csgo = LoadSingleCapture("a2s_player/gameq_csgo_2_player_utf8_names.hex");
+  UdpResponder server([&csgo](const Datagram&) { return Reply(csgo); });
+  const std::u16string players = Ask(server.Port(), u"hlpl", u"%plname%", u"[%pl%] ");
+  EXPECT_NE(players.find(u"; ☜☆☞ Zooopey ☜☆☞; "), std::u16string::npos) << Utf16ToUtf8(players);
+  EXPECT_NE(players.find(u"; 丸てい; "), std::u16string::npos);
+  EXPECT_TRUE(players.ends_with(u"; rufi0; Loea; ; sw1tch; ")) << Utf16ToUtf8(players);
 }
 
 std::vector<Datagram> Reads(const std::string& capture) {

@@ -2,6 +2,8 @@
 // reply cut at every byte, and captures of real servers.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -117,7 +119,7 @@ TEST(SourceQuery, ChallengeIsEchoedInBothRequests) {
 TEST(SourceQuery, PlayerRecordsUpToTheCountOrTheEnd) {
   SourcePlayers two = ParseSourcePlayers(AnnAndBob(2));
   EXPECT_EQ(two.count, 2);
-  EXPECT_FALSE(two.no_players);
+  EXPECT_FALSE(two.names_hidden);
   ASSERT_EQ(two.players.size(), 2u);
   EXPECT_EQ(two.players[0].name, "Ann");
   EXPECT_EQ(two.players[0].score, 10);
@@ -134,18 +136,55 @@ TEST(SourceQuery, PlayerRecordsUpToTheCountOrTheEnd) {
   EXPECT_EQ(ParseSourcePlayers(AnnAndBob(1)).players.size(), 1u);
 }
 
-TEST(SourceQuery, EmptyServerByCountOrByFirstName) {
-  EXPECT_TRUE(ParseSourcePlayers(AnnAndBob(0)).no_players);
-  // clang-format off
-  std::vector<std::uint8_t> first_unnamed = DatagramBuilder()
-      .U32(0xFFFFFFFF).U8(0x44).U8(2)
-      .U8(0).CString("").I32(1).F32(1)
-      .U8(1).CString("Bob").I32(2).F32(2);
-  // clang-format on
-  SourcePlayers players = ParseSourcePlayers(first_unnamed);
-  EXPECT_TRUE(players.no_players);
-  EXPECT_EQ(players.count, 2);
-  EXPECT_TRUE(players.players.empty());
+TEST(SourceQuery, EmptyServersAndHiddenNames) {
+  auto reply = [](std::uint8_t count, std::vector<std::string> names) {
+    DatagramBuilder builder;
+    builder.U32(0xFFFFFFFF).U8(0x44).U8(count);
+    for (const std::string& name : names) builder.U8(0).CString(name).I32(1).F32(1);
+    return std::vector<std::uint8_t>(builder);
+  };
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> reply;
+    std::size_t listed;
+    bool hidden;
+  } cases[] = {
+      {"count 0", AnnAndBob(0), 0, false},
+      {"count 0, an unnamed record", reply(0, {""}), 0, false},
+      // CS2 and Rust count their players and name none of them.
+      {"every name empty", reply(3, {"", "", ""}), 0, true},
+      {"counted, no records", reply(3, {}), 0, true},
+      {"an unnamed record first, a named one after", reply(2, {"", "Bob"}), 2, false},
+      {"an unnamed record among named ones", reply(3, {"Ann", "", "Bob"}), 3, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const SourcePlayers players = ParseSourcePlayers(c.reply);
+    EXPECT_EQ(players.players.size(), c.listed);
+    EXPECT_EQ(players.names_hidden, c.hidden);
+  }
+}
+
+TEST(SourceQuery, CountsFromTheKeywords) {
+  const struct {
+    const char* keywords;
+    std::optional<std::uint32_t> players, max_players;
+  } cases[] = {
+      {"mp575,cp547,ptrak,qp17,v2336", 547, 575},
+      {"oxide,modded,mp50,cp0,v1344", 0, 50},
+      {"cp300", 300, std::nullopt},
+      {"cpu,mp,cp-1,cp1x,xcp5,mp 9", std::nullopt, std::nullopt},
+      {"cp9999999999", UINT32_MAX, std::nullopt},
+      {"cp12345678901", std::nullopt, std::nullopt},
+      {"cp7,cp8", 8, std::nullopt},
+      {"", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keywords);
+    const KeywordCounts counts = ParseKeywordCounts(c.keywords);
+    EXPECT_EQ(counts.players, c.players);
+    EXPECT_EQ(counts.max_players, c.max_players);
+  }
 }
 
 TEST(SourceQuery, CutRecordIsListedWithMissingBytesAsZero) {
@@ -208,6 +247,16 @@ TEST_F(SourceCaptureTest, InfoRepliesOfRealServers) {
            "skial.com | PAYLOAD+ | US \xE2\x96\x88\xE2\x96\x88\xE2\x96\x88\xE2\x96\x88",
        "pl_badwater_pro_v12_skial", "\xE2\x96\x88\xE2\x96\x88 Skial \xE2\x96\x88\xE2\x96\x88", 32,
        32, false},
+      // Rust: the keywords' counts, not the bytes' (94/125, 0/50, 86/63).
+      {"gameq_rust_1_cp93_mp125", "RUSTICITY :: BATTLEFIELD|10X|KITS|GUNS|MEGALOOT",
+       "Procedural Map", "rust_server", 93, 125, false},
+      {"gameq_rust_2_port49505_cp0_mp50",
+       "AuNz Rust Is Life Wiped every Friday 500x,TP,Insta,Stacks,Rads", "Procedural Map",
+       "rust_server", 0, 50, false},
+      {"gameq_rust_3_cp547_mp575", "UKN.GG - US Training Grounds - Main", "UKN Map", "Rust", 547,
+       575, false},
+      {"gameq_l4d_1_protocol7", "5th Dimension [Versus]", "l4d_vs_hospital05_rooftop",
+       "L4D - Versus", 8, 10, false},
       // GoldSrc's old form.
       {"psq_hltv", "Castle Mortimus:0", "op4_kbase", "HLTV", 0, 1, false},
       {"psq_svencoop_nonsteam", "ClanSC #3 - Engage [Logros]", "sc_doc", "Sven Co-op 4.8", 0, 16,
@@ -225,6 +274,18 @@ TEST_F(SourceCaptureTest, InfoRepliesOfRealServers) {
     EXPECT_EQ(info.max_players, c.max_players);
     EXPECT_EQ(info.password, c.password);
   }
+}
+
+TEST_F(SourceCaptureTest, ACutExtraDataFieldIsIgnored) {
+  // Every cut of a Rust reply gives the bytes' counts (94/125) or, once the
+  // keywords are whole, theirs (93/125): never a count read from elsewhere.
+  const std::vector<std::uint8_t> reply =
+      LoadSingleCapture("a2s_info/gameq_rust_1_cp93_mp125.hex");
+  ForEachCut(reply, [&](std::span<const std::uint8_t> cut, std::size_t) {
+    const SourceInfo info = ParseSourceInfo(cut);
+    EXPECT_TRUE(info.players == 0 || info.players == 94 || info.players == 93) << info.players;
+    EXPECT_TRUE(info.max_players == 0 || info.max_players == 125) << info.max_players;
+  });
 }
 
 TEST_F(SourceCaptureTest, ChallengeExchangeOfARealServer) {
@@ -258,6 +319,23 @@ TEST_F(SourceCaptureTest, PlayerReplyOfARealServer) {
   EXPECT_EQ(players.players[1].name, "Killer !!!");
   EXPECT_EQ(players.players[1].score, 5);
   EXPECT_NEAR(players.players[1].duration, 434.284454, 1e-4);
+}
+
+TEST_F(SourceCaptureTest, HiddenAndUnusualNamesOfRealServers) {
+  // Rust (as CS2) counts 94 players and names none.
+  const SourcePlayers rust =
+      ParseSourcePlayers(LoadSingleCapture("a2s_player/gameq_rust_1_player_94_empty_names.hex"));
+  EXPECT_EQ(rust.count, 94);
+  EXPECT_TRUE(rust.names_hidden);
+  EXPECT_TRUE(rust.players.empty());
+  // CS:GO names in several scripts, three of them empty, all listed.
+  const SourcePlayers csgo =
+      ParseSourcePlayers(LoadSingleCapture("a2s_player/gameq_csgo_2_player_utf8_names.hex"));
+  EXPECT_FALSE(csgo.names_hidden);
+  ASSERT_EQ(csgo.players.size(), 28u);
+  EXPECT_EQ(csgo.players[8].name, "\u261c\u2606\u261e Zooopey \u261c\u2606\u261e");
+  EXPECT_EQ(csgo.players[15].name, "\u4e38\u3066\u3044");
+  for (const std::size_t empty : {21u, 25u, 27u}) EXPECT_EQ(csgo.players[empty].name, "");
 }
 
 TEST_F(SourceCaptureTest, SplitFragmentsAreNotTakenForReplies) {

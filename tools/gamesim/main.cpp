@@ -62,6 +62,16 @@ const std::vector<ServiceKind>& Registry() {
          return std::make_unique<morvane::gamesim::SourceServer>(
              SourceForm::kSource, Pick(world.source, instance, switches), switches);
        }},
+      {"--cs2", "a Counter-Strike 2 server: Source, every player's name hidden",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::SourceServer>(
+             SourceForm::kSource, Pick(world.cs2, instance, switches), switches);
+       }},
+      {"--rust", "a Rust server: Source, names hidden, counts past 255 in the keywords",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::SourceServer>(
+             SourceForm::kSource, Pick(world.rust, instance, switches), switches);
+       }},
       {"--goldsrc", "a GoldSrc server (old-form info, players, rules)",
        [&world](const ServiceSwitches& switches, int instance) {
          return std::make_unique<morvane::gamesim::SourceServer>(
@@ -98,6 +108,8 @@ std::string WorldText() {
       "\nthe world (UTF-8 here; Quake 3 and SA-MP send Windows-1251; \"\\n\" is a line feed):\n";
   const std::pair<const char*, const std::vector<SimServer>*> kinds[] = {
       {"--source", &world.source},
+      {"--cs2", &world.cs2},
+      {"--rust", &world.rust},
       {"--goldsrc", &world.goldsrc},
       {"--quake3", &world.quake3},
       {"--samp", &world.samp}};

@@ -84,16 +84,29 @@ Datagram BuildSourceChallenge(const ChallengeBytes& challenge) {
   return SingleHeader('A').Bytes(challenge).Take();
 }
 
-Datagram BuildSourceInfo(const SimServer& server) {
+Datagram BuildSourceInfo(const SimServer& server, std::uint16_t port) {
   WireWriter out = SingleHeader('I');
   out.U8(17).CString(server.name).CString(server.map).CString(server.folder).CString(server.game);
   out.U16LE(server.app_id);
-  out.U8(static_cast<std::uint8_t>(std::min<std::size_t>(server.players.size(), 255)));
-  out.U8(static_cast<std::uint8_t>(std::min<int>(server.max_players, 255)));
+  if (server.wide_counts) {
+    out.U8(static_cast<std::uint8_t>(server.players.size()));
+    out.U8(static_cast<std::uint8_t>(server.max_players));
+  } else {
+    out.U8(static_cast<std::uint8_t>(std::min<std::size_t>(server.players.size(), 255)));
+    out.U8(static_cast<std::uint8_t>(std::min<int>(server.max_players, 255)));
+  }
   out.U8(static_cast<std::uint8_t>(std::min(server.Bots(), 255)));
   out.U8('d').U8('l').U8(server.password ? 1 : 0).U8(server.vac ? 1 : 0);
-  out.CString(server.version).U8(0);
-  return out.Take();
+  out.CString(server.version);
+  if (server.keywords.empty() && !server.wide_counts) return out.U8(0).Take();
+  std::string keywords = server.keywords;
+  if (server.wide_counts) {
+    keywords = "mp" + std::to_string(server.max_players) + ",cp" +
+               std::to_string(server.players.size()) + "," + keywords;
+  }
+  // The game port, the steam id, the keywords and the game id.
+  out.U8(0x80 | 0x10 | 0x20 | 0x01).U16LE(port).U64LE(0x01A0000000000000ULL + port);
+  return out.CString(keywords).U64LE(server.app_id).Take();
 }
 
 Datagram BuildGoldSrcInfo(const SimServer& server, std::uint16_t port) {
@@ -114,7 +127,8 @@ Datagram BuildSourcePlayers(const SimServer& server, SourceForm form) {
   for (std::size_t i = 0; i < count; ++i) {
     const SimPlayer& player = server.players[i];
     out.U8(form == SourceForm::kGoldSrc ? static_cast<std::uint8_t>(i + 1) : 0);
-    out.CString(player.name).I32LE(player.score).F32LE(player.duration);
+    out.CString(server.hide_names ? std::string() : player.name);
+    out.I32LE(player.score).F32LE(player.duration);
   }
   return out.Take();
 }
@@ -190,7 +204,7 @@ std::vector<Datagram> AnswerSourceQuery(std::span<const std::uint8_t> bytes,
     case SourceQueryType::kInfo:
       if (needs_challenge(true)) return {BuildSourceChallenge(expected)};
       if (setup.form == SourceForm::kGoldSrc) return {BuildGoldSrcInfo(setup.server, setup.port)};
-      return {BuildSourceInfo(setup.server)};
+      return {BuildSourceInfo(setup.server, setup.port)};
     case SourceQueryType::kPlayers:
       if (needs_challenge(false)) return {BuildSourceChallenge(expected)};
       return maybe_split(BuildSourcePlayers(setup.server, setup.form));

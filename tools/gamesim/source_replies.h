@@ -59,8 +59,10 @@ Datagram BuildSourceChallenge(const ChallengeBytes& challenge);
 
 // A2S_INFO's new form: protocol 17, the four strings, the application id,
 // the counts, dedicated ('d') on Linux ('l'), visibility, VAC, the version
-// and an extra-data flag of 0 (no optional fields follow).
-Datagram BuildSourceInfo(const SimServer& server);
+// and an extra-data flag of 0 (no optional fields follow); a server with
+// keywords sends them in the extra data, after the game port and a steam id
+// and before the game id.
+Datagram BuildSourceInfo(const SimServer& server, std::uint16_t port = 0);
 
 // The old form of GoldSrc servers: their own address first, no application
 // id, protocol 47 after the counts, then the mod flag (0: the base game),

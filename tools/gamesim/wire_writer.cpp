@@ -22,6 +22,13 @@ WireWriter& WireWriter::U32LE(std::uint32_t value) {
   return *this;
 }
 
+WireWriter& WireWriter::U64LE(std::uint64_t value) {
+  for (int shift = 0; shift < 64; shift += 8) {
+    bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
+  }
+  return *this;
+}
+
 WireWriter& WireWriter::I32LE(std::int32_t value) {
   return U32LE(static_cast<std::uint32_t>(value));
 }

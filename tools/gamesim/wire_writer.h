@@ -19,6 +19,7 @@ class WireWriter {
   WireWriter& U16LE(std::uint16_t value);
   WireWriter& U32LE(std::uint32_t value);
   WireWriter& I32LE(std::int32_t value);
+  WireWriter& U64LE(std::uint64_t value);
   WireWriter& U16BE(std::uint16_t value);
   WireWriter& U64BE(std::uint64_t value);
   // Minecraft's VarInt: 7 bits a byte, least significant group first, the

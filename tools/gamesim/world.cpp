@@ -9,6 +9,19 @@
 namespace morvane::gamesim {
 namespace {
 
+// A made-up player for --players beyond the world's own: the name has no
+// blank, since SA-MP names may not hold one.
+SimPlayer MadeUpPlayer(int index) {
+  return {"Player_" + std::to_string(index + 1), (index * 37) % 51 - 10,
+          90.0f * static_cast<float>(index) + 0.5f, 20 + index % 80};
+}
+
+std::vector<SimPlayer> MadeUpPlayers(int count) {
+  std::vector<SimPlayer> players;
+  for (int i = 0; i < count; ++i) players.push_back(MadeUpPlayer(i));
+  return players;
+}
+
 World MakeDefaultWorld() {
   World world;
   // Source servers send UTF-8: the first one is named in Cyrillic, the
@@ -37,6 +50,35 @@ World MakeDefaultWorld() {
       .password = true,
       .version = "1.0.0.71",
       .players = {{"Ivan", 5, 600.0f, 40}, {"Mira", 12, 4000.0f, 55}},
+  });
+  // Today's Source servers: CS2 names nobody, and its name holds characters
+  // no 8-bit code page has; Rust names nobody either and counts beyond a
+  // byte in its keywords.
+  world.cs2.push_back({
+      .name = "Morvane ★ CS2 Premier | 中文服",
+      .map = "de_ancient",
+      .folder = "cs",
+      .game = "Counter-Strike 2",
+      .app_id = 730,
+      .max_players = 32,
+      .vac = true,
+      .version = "1.40.5.1",
+      .players = MadeUpPlayers(12),
+      .hide_names = true,
+      .keywords = "empty,secure",
+  });
+  world.rust.push_back({
+      .name = "Морвейн Rust 2x | 墨文 EU",
+      .map = "Procedural Map",
+      .folder = "rust",
+      .game = "Rust",
+      .max_players = 400,
+      .vac = true,
+      .version = "2584",
+      .players = MadeUpPlayers(300),
+      .hide_names = true,
+      .keywords = "ptrak,qp0,v2584,born1733700000,gmrust,oxide,modded",
+      .wide_counts = true,
   });
   world.goldsrc.push_back({
       .name = "Morvane Classic",
@@ -132,12 +174,6 @@ World MakeDefaultWorld() {
   return world;
 }
 
-// A made-up player for --players beyond the world's own: the name has no
-// blank, since SA-MP names may not hold one.
-SimPlayer MadeUpPlayer(int index) {
-  return {"Player_" + std::to_string(index + 1), (index * 37) % 51 - 10,
-          90.0f * static_cast<float>(index) + 0.5f, 20 + index % 80};
-}
 
 }  // namespace
 

@@ -35,6 +35,14 @@ struct SimServer {
   bool vac = false;  // Source, GoldSrc: the server is secured.
   std::string version{};
   std::vector<SimPlayer> players{};
+  // Source: every player record goes out with an empty name, as CS2 and Rust
+  // send them.
+  bool hide_names = false;
+  // Source: the info reply's extra data carries these keywords, and with
+  // wide_counts the tags "mp<maximum>,cp<players>" before them while the
+  // count bytes keep only their low 8 bits, as Rust servers send.
+  std::string keywords{};
+  bool wide_counts = false;
 
   int Bots() const {
     int bots = 0;
@@ -67,6 +75,8 @@ struct SimMinecraft {
 
 struct World {
   std::vector<SimServer> source;
+  std::vector<SimServer> cs2;
+  std::vector<SimServer> rust;
   std::vector<SimServer> goldsrc;
   std::vector<SimServer> quake3;
   std::vector<SimServer> samp;
