@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-check of the Minecraft simulators with independent clients: gamedig
+# Cross-check of the Minecraft simulators, and of the CS2 and Rust ones, with independent clients: gamedig
 # (and minecraft-protocol's status ping) read the Java and Bedrock simulators
 # of morvane-gamesim on 127.0.0.1 and must find the values the built-in world
 # holds: the modern status with its ping, a chat-component description, a
@@ -26,10 +26,11 @@ coproc SIM {
     --plain --old-legacy --minecraft 0 \
     --plain --bedrock 0 \
     --fields 10 --bedrock 0 \
-    --fields 6 --bedrock 0
+    --fields 6 --bedrock 0 \
+    --plain --cs2 0 --rust 0
 }
 sim_pid=$SIM_PID
-names=(craft network chat segmented legacy old bedrock cut10 cut6)
+names=(craft network chat segmented legacy old bedrock cut10 cut6 cs2 rust)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "gamesim_gamedig: the simulator did not start"; exit 1; }
@@ -72,6 +73,8 @@ ask cut10 mbe cut10
 ask cut6 mbe cut6
 ask peer minecraft peer
 ask peer_legacy legacy peer
+ask cs2 counterstrike2 cs2
+ask rust rust rust
 wait "${readers[@]}"
 
 # reads_is NAME JSON: the reading, without the count of reads that the
@@ -124,6 +127,15 @@ done
 reads_is bedrock '{"name":"Морвейн Bedrock","map":"Морвейн мир","version":"1.21.2","numplayers":5,"maxplayers":30,"players":[]}'
 reads_is cut10 '{"name":"Morvane PvP Hub","map":"C","version":"1","numplayers":18605,"maxplayers":55000,"players":[]}'
 reads_is cut6 '{"name":"Морвейн Bedrock","map":"","version":"1.21.2","numplayers":5,"maxplayers":30,"players":[]}'
+
+# Today's Source servers. CS2 names none of its 12 players: gamedig lists 12
+# empty names, where Morvane shows the names-hidden line. The Rust server has
+# 300 of 400 players: gamedig reads the info reply's count bytes, which hold
+# only the low 8 bits (44/144), where Morvane takes the keywords' cp300 and
+# mp400, which are right.
+reads_is cs2 '{"name":"Morvane ★ CS2 Premier | 中文服","map":"de_ancient","version":"1.40.5.1","numplayers":12,"maxplayers":32,"players":["","","","","","","","","","","",""]}'
+sed -i 's/,"players":\[[^]]*\]//' "$work/rust.json"
+reads_is rust '{"name":"Морвейн Rust 2x | 墨文 EU","map":"Procedural Map","version":"2584","numplayers":44,"maxplayers":144}'
 
 exec {idle}>&- {halfway}>&-
 exec {SIM[1]}>&- {peer_in}>&-

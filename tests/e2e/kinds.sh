@@ -7,7 +7,8 @@
 # two addresses in one request, the offline text for a silent server, split
 # player replies of both packet forms put back together, a truncated reply
 # giving what its bytes hold, open.mp's player list, two Quake 3 family
-# variants, Minecraft Java (modern, legacy, a reply in segments, a sample and
+# variants, CS2 and Rust servers (hidden names, counts past 255, names
+# outside any code page), Minecraft Java (modern, legacy, a reply in segments, a sample and
 # hidden names) and Bedrock servers, and the round trip of a reply as %ping%;
 # all of it with the default settings and with the addresses served strictly
 # in turn, each query sent once.
@@ -38,6 +39,7 @@ coproc SIM {
     --plain --openmp --samp 0 \
     --plain --manifest --teams --quake3 0 \
     --plain --delay 150 --source 0 \
+    --plain --cs2 0 --rust 0 \
     --plain --minecraft 0 --minecraft 0 \
     --legacy --minecraft 0 \
     --plain --segments 12 --favicon 64 --chat-description --minecraft 0 \
@@ -46,7 +48,7 @@ coproc SIM {
 }
 sim_pid=$SIM_PID
 names=(arena dust classic q3test q3arena freeroam roleplay challenge open silent cut split
-  goldsplit q3flood sampempty openmp q3new delayed craft network mclegacy mcsegments bedrock
+  goldsplit q3flood sampempty openmp q3new delayed cs2 rust craft network mclegacy mcsegments bedrock
   bedrockcut)
 declare -A addr
 for name in "${names[@]}"; do
@@ -120,6 +122,10 @@ cat >"$work/kinds.txt" <<SCRIPT
 @alice: /gs sapl ${addr[openmp]}
 @alice: /gs cod ${addr[q3new]}
 @alice: /gs codpl ${addr[q3new]}
+@alice: /gs hl ${addr[cs2]}
+@alice: /gs hlpl ${addr[cs2]}
+@alice: /gs hl ${addr[rust]}
+@alice: /gs hlpl ${addr[rust]}
 @alice: /gs mc ${addr[craft]}
 @alice: /gs mcpl ${addr[craft]}
 @alice: /gs mcpl ${addr[network]}
@@ -198,6 +204,14 @@ fi
 has "Морвейн Арена | q3tourney2 | 1/2 | baseq3 |  | ${addr[q3new]}"
 has "${addr[q3new]} (1): Kate 3 25"
 
+# Today's Source servers: names outside Windows-1251 in full, CS2 and Rust
+# name none of their players, and Rust's keywords count past 255 (the player
+# reply's count byte cannot).
+has "Morvane ★ CS2 Premier | 中文服 | de_ancient | 12/32 | Counter-Strike 2 |  | ${addr[cs2]}"
+has "${addr[cs2]} (12): Имена игроков скрыты сервером"
+has "Морвейн Rust 2x | 墨文 EU | Procedural Map | 300/400 | Rust |  | ${addr[rust]}"
+has "${addr[rust]} (255): Имена игроков скрыты сервером"
+
 # Minecraft: UTF-8 texts in full with the "§" codes gone and the message of
 # the day on one line; the player sample as the list, and a large network
 # that hides its players' names; a server before 1.7 answers the legacy ping
@@ -225,7 +239,8 @@ fi
 
 # Every request got exactly one reply.
 replies=$(grep -c '^\[@alice\] <host> ' "$work/kinds.out")
-[ "$replies" = 35 ] && pass || fail "expected 35 replies, got $replies"
+requests=$(grep -c '^@alice: ' "$work/kinds.txt")
+[ "$replies" = "$requests" ] && pass || fail "expected $requests replies, got $replies"
 if [ "$failed" -ne "$failed_before" ]; then
   echo "transcript ($label):"
   sed 's/^/    /' "$work/kinds.out"
