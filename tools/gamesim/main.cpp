@@ -65,12 +65,12 @@ const std::vector<ServiceKind>& Registry() {
       {"--cs2", "a Counter-Strike 2 server: Source, every player's name hidden",
        [&world](const ServiceSwitches& switches, int instance) {
          return std::make_unique<morvane::gamesim::SourceServer>(
-             SourceForm::kSource, Pick(world.cs2, instance, switches), switches);
+             SourceForm::kSource, Pick(world.cs2, instance, switches), switches, "cs2");
        }},
       {"--rust", "a Rust server: Source, names hidden, counts past 255 in the keywords",
        [&world](const ServiceSwitches& switches, int instance) {
          return std::make_unique<morvane::gamesim::SourceServer>(
-             SourceForm::kSource, Pick(world.rust, instance, switches), switches);
+             SourceForm::kSource, Pick(world.rust, instance, switches), switches, "rust");
        }},
       {"--goldsrc", "a GoldSrc server (old-form info, players, rules)",
        [&world](const ServiceSwitches& switches, int instance) {

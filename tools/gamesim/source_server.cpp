@@ -6,10 +6,15 @@
 
 namespace morvane::gamesim {
 
-SourceServer::SourceServer(SourceForm form, SimServer server, const ServiceSwitches& switches)
-    : UdpGameServer(std::move(server), switches), form_(form), secret_(std::random_device{}()) {}
+SourceServer::SourceServer(SourceForm form, SimServer server, const ServiceSwitches& switches,
+                           std::string_view kind)
+    : UdpGameServer(std::move(server), switches),
+      form_(form),
+      kind_(kind),
+      secret_(std::random_device{}()) {}
 
 std::string_view SourceServer::Kind() const {
+  if (!kind_.empty()) return kind_;
   return form_ == SourceForm::kGoldSrc ? "goldsrc" : "source";
 }
 

@@ -12,7 +12,10 @@ namespace morvane::gamesim {
 
 class SourceServer final : public UdpGameServer {
  public:
-  SourceServer(SourceForm form, SimServer server, const ServiceSwitches& switches);
+  // kind names the service in the simulator's list ("source" or "goldsrc"
+  // when empty).
+  SourceServer(SourceForm form, SimServer server, const ServiceSwitches& switches,
+               std::string_view kind = {});
   ~SourceServer() override { Stop(); }
   std::string_view Kind() const override;
 
@@ -23,6 +26,7 @@ class SourceServer final : public UdpGameServer {
 
  private:
   const SourceForm form_;
+  const std::string_view kind_;
   // Each run of the server hands out other challenges.
   const std::uint32_t secret_;
   // Numbers the split replies. Used by the serving thread only.
