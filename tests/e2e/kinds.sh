@@ -8,7 +8,8 @@
 # player replies of both packet forms put back together, a truncated reply
 # giving what its bytes hold, open.mp's player list, two Quake 3 family
 # variants, Minecraft Java (modern, legacy, a reply in segments, a sample and
-# hidden names) and Bedrock servers, and the round trip of a reply as %ping%;
+# hidden names) and Bedrock servers, MTA:SA servers (named by the game port,
+# asked on port + 123), and the round trip of a reply as %ping%;
 # all of it with the default settings and with the addresses served strictly
 # in turn, each query sent once.
 # Usage: kinds.sh BUILD_DIR (builds nothing).
@@ -42,12 +43,14 @@ coproc SIM {
     --legacy --minecraft 0 \
     --plain --segments 12 --favicon 64 --chat-description --minecraft 0 \
     --plain --bedrock 0 \
-    --fields 6 --bedrock 0
+    --fields 6 --bedrock 0 \
+    --plain --mta 0 --mta 0 \
+    --password --truncate 150 --mta 0
 }
 sim_pid=$SIM_PID
 names=(arena dust classic q3test q3arena freeroam roleplay challenge open silent cut split
   goldsplit q3flood sampempty openmp q3new delayed craft network mclegacy mcsegments bedrock
-  bedrockcut)
+  bedrockcut mtadrift mtabig mtacut)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "kinds: the simulator did not start"; exit 1; }
@@ -128,6 +131,12 @@ cat >"$work/kinds.txt" <<SCRIPT
 @alice: /gs mc ${addr[mcsegments]}
 @alice: /gs mcbe ${addr[bedrock]}
 @alice: /gs mcbe ${addr[bedrockcut]}
+@alice: /gs mta ${addr[mtadrift]}
+@alice: /gs mtapl ${addr[mtadrift]}
+@alice: /gs mta ${addr[mtabig]}
+@alice: /gs mtapl ${addr[mtabig]}
+@alice: /gs mta ${addr[mtacut]}
+@alice: /gs mtapl ${addr[mtacut]}
 @alice: !ping
 !wait 12
 SCRIPT
@@ -218,6 +227,16 @@ has "${network/${addr[network]}/${addr[mcsegments]}}"
 has "Морвейн Bedrock | Морвейн мир | 5/30 | 1.21.2 |  | ${addr[bedrock]}"
 has "Morvane PvP Hub |  | 18605/55000 | 1 |  | ${addr[bedrockcut]}"
 
+# MTA:SA: a UTF-8 name beyond any one code page; records with every field,
+# none, each one left out or empty; a large server that sends no records; a
+# reply cut inside the second record keeps the first and tells the rest.
+has "Морвейн Ωμέγα ★ Drift | Los Santos | 8/64 | Race |  | ${addr[mtadrift]}"
+has "${addr[mtadrift]} (8): Ann 12 35; Борис  120;  3 48; Kate -4 60;  9 70; Zoë  ; Mira  80;   "
+has "Morvane Freeroam | San Andreas | 1500/4096 | Freeroam |  | ${addr[mtabig]}"
+has "${addr[mtabig]} (1500): Имена игроков скрыты сервером"
+has "Морвейн Ωμέγα ★ Drift | Los Santos | 8/64 | Race | [pass] | ${addr[mtacut]}"
+has "${addr[mtacut]} (8): Ann 12 35; ... и ещё 7"
+
 # The round trip of the reply that answered, 150 ms and a little more.
 if grep -qE "^\[@alice\] <host> ping (1[5-9][0-9]|[2-9][0-9][0-9])$" "$work/kinds.out"; then pass; else
   fail "no \"ping\" line of 150 to 999 ms"
@@ -225,7 +244,7 @@ fi
 
 # Every request got exactly one reply.
 replies=$(grep -c '^\[@alice\] <host> ' "$work/kinds.out")
-[ "$replies" = 35 ] && pass || fail "expected 35 replies, got $replies"
+[ "$replies" = 41 ] && pass || fail "expected 41 replies, got $replies"
 if [ "$failed" -ne "$failed_before" ]; then
   echo "transcript ($label):"
   sed 's/^/    /' "$work/kinds.out"
