@@ -66,26 +66,13 @@ TEST(MtaQuery, FlagsLengthBytesAndCounts) {
 
 class MtaCaptureTest : public test::CaptureTest {};
 
-TEST_F(MtaCaptureTest, RealServersWithAndWithoutRules) {
-  const struct {
-    const char* file;
-    std::string start;
-    std::size_t records;
-  } cases[] = {
-      {"gameq_mta_1_sx_cnr_spanish",
-       "SX - CnR/DM/RP [proyectosx.net] [Español] [Trabajos|Gangs|"
-       "Turf|Casas|Criminales vs Policias]|SX CnR/DM/RP|SX|203/512||;Laucha,,154;|XS|Skrim,,231;",
-       203},
-      {"gameq_mta_2_owlgaming_rules",
-       "|| OwlGaming Roleplay || www.owlgaming.net |||Roleplay|"
-       "Los Santos|122/1000||;Douglas_Schrader,442,60;Elroy_Robinson,206,128;",
-       122},
-  };
-  for (const auto& c : cases) {
-    const auto status =
-        ParseMtaReply(test::LoadSingleCapture(std::string("mta/") + c.file + ".hex"));
-    EXPECT_EQ(Show(status).substr(0, c.start.size()), c.start);
-    EXPECT_EQ(status ? status->player_list.size() : 0, c.records);
+// The protocol replay checks their values; here every record is read whole.
+TEST_F(MtaCaptureTest, RealServersListEveryRecord) {
+  for (const char* file : {"gameq_mta_1_sx_cnr_spanish", "gameq_mta_2_owlgaming_rules"}) {
+    const auto status = ParseMtaReply(test::LoadSingleCapture(std::string("mta/") + file + ".hex"));
+    ASSERT_TRUE(status) << file;
+    EXPECT_EQ(status->player_list.size(), status->players) << file;
+    EXPECT_FALSE(status->cut) << file;
   }
 }
 
