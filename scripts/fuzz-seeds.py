@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes each fuzz target's seed corpus into OUT/<target>/: captured
 replies of real servers (from the fixtures beside the project), GoldSrc-form
-split replies cut from them, Minecraft streams and pongs, settings files and
-host records.
+split replies cut from them, Minecraft streams and pongs, MTA:SA replies,
+settings files and host records.
 Usage: fuzz-seeds.py FIXTURES_DIR EXAMPLES_DIR OUT"""
 import os
 import struct
@@ -102,9 +102,10 @@ def main():
     seeds["games_fuzz"] = list(seeds["reply_fuzz"])
 
     # Minecraft: each Java reply as one stream (its reads joined), a JSON
-    # body by itself, each Bedrock pong.
+    # body by itself, each Bedrock pong; each MTA:SA reply.
     for folder, target in [("minecraft_java", "minecraft_java_fuzz"),
-                           ("minecraft_bedrock", "minecraft_bedrock_fuzz")]:
+                           ("minecraft_bedrock", "minecraft_bedrock_fuzz"),
+                           ("mta", "mta_fuzz")]:
         seeds[target] = []
         base = os.path.join(fixtures, folder)
         for name in sorted(os.listdir(base)) if os.path.isdir(base) else []:

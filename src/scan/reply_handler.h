@@ -38,9 +38,10 @@ class ReplyHandler {
 };
 
 // The handler of the real protocol of a UDP kind (Source, the Quake 3
-// family, SA-MP, Minecraft Bedrock), one for each address item: what a
+// family, SA-MP, Minecraft Bedrock, MTA:SA), one for each address item: what a
 // handler keeps (the server's challenge) belongs to that item alone.
 std::unique_ptr<ReplyHandler> MakeReplyHandler(std::uint8_t game);
 std::unique_ptr<ReplyHandler> MakeBedrockHandler();
+std::unique_ptr<ReplyHandler> MakeMtaHandler();
 
 }  // namespace morvane

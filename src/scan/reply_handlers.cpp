@@ -214,6 +214,8 @@ std::unique_ptr<ReplyHandler> MakeReplyHandler(std::uint8_t game) {
       return std::make_unique<SampHandler>();
     case kGameBedrock:
       return MakeBedrockHandler();
+    case kGameMta:
+      return MakeMtaHandler();
     default:
       return std::make_unique<SourceHandler>();
   }

@@ -5,7 +5,8 @@
 # holds: the modern status with its ping, a chat-component description, a
 # reply written in many segments with a large favicon, servers before 1.7 and
 # before 1.4, Bedrock pongs with all and with only some fields, and a server
-# kept busy by idle connections. gamedig 5.3.3 has no legacy ping, so
+# kept busy by idle connections; and MTA:SA servers, which gamedig finds on
+# the game port of the simulator's line plus 123. gamedig 5.3.3 has no legacy ping, so
 # tests/e2e/node/gamedig_query.mjs reads the legacy kick itself; that reader
 # is first checked against minecraft-protocol's own server (mc_server.mjs).
 # Skips when Node.js or the packages of tests/e2e/node are missing
@@ -27,10 +28,12 @@ coproc SIM {
     --plain --bedrock 0 \
     --fields 10 --bedrock 0 \
     --fields 6 --bedrock 0 \
-    --plain --cs2 0 --rust 0
+    --plain --cs2 0 --rust 0 \
+    --plain --mta 0 --mta 0 \
+    --truncate 150 --mta 0
 }
 sim_pid=$SIM_PID
-names=(craft network chat segmented legacy old bedrock cut10 cut6 cs2 rust)
+names=(craft network chat segmented legacy old bedrock cut10 cut6 cs2 rust mtadrift mtabig mtacut)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "gamesim_gamedig: the simulator did not start"; exit 1; }
@@ -38,6 +41,11 @@ for name in "${names[@]}"; do
 done
 read -r -t 10 ready <&"${SIM[0]}"
 [ "$ready" = ready ] || { echo "gamesim_gamedig: the simulator did not start: $ready"; exit 1; }
+
+# gamedig is handed the MTA:SA query ports, which it then asks alone.
+for name in mtadrift mtabig mtacut; do
+  addr[${name}q]=${addr[$name]%:*}:$((${addr[$name]##*:} + 123))
+done
 
 e2e_start_mc_peer
 addr[peer]=$mc_peer
@@ -72,6 +80,10 @@ ask bedrock mbe bedrock
 ask cut10 mbe cut10
 ask cut6 mbe cut6
 ask peer minecraft peer
+ask mtadrift gtasamta mtadriftq
+ask mtabig gtasamta mtabigq
+ask mtacut gtasamta mtacutq
+ask mtagame gtasamta mtadrift
 ask peer_legacy legacy peer
 ask cs2 counterstrike2 cs2
 ask rust rust rust
@@ -136,6 +148,15 @@ reads_is cut6 '{"name":"Морвейн Bedrock","map":"","version":"1.21.2","num
 reads_is cs2 '{"name":"Morvane ★ CS2 Premier | 中文服","map":"de_ancient","version":"1.40.5.1","numplayers":12,"maxplayers":32,"players":["","","","","","","","","","","",""]}'
 sed -i 's/,"players":\[[^]]*\]//' "$work/rust.json"
 reads_is rust '{"name":"Морвейн Rust 2x | 墨文 EU","map":"Procedural Map","version":"2584","numplayers":44,"maxplayers":144}'
+
+# MTA:SA: records without a name read as empty ones; a large server sends
+# none; nothing answers on the game port itself. In the reply cut inside the
+# second record gamedig lists that record with half a name ("Бори" and a lone
+# byte): the plug-in is right to drop it, as its text was never sent whole.
+reads_is mtadrift '{"name":"Морвейн Ωμέγα ★ Drift","map":"Los Santos","version":"1.6","numplayers":8,"maxplayers":64,"players":["Ann","Борис","","Kate","","Zoë","Mira",""]}'
+reads_is mtabig '{"name":"Morvane Freeroam","map":"San Andreas","version":"1.6","numplayers":1500,"maxplayers":4096,"players":[]}'
+reads_is mtacut $'{"name":"Морвейн Ωμέγα ★ Drift","map":"Los Santos","version":"1.6","numplayers":8,"maxplayers":64,"players":["Ann","Бори\xef\xbf\xbd"]}'
+grep -q '^{"error":' "$work/mtagame.json" && pass || fail "mtagame: an answer on the game port"
 
 exec {idle}>&- {halfway}>&-
 exec {SIM[1]}>&- {peer_in}>&-

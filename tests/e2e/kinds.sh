@@ -8,8 +8,9 @@
 # player replies of both packet forms put back together, a truncated reply
 # giving what its bytes hold, open.mp's player list, two Quake 3 family
 # variants, CS2 and Rust servers (hidden names, counts past 255, names
-# outside any code page), Minecraft Java (modern, legacy, a reply in segments, a sample and
-# hidden names) and Bedrock servers, and the round trip of a reply as %ping%;
+# outside any code page), Minecraft Java (modern, legacy, a reply in segments,
+# a sample and hidden names) and Bedrock servers, MTA:SA servers (named by the
+# game port, asked on port + 123), and the round trip of a reply as %ping%;
 # all of it with the default settings and with the addresses served strictly
 # in turn, each query sent once.
 # Usage: kinds.sh BUILD_DIR (builds nothing).
@@ -44,12 +45,14 @@ coproc SIM {
     --legacy --minecraft 0 \
     --plain --segments 12 --favicon 64 --chat-description --minecraft 0 \
     --plain --bedrock 0 \
-    --fields 6 --bedrock 0
+    --fields 6 --bedrock 0 \
+    --plain --mta 0 --mta 0 \
+    --password --truncate 150 --mta 0
 }
 sim_pid=$SIM_PID
 names=(arena dust classic q3test q3arena freeroam roleplay challenge open silent cut split
   goldsplit q3flood sampempty openmp q3new delayed cs2 rust craft network mclegacy mcsegments bedrock
-  bedrockcut)
+  bedrockcut mtadrift mtabig mtacut)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "kinds: the simulator did not start"; exit 1; }
@@ -134,6 +137,12 @@ cat >"$work/kinds.txt" <<SCRIPT
 @alice: /gs mc ${addr[mcsegments]}
 @alice: /gs mcbe ${addr[bedrock]}
 @alice: /gs mcbe ${addr[bedrockcut]}
+@alice: /gs mta ${addr[mtadrift]}
+@alice: /gs mtapl ${addr[mtadrift]}
+@alice: /gs mta ${addr[mtabig]}
+@alice: /gs mtapl ${addr[mtabig]}
+@alice: /gs mta ${addr[mtacut]}
+@alice: /gs mtapl ${addr[mtacut]}
 @alice: !ping
 !wait 12
 SCRIPT
@@ -231,6 +240,16 @@ fi
 has "${network/${addr[network]}/${addr[mcsegments]}}"
 has "Морвейн Bedrock | Морвейн мир | 5/30 | 1.21.2 |  | ${addr[bedrock]}"
 has "Morvane PvP Hub |  | 18605/55000 | 1 |  | ${addr[bedrockcut]}"
+
+# MTA:SA: a UTF-8 name beyond any one code page; records with every field,
+# none, each one left out or empty; a large server that sends no records; a
+# reply cut inside the second record keeps the first and tells the rest.
+has "Морвейн Ωμέγα ★ Drift | Los Santos | 8/64 | Race |  | ${addr[mtadrift]}"
+has "${addr[mtadrift]} (8): Ann 12 35; Борис  120;  3 48; Kate -4 60;  9 70; Zoë  ; Mira  80;   "
+has "Morvane Freeroam | San Andreas | 1500/4096 | Freeroam |  | ${addr[mtabig]}"
+has "${addr[mtabig]} (1500): Имена игроков скрыты сервером"
+has "Морвейн Ωμέγα ★ Drift | Los Santos | 8/64 | Race | [pass] | ${addr[mtacut]}"
+has "${addr[mtacut]} (8): Ann 12 35; ... и ещё 7"
 
 # The round trip of the reply that answered, 150 ms and a little more.
 if grep -qE "^\[@alice\] <host> ping (1[5-9][0-9]|[2-9][0-9][0-9])$" "$work/kinds.out"; then pass; else

@@ -240,6 +240,35 @@ TEST_F(Replay, TodaysSourceServers) {
   EXPECT_TRUE(players.ends_with(u"; rufi0; Loea; ; sw1tch; ")) << Utf16ToUtf8(players);
 }
 
+// MTA:SA answers on the game port plus 123, and the address names the game
+// port. Real replies: a UTF-8 name, empty scores, rules before the records.
+TEST_F(Replay, MtaServers) {
+  const auto spanish = LoadSingleCapture("mta/gameq_mta_1_sx_cnr_spanish.hex");
+  const auto owl = LoadSingleCapture("mta/gameq_mta_2_owlgaming_rules.hex");
+  const struct {
+    const char16_t* kind;
+    const Datagram& reply;
+    const char16_t* format;
+    const char16_t* expected;
+  } cases[] = {
+      {u"mta", spanish, u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%",
+       u"SX - CnR/DM/RP [proyectosx.net] [Español] [Trabajos|Gangs|Turf|Casas|Criminales vs "
+       u"Policias]|SX|SX CnR/DM/RP|203/512|"},
+      {u"mtapl", spanish, u"%plname% [%plscore%] %pltime%",
+       u"[203] Laucha [] 154; |XS|Skrim [] 231; DeNix [] 273; +200"},
+      {u"mtapl", owl, u"%plname% [%plscore%] %pltime%",
+       u"[122] Douglas_Schrader [442] 60; Elroy_Robinson [206] 128; Jonah_Russo [252] 147; +119"},
+  };
+  max_players_ = 3;
+  for (const auto& c : cases) {
+    UdpResponder server([&c](const Datagram& query) {
+      return query == Datagram{'s'} ? Reply(c.reply) : Response{};
+    });
+    EXPECT_EQ(Ask(static_cast<std::uint16_t>(server.Port() - 123), c.kind, c.format, u"[%pl%] "),
+              c.expected);
+  }
+}
+
 std::vector<Datagram> Reads(const std::string& capture) {
   std::vector<Datagram> reads;
   for (const auto& read : LoadCapture(capture)) reads.push_back(read.bytes);

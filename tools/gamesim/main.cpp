@@ -14,6 +14,7 @@
 #include "command_line.h"
 #include "minecraft_bedrock_server.h"
 #include "minecraft_java_server.h"
+#include "mta_server.h"
 #include "platform/platform.h"
 #include "platform/program_support.h"
 #include "quake3_server.h"
@@ -97,6 +98,11 @@ const std::vector<ServiceKind>& Registry() {
          return std::make_unique<morvane::gamesim::MinecraftBedrockServer>(
              PickMinecraft(world.bedrock, instance, switches), switches);
        }},
+      {"--mta", "an MTA:SA server, named by its game port; it answers on that port + 123",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::MtaServer>(
+             world.mta[static_cast<std::size_t>(instance) % world.mta.size()], switches);
+       }},
   };
   return kinds;
 }
@@ -135,6 +141,12 @@ std::string WorldText() {
               server.version + ", " + std::to_string(server.online) + "/" +
               std::to_string(server.max_players) + " players\n";
     }
+  }
+  for (std::size_t i = 0; i < world.mta.size(); ++i) {
+    const morvane::gamesim::SimMta& server = world.mta[i];
+    text += "  --mta #" + std::to_string(i + 1) + "  " + server.name + ", " +
+            std::to_string(server.players) + "/" + std::to_string(server.max_players) +
+            " players, " + std::to_string(server.records.size()) + " records\n";
   }
   return text;
 }
@@ -183,7 +195,8 @@ int main(int argc, char** argv) {
       Write(stderr, "morvane-gamesim: " + error + "\n");
       return kExitFailure;
     }
-    lines += std::string(service->Kind()) + " 127.0.0.1:" + std::to_string(service->Port()) + "\n";
+    lines +=
+        std::string(service->Kind()) + " 127.0.0.1:" + std::to_string(service->ShownPort()) + "\n";
     services.push_back(std::move(service));
   }
   for (auto& service : services) service->Start();

@@ -9,12 +9,18 @@ namespace morvane::gamesim {
 Service::~Service() { Stop(); }
 
 bool Service::Open(std::uint16_t port, std::string& error) {
-  socket_ = platform::OpenLoopbackServer(Type(), port);
+  std::uint16_t listen = 0;
+  if (ListenPort(port, listen)) socket_ = platform::OpenLoopbackServer(Type(), listen);
   if (socket_ == platform::kInvalidSocket) {
     error = "cannot open " + std::string(Kind()) + " on 127.0.0.1:" + std::to_string(port);
     return false;
   }
   port_ = platform::LocalPort(socket_);
+  // The port shown must lead back to the one bound.
+  if (!ListenPort(ShownPort(), listen) || listen != port_) {
+    error = "no port to show for " + std::string(Kind()) + " on 127.0.0.1:" + std::to_string(port_);
+    return false;
+  }
   return true;
 }
 

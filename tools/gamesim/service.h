@@ -25,6 +25,10 @@ class Service {
   bool Open(std::uint16_t port, std::string& error);
   // The port bound by Open, in host order.
   std::uint16_t Port() const { return port_; }
+  // The port a client names to reach the service, which the start-up line
+  // shows: the bound one, but for a kind whose queries go to a port beside
+  // the game's.
+  virtual std::uint16_t ShownPort() const { return port_; }
 
   // Serves on a thread of its own until Stop.
   void Start();
@@ -33,6 +37,12 @@ class Service {
 
  protected:
   virtual platform::SocketType Type() const = 0;
+  // The port to bind for the port asked for on the command line (0: any
+  // free one); false when there is none.
+  virtual bool ListenPort(std::uint16_t asked, std::uint16_t& listen) const {
+    listen = asked;
+    return true;
+  }
   // Called on the serving thread each time the socket is readable: a
   // connection waits to be accepted, or a datagram has arrived.
   virtual void ServeReadable(platform::Socket socket) = 0;

@@ -171,6 +171,35 @@ World MakeDefaultWorld() {
       .game_mode = "Adventure",
       .server_id = 12345678901234567890ULL,
   });
+  // MTA:SA sends UTF-8: the first server's name holds characters no 8-bit
+  // code page of Windows holds together (Greek, a star, Cyrillic), and its
+  // records carry every field, none, each one left out and some empty. The
+  // second is large: it counts 1500 players and sends no records.
+  world.mta.push_back({
+      .name = "Морвейн Ωμέγα ★ Drift",
+      .game_type = "Race",
+      .map = "Los Santos",
+      .version = "1.6",
+      .players = 8,
+      .max_players = 64,
+      .rules = {{"Author", "Morvane"}, {"Website", "morvane.example"}},
+      .records = {{0x3F, "Ann", "Red", "7", "12", "35", "0:05"},
+                  {0x3F, "Борис", "", "", "", "120", ""},
+                  {0x3F, "", "Blue", "0", "3", "48", "1:00"},
+                  {0x19, "Kate", "", "", "-4", "60", ""},
+                  {0x3E, "", "Green", "5", "9", "70", "2:00"},
+                  {0x01, "Zoë", "", "", "", "", ""},
+                  {0x37, "Mira", "Red", "1", "", "80", "0:30"},
+                  {0x00}},
+  });
+  world.mta.push_back({
+      .name = "Morvane Freeroam",
+      .game_type = "Freeroam",
+      .map = "San Andreas",
+      .version = "1.6",
+      .players = 1500,
+      .max_players = 4096,
+  });
   return world;
 }
 
@@ -208,6 +237,16 @@ SimMinecraft DecoyMinecraft() {
       .game_mode = "Decoy",
       .server_id = 666,
   };
+}
+
+SimMta DecoyMta() {
+  return {.name = "Decoy",
+          .game_type = "Decoy",
+          .map = "decoy",
+          .version = "0",
+          .players = 666,
+          .max_players = 99,
+          .records = {{0x19, "Decoy", "", "", "666", "999", ""}}};
 }
 
 std::string Utf8ToCp1251(std::string_view utf8) {

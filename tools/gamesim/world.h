@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "service_switches.h"
@@ -73,6 +74,33 @@ struct SimMinecraft {
   std::uint64_t server_id = 0;
 };
 
+// One MTA:SA player record: which texts it carries (0x01 name, 0x02 team,
+// 0x04 skin, 0x08 score, 0x10 ping, 0x20 time) and the texts, any of which
+// may be empty.
+struct SimMtaPlayer {
+  std::uint8_t flags = 0;
+  std::string name{};
+  std::string team{};
+  std::string skin{};
+  std::string score{};
+  std::string ping{};
+  std::string time{};
+};
+
+// One MTA:SA server. Its count of players is stated apart from its records:
+// a large server sends none.
+struct SimMta {
+  std::string name{};
+  std::string game_type{};
+  std::string map{};
+  std::string version{};
+  bool password = false;
+  std::uint32_t players = 0;
+  std::uint32_t max_players = 0;
+  std::vector<std::pair<std::string, std::string>> rules{};
+  std::vector<SimMtaPlayer> records{};
+};
+
 struct World {
   std::vector<SimServer> source;
   std::vector<SimServer> cs2;
@@ -82,6 +110,7 @@ struct World {
   std::vector<SimServer> samp;
   std::vector<SimMinecraft> minecraft;
   std::vector<SimMinecraft> bedrock;
+  std::vector<SimMta> mta;
 };
 
 // The default world: names in Latin and Cyrillic, passworded servers,
@@ -92,6 +121,7 @@ const World& DefaultWorld();
 // one, so a client that took one of them shows it.
 SimServer DecoyServer();
 SimMinecraft DecoyMinecraft();
+SimMta DecoyMta();
 
 // A text of the world as the Quake 3 family and SA-MP simulators send it:
 // Windows-1251, the code page in which servers of Russian-speaking

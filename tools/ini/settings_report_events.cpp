@@ -43,6 +43,8 @@ std::string GameName(std::uint8_t game) {
       return "Minecraft Java Edition server over TCP";
     case kGameBedrock:
       return "Minecraft Bedrock Edition server over UDP";
+    case kGameMta:
+      return "MTA:SA server over UDP";
     default:
       return "TCP port probe";
   }
@@ -60,6 +62,7 @@ std::string KindMeaning(std::u16string_view word) {
   if (kind->Game == kGameMinecraft) {
     meaning += ", or the one the host's _minecraft._tcp service record names";
   }
+  if (kind->Game == kGameMta) meaning += "; the query goes to the game port plus 123";
   return meaning;
 }
 
