@@ -199,6 +199,8 @@ std::unique_ptr<ReplyHandler> MakeReplyHandler(std::uint8_t game) {
       return std::make_unique<SampHandler>();
     case kGameBedrock:
       return MakeBedrockHandler();
+    case kGameFivem:
+      return MakeFivemHandler();
     default:
       return std::make_unique<SourceHandler>();
   }

@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "scan/query_pace.h"
 #include "scan/reply_handler.h"
 #include "scan/reply_templates.h"
 #include "scan/scan_item.h"
@@ -35,10 +36,12 @@ enum class RoundOutcome { kDone, kStopped };
 
 // Serves every address item of the request and appends the items' texts to
 // output. The stop request cuts every wait short: the round then ends at once,
-// kStopped, its sockets closed. buffer is the worker's receive buffer.
+// kStopped, its sockets closed. buffer is the worker's receive buffer, pace
+// the worker's pace of the queries that servers count per address (FiveM's
+// getinfo), which outlives the round.
 RoundOutcome ServeAddressItems(const ScanRequest& request, ReplyText& output,
                                std::vector<std::uint8_t>& buffer,
                                const ReplyHandlerFactory& make_handler,
-                               const std::atomic<bool>& terminated);
+                               const std::atomic<bool>& terminated, QueryPace& pace);
 
 }  // namespace morvane
