@@ -8,7 +8,8 @@
 # player replies of both packet forms put back together, a truncated reply
 # giving what its bytes hold, open.mp's player list, two Quake 3 family
 # variants, Minecraft Java (modern, legacy, a reply in segments, a sample and
-# hidden names) and Bedrock servers, and the round trip of a reply as %ping%;
+# hidden names) and Bedrock servers, FiveM and RedM servers (hidden lists,
+# chunked, HTTP/1.0 and endless replies), and the round trip of a reply as %ping%;
 # all of it with the default settings and with the addresses served strictly
 # in turn, each query sent once.
 # Usage: kinds.sh BUILD_DIR (builds nothing).
@@ -42,12 +43,18 @@ coproc SIM {
     --legacy --minecraft 0 \
     --plain --segments 12 --favicon 64 --chat-description --minecraft 0 \
     --plain --bedrock 0 \
-    --fields 6 --bedrock 0
+    --fields 6 --bedrock 0 \
+    --plain --fivem 0 --fivem 0 \
+    --list-error --fivem 0 \
+    --plain --list-empty --fivem 0 \
+    --plain --chunked --segments 5 --fivem 0 \
+    --plain --http10 --fivem 0 \
+    --plain --endless --fivem 0
 }
 sim_pid=$SIM_PID
 names=(arena dust classic q3test q3arena freeroam roleplay challenge open silent cut split
   goldsplit q3flood sampempty openmp q3new delayed craft network mclegacy mcsegments bedrock
-  bedrockcut)
+  bedrockcut fivem redm fivemhidden redmempty fivemchunked redm10 fivemendless)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "kinds: the simulator did not start"; exit 1; }
@@ -128,6 +135,14 @@ cat >"$work/kinds.txt" <<SCRIPT
 @alice: /gs mc ${addr[mcsegments]}
 @alice: /gs mcbe ${addr[bedrock]}
 @alice: /gs mcbe ${addr[bedrockcut]}
+@alice: /gs fivem ${addr[fivem]}
+@alice: /gs fivem ${addr[redm]}
+@alice: /gs fivempl ${addr[fivem]}
+@alice: /gs fivempl ${addr[fivemhidden]}
+@alice: /gs fivempl ${addr[redmempty]}
+@alice: /gs fivempl ${addr[fivemchunked]}
+@alice: /gs fivempl ${addr[redm10]}
+@alice: /gs fivempl ${addr[fivemendless]}
 @alice: !ping
 !wait 12
 SCRIPT
@@ -218,6 +233,21 @@ has "${network/${addr[network]}/${addr[mcsegments]}}"
 has "Морвейн Bedrock | Морвейн мир | 5/30 | 1.21.2 |  | ${addr[bedrock]}"
 has "Morvane PvP Hub |  | 18605/55000 | 1 |  | ${addr[bedrockcut]}"
 
+# FiveM and RedM: the host name's colour codes gone, UTF-8 texts; the list
+# from players.json (no scores) with the count from getinfo; a server that
+# answers 403, or an empty array while players are on, hides the names; a
+# chunked body in five segments and an HTTP/1.0 body ended by the close read
+# whole; a reply that never ends leaves the count and the hidden line.
+has "Morvane Roleplay | Лос-Сантос | fivem-map-skater | 3/48 | Freeroam |  | ${addr[fivem]}"
+has "Morvane Frontier | redm-map-one | 1/32 | Roleplay |  | ${addr[redm]}"
+fivem_players="Ann  35; Борис  62; Kate_Z  18"
+has "${addr[fivem]} (3): $fivem_players"
+has "${addr[fivemhidden]} (3): Имена игроков скрыты сервером"
+has "${addr[redmempty]} (1): Имена игроков скрыты сервером"
+has "${addr[fivemchunked]} (3): $fivem_players"
+has "${addr[redm10]} (1): Arthur  80"
+has "${addr[fivemendless]} (3): Имена игроков скрыты сервером"
+
 # The round trip of the reply that answered, 150 ms and a little more.
 if grep -qE "^\[@alice\] <host> ping (1[5-9][0-9]|[2-9][0-9][0-9])$" "$work/kinds.out"; then pass; else
   fail "no \"ping\" line of 150 to 999 ms"
@@ -225,7 +255,7 @@ fi
 
 # Every request got exactly one reply.
 replies=$(grep -c '^\[@alice\] <host> ' "$work/kinds.out")
-[ "$replies" = 35 ] && pass || fail "expected 35 replies, got $replies"
+[ "$replies" = 43 ] && pass || fail "expected 43 replies, got $replies"
 if [ "$failed" -ne "$failed_before" ]; then
   echo "transcript ($label):"
   sed 's/^/    /' "$work/kinds.out"
