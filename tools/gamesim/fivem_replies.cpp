@@ -124,8 +124,11 @@ std::string AnswerFivemHttp(std::string_view request, const SimServer& server,
   std::string reply = (switches.http10 ? "HTTP/1.0 " : "HTTP/1.1 ") + status +
                       "\r\nContent-Type: application/json\r\nServer: morvane-gamesim\r\n";
   if (switches.http10) return reply + "\r\n" + body;
+  // The simulator closes every connection after one reply, and says so: a
+  // client that kept it for its next request would find it closed.
+  reply += "Connection: close\r\n";
   if (switches.chunked) return reply + "Transfer-Encoding: chunked\r\n\r\n" + Chunked(body);
-  reply += "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
+  reply += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
   // A reply that never ends sends half its body and no more.
   if (switches.endless) return reply + body.substr(0, body.size() / 2);
   return reply + body;
