@@ -43,6 +43,8 @@ std::string GameName(std::uint8_t game) {
       return "Minecraft Java Edition server over TCP";
     case kGameBedrock:
       return "Minecraft Bedrock Edition server over UDP";
+    case kGameFivem:
+      return "FiveM or RedM server over UDP";
     default:
       return "TCP port probe";
   }
@@ -60,6 +62,10 @@ std::string KindMeaning(std::u16string_view word) {
   if (kind->Game == kGameMinecraft) {
     meaning += ", or the one the host's _minecraft._tcp service record names";
   }
+  if (kind->Game == kGameFivem && kind->Players) {
+    meaning += "; the names come from /players.json over TCP on the same port";
+  }
+  if (kind->Game == kGameFivem) meaning += "; at most two getinfo queries a second to one server";
   return meaning;
 }
 
