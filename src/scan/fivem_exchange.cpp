@@ -136,7 +136,9 @@ class FivemPlayersExchange final : public AddressExchange {
     EndIfAnswered();
   }
 
+  // Called once for each of the item's sockets in the failed wait.
   void OnWaitError() override {
+    if (done_) return;
     AppendOffline();
     End();
   }

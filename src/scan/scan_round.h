@@ -4,8 +4,8 @@
 // name once per request (a Minecraft Java address without a port through the
 // host's service record first), and the item's TimeOut covers the lookup, so a
 // resolver that hangs costs its item one TimeOut and never holds the others
-// or a stop. Each item in its exchange has its own socket, and one wait
-// covers every socket in flight. Query datagrams (and connects) leave at
+// or a stop. Each item in its exchange has its own socket (a FiveM player
+// list two), and one wait covers every socket in flight. Query datagrams (and connects) leave at
 // most one per millisecond, so that a long list does not burst into the
 // network. Each item writes its own part of the reply, and the parts are
 // joined in address order, as if the items had been served in turn; every
