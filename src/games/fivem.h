@@ -36,9 +36,9 @@ std::string MakeFivemChallenge(std::uint64_t random);
 std::vector<std::uint8_t> MakeFivemInfoRequest(std::string_view challenge);
 
 struct FivemInfo {
-  std::string name;      // hostname, its colour codes removed
-  std::string map;       // mapname
-  std::string mod;       // gametype
+  std::string name;       // hostname, its colour codes removed
+  std::string map;        // mapname
+  std::string mod;        // gametype
   std::string challenge;  // as the server echoed it
   std::uint32_t clients = 0;
   std::uint32_t max_clients = 0;

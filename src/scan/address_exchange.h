@@ -116,10 +116,10 @@ class AddressExchange {
 // waits for it, and a repeat that it would hold until the step's deadline
 // is not sent.
 std::unique_ptr<AddressExchange> MakeUdpExchange(const ScanRequest& request, std::u16string address,
-                                             std::int32_t index,
-                                             std::unique_ptr<ReplyHandler> handler,
-                                             std::vector<std::uint8_t>& buffer,
-                                             QueryPace* pace = nullptr);
+                                                 std::int32_t index,
+                                                 std::unique_ptr<ReplyHandler> handler,
+                                                 std::vector<std::uint8_t>& buffer,
+                                                 QueryPace* pace = nullptr);
 
 // The player list of a FiveM or RedM server: getinfo over UDP (paced) for
 // the count, and beside it HTTP GET /players.json over TCP for the names.

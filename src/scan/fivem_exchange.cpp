@@ -124,8 +124,7 @@ class FivemPlayersExchange final : public AddressExchange {
     if (phase_ != HttpPhase::kIdle) waits.push_back({stream_, phase_ == HttpPhase::kConnecting});
   }
 
-  void OnSocketOf(platform::Socket socket, platform::SocketState state,
-                  std::int64_t now) override {
+  void OnSocketOf(platform::Socket socket, platform::SocketState state, std::int64_t now) override {
     // The other socket's news may have ended the item in the same wait.
     if (done_) return;
     if (socket == FSock) {
@@ -327,8 +326,9 @@ class FivemPlayersExchange final : public AddressExchange {
     }
     if (info_) TakeFivemInfo(*info_, item_.values);
     const std::uint32_t count =
-        info_ ? info_->clients : static_cast<std::uint32_t>(std::min<std::size_t>(
-                                     players_.size(), std::numeric_limits<std::uint32_t>::max()));
+        info_ ? info_->clients
+              : static_cast<std::uint32_t>(std::min<std::size_t>(
+                    players_.size(), std::numeric_limits<std::uint32_t>::max()));
     AppendHeaderIfAny(item_, count);
     if (list_ != ListOutcome::kList || (players_.empty() && count > 0)) {
       AppendNamesHidden(item_);

@@ -36,7 +36,8 @@ void QueryPace::Record(const platform::SocketAddress& target, std::int64_t now) 
 }
 
 void QueryPace::Prune(std::int64_t now) {
-  std::erase_if(sent_, [now](const auto& entry) { return entry.second.back() + kPaceWindowMs <= now; });
+  std::erase_if(sent_,
+                [now](const auto& entry) { return entry.second.back() + kPaceWindowMs <= now; });
 }
 
 }  // namespace morvane

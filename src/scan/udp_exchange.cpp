@@ -174,10 +174,10 @@ class UdpExchange final : public AddressExchange {
 }  // namespace
 
 std::unique_ptr<AddressExchange> MakeUdpExchange(const ScanRequest& request, std::u16string address,
-                                             std::int32_t index,
-                                             std::unique_ptr<ReplyHandler> handler,
-                                             std::vector<std::uint8_t>& buffer,
-                                             QueryPace* pace) {
+                                                 std::int32_t index,
+                                                 std::unique_ptr<ReplyHandler> handler,
+                                                 std::vector<std::uint8_t>& buffer,
+                                                 QueryPace* pace) {
   return std::make_unique<UdpExchange>(request, std::move(address), index, std::move(handler),
                                        buffer, pace);
 }

@@ -26,9 +26,11 @@ SimServer Roleplay() {
 }
 
 TEST(GamesimFivem, GetinfoEchoesTheChallengeToItsFirstBlank) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"getinfo Ab9x", "Ab9x"}, {"getinfo xxx", "xxx"}, {"getinfo ab cd", "ab"},
-      {std::string("getinfo xxx\0", 12), "xxx"}, {"getinfo", ""}};
+  const std::pair<std::string, std::string> cases[] = {{"getinfo Ab9x", "Ab9x"},
+                                                       {"getinfo xxx", "xxx"},
+                                                       {"getinfo ab cd", "ab"},
+                                                       {std::string("getinfo xxx\0", 12), "xxx"},
+                                                       {"getinfo", ""}};
   for (const auto& [text, challenge] : cases) {
     const std::string query = "\xFF\xFF\xFF\xFF" + text;
     const auto replies = AnswerFivemGetinfo(Datagram(query.begin(), query.end()), Roleplay());
@@ -40,7 +42,8 @@ TEST(GamesimFivem, GetinfoEchoesTheChallengeToItsFirstBlank) {
                   "/" + std::to_string(info->max_clients),
               "Red Hills|redm-map-one|Roleplay|2/32");
   }
-  EXPECT_TRUE(AnswerFivemGetinfo(Datagram{0xFF, 0xFF, 0xFF, 0xFF, 'g', 'e', 't'}, Roleplay()).empty());
+  EXPECT_TRUE(
+      AnswerFivemGetinfo(Datagram{0xFF, 0xFF, 0xFF, 0xFF, 'g', 'e', 't'}, Roleplay()).empty());
 }
 
 TEST(GamesimFivem, PlayersJsonUnderEverySwitch) {
@@ -66,7 +69,8 @@ TEST(GamesimFivem, PlayersJsonUnderEverySwitch) {
     const std::string reply =
         AnswerFivemHttp("GET /players.json HTTP/1.1\r\n\r\n", Roleplay(), switches);
     const HttpReply read = ReadHttpReply(Datagram(reply.begin(), reply.end()), !c.endless);
-    std::string shown = read.state == HttpState::kComplete ? std::to_string(read.status) + " " : "incomplete";
+    std::string shown =
+        read.state == HttpState::kComplete ? std::to_string(read.status) + " " : "incomplete";
     if (read.state == HttpState::kComplete) {
       const auto players = ParseFivemPlayersJson(read.body);
       if (!players) shown += "none";
@@ -85,8 +89,10 @@ TEST(GamesimFivem, TenGetinfoAtOnceThenNone) {
   ASSERT_TRUE(server.Open(0, error)) << error;
   server.Start();
   const platform::Socket client = platform::OpenSocket(platform::SocketType::kUdp);
-  platform::SocketAddress to{platform::kAddressFamilyInet, platform::HostToNetwork16(server.Port()),
-                             platform::ParseIpv4("127.0.0.1"), {}};
+  platform::SocketAddress to{platform::kAddressFamilyInet,
+                             platform::HostToNetwork16(server.Port()),
+                             platform::ParseIpv4("127.0.0.1"),
+                             {}};
   const auto query = MakeFivemInfoRequest("c");
   for (int i = 0; i < 14; ++i) platform::SendTo(client, query, to);
   int answered = 0;

@@ -51,8 +51,9 @@ TEST(Fivem, InfoReplies) {
   }
   const std::string challenge = MakeFivemChallenge(0x0123456789ABCDEFull);
   EXPECT_EQ(challenge.size(), kFivemChallengeLength);
-  EXPECT_EQ(challenge.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
-            std::string::npos);
+  EXPECT_EQ(
+      challenge.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
+      std::string::npos);
   EXPECT_NE(challenge, MakeFivemChallenge(0x0123456789ABCDEEull));
 }
 
@@ -61,7 +62,10 @@ TEST(Fivem, PlayersJson) {
       {R"([{"name":"Ann","ping":35,"id":1},{"name":"Бо","ping":-1},{"ping":"7"},3,{"name":1}])",
        "Ann 35,Бо -1, , ,"},
       {"[]", ""},
-      {"{}", "none"}, {"[", "none"}, {"", "none"}, {"[\"\xFF\"]", "none"}};
+      {"{}", "none"},
+      {"[", "none"},
+      {"", "none"},
+      {"[\"\xFF\"]", "none"}};
   for (const auto& [json, players] : cases) {
     const auto list = ParseFivemPlayersJson(json);
     std::string shown = list ? "" : "none";
@@ -76,14 +80,17 @@ TEST(Fivem, PlayersJson) {
 // connection is open; whole, it reads as given, once closed too.
 TEST(HttpReply, RepliesWholeAndCutAtEveryByte) {
   const std::pair<std::string, std::string> cases[] = {
-      {"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\ncontent-LENGTH: 2\r\n\r\n[]", "200 []"},
+      {"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\ncontent-LENGTH: 2\r\n\r\n[]",
+       "200 []"},
       {"HTTP/1.0 200 OK\nServer: x\n\n[1,2]", "200 [1,2]"},  // to the close, bare LF
       {"HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n3;ext=1\r\n[{}\r\n"
        "B \r\n,{\"a\":\"b\"}]\r\n0\r\nX-Trailer: 1\r\n\r\n",
        "200 [{},{\"a\":\"b\"}]"},
-      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\nContent-Length: 1\r\n\r\nN", "404 N"},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\nContent-Length: 1\r\n\r\nN",
+       "404 N"},
       {"HTTP/1.1 204\r\n\r\n", "204 "},
-      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 99\r\n\r\n0\r\n\r\n", "200 "},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 99\r\n\r\n0\r\n\r\n",
+       "200 "},
   };
   for (const auto& [text, shown] : cases) {
     const Bytes reply = Of(text);
@@ -104,8 +111,8 @@ TEST(HttpReply, RepliesWholeAndCutAtEveryByte) {
 TEST(HttpReply, InvalidReplies) {
   const std::string big(kMaxHttpReplyBytes, 'x');
   const std::pair<std::string, bool> cases[] = {
-      {"SSH-2.0-OpenSSH\r\n", false},            // no HTTP at all: known at once
-      {"HTTP/2 200\r\n\r\n", false},             // no status line of HTTP/1.x
+      {"SSH-2.0-OpenSSH\r\n", false},  // no HTTP at all: known at once
+      {"HTTP/2 200\r\n\r\n", false},   // no status line of HTTP/1.x
       {"HTTP/1.1 2000 OK\r\n\r\n", false},
       {"HTTP/1.1 200 OK\r\nBad header\r\n\r\n", false},
       {"HTTP/1.1 200 OK\r\nX: 1\r\n folded\r\n\r\n", false},
@@ -137,7 +144,7 @@ TEST(QueryPace, NoMoreThanTwoQueriesToOneAddressInASecond) {
     const platform::SocketAddress* target;
     std::int64_t now;
     std::int64_t earliest;
-  } steps[] = {{&a, 0, 0},    {&a, 333, 333},   {&a, 667, 1000}, {&other_port, 667, 667},
+  } steps[] = {{&a, 0, 0},       {&a, 333, 333},   {&a, 667, 1000},  {&other_port, 667, 667},
                {&a, 1001, 1333}, {&a, 5000, 5000}, {&a, 5000, 5000}, {&a, 5000, 6000}};
   for (const auto& step : steps) {
     const std::int64_t at = pace.EarliestSend(*step.target, step.now);

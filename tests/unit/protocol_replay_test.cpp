@@ -326,13 +326,16 @@ TEST_F(Replay, FivemServers) {
       {"fivem/gameq_gta5m_1_inforesponse.hex",
        u"State of Union RP | State Wide RP | Civilian Jobs | ServerHostedMenu | Robbery's! | Now "
        u"Hiring!|fivem-map-skater|Freeroam|4/30|"},
-      {"fivem/gameq_gta5m_2_inforesponse.hex", u"LIGHT 'EM UP ROLEPLAY|fivem-map-skater|Freeroam|0/30|"},
+      {"fivem/gameq_gta5m_2_inforesponse.hex",
+       u"LIGHT 'EM UP ROLEPLAY|fivem-map-skater|Freeroam|0/30|"},
       {"fivem/gameq_gta5m_3_inforesponse.hex",
-       u"San Andreas County RP | Grand Opening Now Hiring | sasrpcommunity.enjin.com|fivem-map-skater|"
+       u"San Andreas County RP | Grand Opening Now Hiring | "
+       u"sasrpcommunity.enjin.com|fivem-map-skater|"
        u"Freeroam|0/30|"}};
   for (const auto& c : cases) {
     const auto reply = LoadSingleCapture(c.capture);
-    UdpResponder server([&reply](const Datagram& query) { return Reply(EchoChallenge(reply, query)); });
+    UdpResponder server(
+        [&reply](const Datagram& query) { return Reply(EchoChallenge(reply, query)); });
     EXPECT_EQ(Ask(server.Port(), u"fivem", u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%"), c.expected);
     // The reply as captured echoes another client's challenge: not taken.
     UdpResponder blind([&reply](const Datagram&) { return Reply(reply); });
@@ -343,7 +346,7 @@ TEST_F(Replay, FivemServers) {
 // The player list comes from players.json over HTTP, the count from getinfo
 // sent beside it; either may fail alone.
 TEST_F(Replay, FivemPlayerLists) {
-  const auto busy = LoadSingleCapture("fivem/gameq_gta5m_1_inforesponse.hex");  // 4 clients
+  const auto busy = LoadSingleCapture("fivem/gameq_gta5m_1_inforesponse.hex");   // 4 clients
   const auto empty = LoadSingleCapture("fivem/gameq_gta5m_2_inforesponse.hex");  // 0 clients
   std::ifstream file(FixturesDir() + "/fivem/opengsq_lostcityrp_players.json");
   const std::string players = (std::stringstream() << file.rdbuf()).str();
@@ -351,19 +354,24 @@ TEST_F(Replay, FivemPlayerLists) {
       u"rossowsean 72; Toni. M 30; Caro18 46; Ne551 30; HaCoMu 33; MikeS 22; Nice 32";
   const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
   const struct {
-    const Datagram* info;  // none: getinfo goes unanswered
+    const Datagram* info;           // none: getinfo goes unanswered
     std::vector<std::string> http;  // the reply's writes; none: nothing listens
-    std::int32_t hold_ms;  // the connection stays open this long after them
+    std::int32_t hold_ms;           // the connection stays open this long after them
     std::u16string expected;
   } cases[] = {
       {&busy, {HttpReplyWith("200 OK", players)}, 0, u"[4] " + lines},
-      {&busy, {chunked + "5\r\n[{\"na\r\n", "15\r\nme\":\"Ann\",\"ping\":35}]\r\n0\r\n\r\n"}, 0,
+      {&busy,
+       {chunked + "5\r\n[{\"na\r\n", "15\r\nme\":\"Ann\",\"ping\":35}]\r\n0\r\n\r\n"},
+       0,
        u"[4] Ann 35"},
       {&busy, {HttpReplyWith("403 Forbidden", "no")}, 0, u"[4] hidden"},
       {&busy, {HttpReplyWith("200 OK", "[]")}, 0, u"[4] hidden"},
       {&empty, {HttpReplyWith("200 OK", "[]")}, 0, u"[0] Нет игроков"},
-      {&busy, {}, 0, u"[4] hidden"},                                         // refused
-      {&busy, {"HTTP/1.1 200 OK\r\nContent-Length: 90\r\n\r\n[{"}, 900, u"[4] hidden"},  // never ends
+      {&busy, {}, 0, u"[4] hidden"},  // refused
+      {&busy,
+       {"HTTP/1.1 200 OK\r\nContent-Length: 90\r\n\r\n[{"},
+       900,
+       u"[4] hidden"},  // never ends
       {nullptr, {HttpReplyWith("200 OK", players)}, 0, u"[7] " + lines},
       {nullptr, {HttpReplyWith("403 Forbidden", "")}, 0, u"offline"},
       {nullptr, {}, 0, u"offline"},
@@ -390,8 +398,8 @@ TEST_F(Replay, FivemPlayerLists) {
     if (tcp) {
       const Datagram query = tcp->Queries().at(0);
       const std::string get(query.begin(), query.end());
-      EXPECT_TRUE(get.starts_with("GET /players.json HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                  std::to_string(udp.Port()) + "\r\n"))
+      EXPECT_TRUE(get.starts_with(
+          "GET /players.json HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(udp.Port()) + "\r\n"))
           << get;
       EXPECT_NE(get.find("\r\nConnection: close\r\n"), std::string::npos);
     }

@@ -49,10 +49,10 @@ std::string InfoJson(const SimServer& server) {
 }
 
 std::string DynamicJson(const SimServer& server) {
-  return "{\"clients\":" + std::to_string(server.players.size()) + ",\"gametype\":" +
-         JsonString(server.game) + ",\"hostname\":" + JsonString(server.name) + ",\"iv\":\"" +
-         server.version + "\",\"mapname\":" + JsonString(server.map) + ",\"sv_maxclients\":\"" +
-         std::to_string(server.max_players) + "\"}";
+  return "{\"clients\":" + std::to_string(server.players.size()) +
+         ",\"gametype\":" + JsonString(server.game) + ",\"hostname\":" + JsonString(server.name) +
+         ",\"iv\":\"" + server.version + "\",\"mapname\":" + JsonString(server.map) +
+         ",\"sv_maxclients\":\"" + std::to_string(server.max_players) + "\"}";
 }
 
 std::string Hex(std::size_t value) {

@@ -64,9 +64,7 @@ class FivemServer::Http final : public Service {
     platform::CloseSocket(client);
   }
 
-  std::int32_t MillisecondsToDue() const override {
-    return held_.empty() ? kWaitSliceMs : 100;
-  }
+  std::int32_t MillisecondsToDue() const override { return held_.empty() ? kWaitSliceMs : 100; }
 
   void ServeDue(platform::Socket) override {
     const auto now = Clock::now();

@@ -139,7 +139,8 @@ World MakeDefaultWorld() {
       .game = "Freeroam",
       .max_players = 48,
       .version = "1973579058",
-      .players = {{.name = "Ann", .ping = 35}, {.name = "Борис", .ping = 62},
+      .players = {{.name = "Ann", .ping = 35},
+                  {.name = "Борис", .ping = 62},
                   {.name = "Kate_Z", .ping = 18}},
   });
   world.fivem.push_back({
