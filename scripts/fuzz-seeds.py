@@ -2,7 +2,8 @@
 """Writes each fuzz target's seed corpus into OUT/<target>/: captured
 replies of real servers (from the fixtures beside the project), GoldSrc-form
 split replies cut from them, Minecraft streams and pongs, MTA:SA replies,
-settings files and host records.
+FiveM replies and players.json in HTTP replies, settings files and host
+records.
 Usage: fuzz-seeds.py FIXTURES_DIR EXAMPLES_DIR OUT"""
 import os
 import struct
@@ -115,6 +116,27 @@ def main():
             elif name.endswith(".json") and not name.endswith(".expected.json"):
                 with open(path, "rb") as f:
                     seeds[target].append(f.read())
+
+    # FiveM: each getinfo reply; players.json in HTTP replies of each body
+    # form (a length, chunks with an extension and a trailer, to the close).
+    seeds["fivem_info_fuzz"] = []
+    seeds["http_reply_fuzz"] = []
+    base = os.path.join(fixtures, "fivem")
+    for name in sorted(os.listdir(base)) if os.path.isdir(base) else []:
+        path = os.path.join(base, name)
+        if name.endswith(".hex"):
+            seeds["fivem_info_fuzz"].extend(hex_datagrams(path))
+        elif name.endswith(".json") and not name.endswith(".expected.json"):
+            with open(path, "rb") as f:
+                body = f.read()
+            seeds["http_reply_fuzz"] += [
+                b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body) + body,
+                b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                + b"".join(b"%x;x=1\r\n" % len(body[i:i + 100]) + body[i:i + 100] + b"\r\n"
+                           for i in range(0, len(body), 100))
+                + b"0\r\nX-T: 1\r\n\r\n",
+                b"HTTP/1.0 200 OK\nContent-Type: application/json\n\n" + body]
+    seeds["http_reply_fuzz"].append(b"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 403 Forbidden\r\n\r\n")
 
     for name in sorted(os.listdir(examples)) if os.path.isdir(examples) else []:
         if name.endswith(".ini"):

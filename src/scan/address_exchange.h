@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "scan/query_pace.h"
 #include "scan/reply_handler.h"
 #include "scan/reply_templates.h"
 #include "scan/scan_item.h"
@@ -61,13 +62,22 @@ class AddressExchange {
   // its name lookup); otherwise the TimeOut runs from the first send.
   virtual bool Open(std::int64_t now, std::optional<std::int64_t> clock_start) = 0;
   // The time of the send that is due, if one is.
-  std::optional<std::int64_t> SendDue() const { return send_due_; }
+  virtual std::optional<std::int64_t> SendDue() const { return send_due_; }
   // The round lets the due send go out now.
   virtual void Send(std::int64_t now) = 0;
   // The socket to wait on, if the item waits on one now.
   virtual std::optional<platform::SocketWait> Wait() const = 0;
   // What the wait found for this item's socket.
   virtual void OnSocket(platform::SocketState state, std::int64_t now) = 0;
+  // An item that waits on more than one socket at once adds each of them,
+  // and learns which one the wait found; an item of one socket adds its
+  // Wait().
+  virtual void AddWaits(std::vector<platform::SocketWait>& waits) const {
+    if (const auto wait = Wait()) waits.push_back(*wait);
+  }
+  virtual void OnSocketOf(platform::Socket, platform::SocketState state, std::int64_t now) {
+    OnSocket(state, now);
+  }
   // The wait itself failed: the item ends as its own wait failing would end
   // it.
   virtual void OnWaitError() = 0;
@@ -102,11 +112,21 @@ class AddressExchange {
 
 // The UDP exchange of a game server: the kind's handler says what to send
 // and what each datagram was. buffer is the worker's receive buffer (FBuf),
-// which the items of a round take turns with.
+// which the items of a round take turns with. With a pace, every query
+// waits for it, and a repeat that it would hold until the step's deadline
+// is not sent.
 std::unique_ptr<AddressExchange> MakeUdpExchange(const ScanRequest& request, std::u16string address,
-                                             std::int32_t index,
-                                             std::unique_ptr<ReplyHandler> handler,
-                                             std::vector<std::uint8_t>& buffer);
+                                                 std::int32_t index,
+                                                 std::unique_ptr<ReplyHandler> handler,
+                                                 std::vector<std::uint8_t>& buffer,
+                                                 QueryPace* pace = nullptr);
+
+// The player list of a FiveM or RedM server: getinfo over UDP (paced) for
+// the count, and beside it HTTP GET /players.json over TCP for the names.
+std::unique_ptr<AddressExchange> MakeFivemPlayersExchange(const ScanRequest& request,
+                                                          std::u16string address,
+                                                          std::int32_t index, QueryPace& pace,
+                                                          std::vector<std::uint8_t>& buffer);
 
 // The Minecraft Java status exchange over TCP; its repeats send the legacy
 // ping.

@@ -2,26 +2,13 @@
 // one pong that must echo the ping's time. The ping's time and client id are
 // random for each address item, so that a pong meant for another client, or
 // sent blind, is not taken.
-#include <chrono>
-#include <random>
-
 #include "common/text.h"
 #include "games/minecraft_bedrock.h"
+#include "scan/random_word.h"
 #include "scan/reply_handler.h"
 
 namespace morvane {
 namespace {
-
-std::uint64_t RandomWord() {
-  try {
-    std::random_device device;
-    return (static_cast<std::uint64_t>(device()) << 32) ^ device();
-  } catch (...) {
-    // No source of randomness: the clock's count still differs between
-    // items.
-    return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  }
-}
 
 class BedrockHandler final : public ReplyHandler {
  public:

@@ -60,7 +60,7 @@ void TGameScan::Execute() {
 
 RoundOutcome TGameScan::ServeRequest(const ScanRequest& request) {
   ReplyText output(request);
-  if (ServeAddressItems(request, output, FBuf, make_handler_, terminated_) ==
+  if (ServeAddressItems(request, output, FBuf, make_handler_, terminated_, pace_) ==
       RoundOutcome::kStopped) {
     return RoundOutcome::kStopped;
   }

@@ -3,8 +3,8 @@
 // another (the address items of each side by side, scan/scan_round.h),
 // delivers each request's output text to the host, and waits again.
 //
-// Ownership. The worker owns its receive buffer and the copy of the head
-// request it serves; each address item in flight owns its socket and its
+// Ownership. The worker owns its receive buffer, its query pace and the copy
+// of the head request it serves; each address item in flight owns its socket and its
 // handler. It reads no settings value. The thread body holds a reference to
 // the TGameScan object, and the object holds one to its queue, so both live
 // until the body has returned even when PluginStop has let go of them.
@@ -44,6 +44,8 @@ class TGameScan {
   void Deliver(const ScanRequest& request, const ReplyText& output);
 
   std::vector<std::uint8_t> FBuf;
+  // The getinfo queries sent to each FiveM server lately, across requests.
+  QueryPace pace_;
   std::shared_ptr<RequestQueue> queue_;
   std::shared_ptr<platform::AutoResetEvent> wake_event_;
   ReplyHandlerFactory make_handler_;

@@ -38,10 +38,15 @@ class ReplyHandler {
 };
 
 // The handler of the real protocol of a UDP kind (Source, the Quake 3
-// family, SA-MP, Minecraft Bedrock, MTA:SA), one for each address item: what a
+// family, SA-MP, Minecraft Bedrock, MTA:SA, FiveM), one for each address item: what a
 // handler keeps (the server's challenge) belongs to that item alone.
 std::unique_ptr<ReplyHandler> MakeReplyHandler(std::uint8_t game);
 std::unique_ptr<ReplyHandler> MakeBedrockHandler();
 std::unique_ptr<ReplyHandler> MakeMtaHandler();
+std::unique_ptr<ReplyHandler> MakeFivemHandler();
+
+// A FiveM or RedM server's info reply as the summary's values.
+struct FivemInfo;
+void TakeFivemInfo(const FivemInfo& info, ServerValues& values);
 
 }  // namespace morvane

@@ -216,6 +216,8 @@ std::unique_ptr<ReplyHandler> MakeReplyHandler(std::uint8_t game) {
       return MakeBedrockHandler();
     case kGameMta:
       return MakeMtaHandler();
+    case kGameFivem:
+      return MakeFivemHandler();
     default:
       return std::make_unique<SourceHandler>();
   }

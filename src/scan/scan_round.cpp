@@ -57,11 +57,13 @@ struct RoundItem {
 class Round {
  public:
   Round(const ScanRequest& request, std::vector<std::uint8_t>& buffer,
-        const ReplyHandlerFactory& make_handler, const std::atomic<bool>& terminated)
+        const ReplyHandlerFactory& make_handler, const std::atomic<bool>& terminated,
+        QueryPace& pace)
       : request_(request),
         buffer_(buffer),
         make_handler_(make_handler),
         terminated_(terminated),
+        pace_(pace),
         parallel_(static_cast<std::size_t>(std::clamp(request.Parallel, 1, kMaxParallel))) {}
 
   RoundOutcome Run(ReplyText& output) {
@@ -101,8 +103,12 @@ class Round {
     if (request_.Game == kGameMinecraft) {
       return MakeMinecraftExchange(request_, std::move(address), index);
     }
+    if (request_.Game == kGameFivem && request_.Players) {
+      return MakeFivemPlayersExchange(request_, std::move(address), index, pace_, buffer_);
+    }
+    // A FiveM server counts its getinfo queries per address.
     return MakeUdpExchange(request_, std::move(address), index, make_handler_(request_.Game),
-                           buffer_);
+                           buffer_, request_.Game == kGameFivem ? &pace_ : nullptr);
   }
 
   // Items take their places in address order as places come free. A dotted
@@ -274,7 +280,7 @@ class Round {
       if (result == platform::WaitResult::kError) {
         waiting_[i]->OnWaitError();
       } else if (waits_[i].state != platform::SocketState::kWaiting) {
-        waiting_[i]->OnSocket(waits_[i].state, now);
+        waiting_[i]->OnSocketOf(waits_[i].socket, waits_[i].state, now);
       }
     }
   }
@@ -303,10 +309,8 @@ class Round {
       AddressExchange& scan = *item->scan;
       if (const auto due = scan.SendDue()) wake = std::min(wake, std::max(*due, slot));
       if (const auto at = scan.NextTime()) wake = std::min(wake, *at);
-      if (const auto wait = scan.Wait()) {
-        waits_.push_back(*wait);
-        waiting_.push_back(&scan);
-      }
+      scan.AddWaits(waits_);
+      waiting_.resize(waits_.size(), &scan);
     }
     return wake;
   }
@@ -315,6 +319,7 @@ class Round {
   std::vector<std::uint8_t>& buffer_;
   const ReplyHandlerFactory& make_handler_;
   const std::atomic<bool>& terminated_;
+  QueryPace& pace_;
   const std::size_t parallel_;
 
   std::vector<RoundItem> items_;  // in address order
@@ -335,8 +340,8 @@ class Round {
 RoundOutcome ServeAddressItems(const ScanRequest& request, ReplyText& output,
                                std::vector<std::uint8_t>& buffer,
                                const ReplyHandlerFactory& make_handler,
-                               const std::atomic<bool>& terminated) {
-  return Round(request, buffer, make_handler, terminated).Run(output);
+                               const std::atomic<bool>& terminated, QueryPace& pace) {
+  return Round(request, buffer, make_handler, terminated, pace).Run(output);
 }
 
 }  // namespace morvane

@@ -4,8 +4,8 @@
 // name once per request (a Minecraft Java address without a port through the
 // host's service record first), and the item's TimeOut covers the lookup, so a
 // resolver that hangs costs its item one TimeOut and never holds the others
-// or a stop. Each item in its exchange has its own socket, and one wait
-// covers every socket in flight. Query datagrams (and connects) leave at
+// or a stop. Each item in its exchange has its own socket (a FiveM player
+// list two), and one wait covers every socket in flight. Query datagrams (and connects) leave at
 // most one per millisecond, so that a long list does not burst into the
 // network. Each item writes its own part of the reply, and the parts are
 // joined in address order, as if the items had been served in turn; every
@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "scan/query_pace.h"
 #include "scan/reply_handler.h"
 #include "scan/reply_templates.h"
 #include "scan/scan_item.h"
@@ -35,10 +36,12 @@ enum class RoundOutcome { kDone, kStopped };
 
 // Serves every address item of the request and appends the items' texts to
 // output. The stop request cuts every wait short: the round then ends at once,
-// kStopped, its sockets closed. buffer is the worker's receive buffer.
+// kStopped, its sockets closed. buffer is the worker's receive buffer, pace
+// the worker's pace of the queries that servers count per address (FiveM's
+// getinfo), which outlives the round.
 RoundOutcome ServeAddressItems(const ScanRequest& request, ReplyText& output,
                                std::vector<std::uint8_t>& buffer,
                                const ReplyHandlerFactory& make_handler,
-                               const std::atomic<bool>& terminated);
+                               const std::atomic<bool>& terminated, QueryPace& pace);
 
 }  // namespace morvane

@@ -19,10 +19,12 @@ constexpr int kMaxFurtherQueries = 2;
 class UdpExchange final : public AddressExchange {
  public:
   UdpExchange(const ScanRequest& request, std::u16string address, std::int32_t index,
-              std::unique_ptr<ReplyHandler> handler, std::vector<std::uint8_t>& buffer)
+              std::unique_ptr<ReplyHandler> handler, std::vector<std::uint8_t>& buffer,
+              QueryPace* pace)
       : AddressExchange(request, std::move(address), index),
         handler_(std::move(handler)),
-        FBuf(buffer) {}
+        FBuf(buffer),
+        pace_(pace) {}
 
   bool Open(std::int64_t now, std::optional<std::int64_t> clock_start) override {
     FSock = platform::OpenSocket(platform::SocketType::kUdp);
@@ -32,6 +34,15 @@ class UdpExchange final : public AddressExchange {
     platform::SetSendTimeout(FSock, request_.TimeOut);
     BeginStep(handler_->FirstQuery(request_), now);
     return true;
+  }
+
+  std::optional<std::int64_t> SendDue() const override {
+    if (!send_due_ || pace_ == nullptr) return send_due_;
+    const std::int64_t at = pace_->EarliestSend(sendaddr, *send_due_);
+    // A repeat that the pace holds until the step's end would come too
+    // late to count.
+    if (deadline_ && at >= *deadline_) return std::nullopt;
+    return at;
   }
 
   void Send(std::int64_t now) override {
@@ -48,6 +59,9 @@ class UdpExchange final : public AddressExchange {
       if (!repeat) EndOffline();
       return;
     }
+    // The pace counts the time the datagram left, which is no earlier than
+    // the round's now.
+    if (pace_ != nullptr) pace_->Record(sendaddr, MonotonicMs());
     last_sent_ = now;
     if (repeat) return;
     step_started_ = now;
@@ -147,6 +161,7 @@ class UdpExchange final : public AddressExchange {
 
   std::unique_ptr<ReplyHandler> handler_;
   std::vector<std::uint8_t>& FBuf;
+  QueryPace* const pace_;
   platform::SocketAddress clientaddr;
   std::vector<std::uint8_t> query_;  // this step's query, sent again on a repeat
   std::optional<std::int64_t> step_started_;
@@ -159,11 +174,12 @@ class UdpExchange final : public AddressExchange {
 }  // namespace
 
 std::unique_ptr<AddressExchange> MakeUdpExchange(const ScanRequest& request, std::u16string address,
-                                             std::int32_t index,
-                                             std::unique_ptr<ReplyHandler> handler,
-                                             std::vector<std::uint8_t>& buffer) {
+                                                 std::int32_t index,
+                                                 std::unique_ptr<ReplyHandler> handler,
+                                                 std::vector<std::uint8_t>& buffer,
+                                                 QueryPace* pace) {
   return std::make_unique<UdpExchange>(request, std::move(address), index, std::move(handler),
-                                       buffer);
+                                       buffer, pace);
 }
 
 }  // namespace morvane

@@ -5,8 +5,10 @@
 # holds: the modern status with its ping, a chat-component description, a
 # reply written in many segments with a large favicon, servers before 1.7 and
 # before 1.4, Bedrock pongs with all and with only some fields, and a server
-# kept busy by idle connections; and MTA:SA servers, which gamedig finds on
-# the game port of the simulator's line plus 123. gamedig 5.3.3 has no legacy ping, so
+# kept busy by idle connections; MTA:SA servers, which gamedig finds on the
+# game port of the simulator's line plus 123; and FiveM and RedM servers with
+# their players.json whole, chunked, over HTTP/1.0, hidden and never ending.
+# gamedig 5.3.3 has no legacy ping, so
 # tests/e2e/node/gamedig_query.mjs reads the legacy kick itself; that reader
 # is first checked against minecraft-protocol's own server (mc_server.mjs).
 # Skips when Node.js or the packages of tests/e2e/node are missing
@@ -30,10 +32,17 @@ coproc SIM {
     --fields 6 --bedrock 0 \
     --plain --cs2 0 --rust 0 \
     --plain --mta 0 --mta 0 \
-    --truncate 150 --mta 0
+    --truncate 150 --mta 0 \
+    --plain --fivem 0 --fivem 0 \
+    --list-error --fivem 0 \
+    --plain --list-empty --fivem 0 \
+    --plain --chunked --segments 5 --fivem 0 \
+    --plain --http10 --fivem 0 \
+    --plain --endless --fivem 0
 }
 sim_pid=$SIM_PID
-names=(craft network chat segmented legacy old bedrock cut10 cut6 cs2 rust mtadrift mtabig mtacut)
+names=(craft network chat segmented legacy old bedrock cut10 cut6 cs2 rust mtadrift mtabig mtacut
+  fivem redm fivemhidden redmempty fivemchunked redm10 fivemendless)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "gamesim_gamedig: the simulator did not start"; exit 1; }
@@ -87,6 +96,9 @@ ask mtagame gtasamta mtadrift
 ask peer_legacy legacy peer
 ask cs2 counterstrike2 cs2
 ask rust rust rust
+for name in fivem redm fivemhidden redmempty fivemchunked redm10 fivemendless; do
+  ask "$name" gta5f "$name"
+done
 wait "${readers[@]}"
 
 # reads_is NAME JSON: the reading, without the count of reads that the
@@ -157,6 +169,23 @@ reads_is mtadrift '{"name":"Морвейн Ωμέγα ★ Drift","map":"Los Sant
 reads_is mtabig '{"name":"Morvane Freeroam","map":"San Andreas","version":"1.6","numplayers":1500,"maxplayers":4096,"players":[]}'
 reads_is mtacut $'{"name":"Морвейн Ωμέγα ★ Drift","map":"Los Santos","version":"1.6","numplayers":8,"maxplayers":64,"players":["Ann","Бори\xef\xbf\xbd"]}'
 grep -q '^{"error":' "$work/mtagame.json" && pass || fail "mtagame: an answer on the game port"
+
+# FiveM and RedM (gamedig's gta5f: getinfo, then /info.json and
+# /players.json). Where gamedig and the plug-in differ, the plug-in is right:
+# gamedig keeps the host name's "^1" colour codes, which the game shows as
+# colours, not as text; it reads a 403 and an empty array alike as nobody
+# playing, while getinfo counts players, so the plug-in says the names are
+# hidden; and it gives up on a server whose /info.json never ends, which the
+# plug-in does not ask for, while getinfo shows the server online.
+fivem_read='{"name":"^1Morvane ^7Roleplay | Лос-Сантос","map":"fivem-map-skater","version":"1973579058","numplayers":"3","maxplayers":"48","players":["Ann","Борис","Kate_Z"],"pings":[35,62,18]}'
+redm_read='{"name":"Morvane Frontier","map":"redm-map-one","version":"1194941742","numplayers":"1","maxplayers":"32","players":["Arthur"],"pings":[80]}'
+reads_is fivem "$fivem_read"
+reads_is redm "$redm_read"
+reads_is fivemchunked "$fivem_read"
+reads_is redm10 "$redm_read"
+reads_is fivemhidden "${fivem_read/'["Ann","Борис","Kate_Z"],"pings":[35,62,18]'/'[],"pings":[]'}"
+reads_is redmempty "${redm_read/'["Arthur"],"pings":[80]'/'[],"pings":[]'}"
+reads_is fivemendless '{"error":"Failed all 1 attempts"}'
 
 exec {idle}>&- {halfway}>&-
 exec {SIM[1]}>&- {peer_in}>&-

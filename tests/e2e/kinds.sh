@@ -10,7 +10,8 @@
 # variants, CS2 and Rust servers (hidden names, counts past 255, names
 # outside any code page), Minecraft Java (modern, legacy, a reply in segments,
 # a sample and hidden names) and Bedrock servers, MTA:SA servers (named by the
-# game port, asked on port + 123), and the round trip of a reply as %ping%;
+# game port, asked on port + 123), FiveM and RedM servers (hidden lists,
+# chunked, HTTP/1.0 and endless replies), and the round trip of a reply as %ping%;
 # all of it with the default settings and with the addresses served strictly
 # in turn, each query sent once.
 # Usage: kinds.sh BUILD_DIR (builds nothing).
@@ -47,12 +48,18 @@ coproc SIM {
     --plain --bedrock 0 \
     --fields 6 --bedrock 0 \
     --plain --mta 0 --mta 0 \
-    --password --truncate 150 --mta 0
+    --password --truncate 150 --mta 0 \
+    --plain --fivem 0 --fivem 0 \
+    --list-error --fivem 0 \
+    --plain --list-empty --fivem 0 \
+    --plain --chunked --segments 5 --fivem 0 \
+    --plain --http10 --fivem 0 \
+    --plain --endless --fivem 0
 }
 sim_pid=$SIM_PID
 names=(arena dust classic q3test q3arena freeroam roleplay challenge open silent cut split
   goldsplit q3flood sampempty openmp q3new delayed cs2 rust craft network mclegacy mcsegments bedrock
-  bedrockcut mtadrift mtabig mtacut)
+  bedrockcut mtadrift mtabig mtacut fivem redm fivemhidden redmempty fivemchunked redm10 fivemendless)
 declare -A addr
 for name in "${names[@]}"; do
   read -r -t 10 line <&"${SIM[0]}" || { echo "kinds: the simulator did not start"; exit 1; }
@@ -78,7 +85,7 @@ PlTitle=%addr% (%pl%):&&\r
 OfflineFormat=%addr% offline%ping%\r
 Delimiter=&&//&&\r
 PlDelimiter=;&&\r
-MaxQueue=50\r
+MaxQueue=80\r
 '"$1"$'[Event_0]\r
 Type=1\r
 Msg=!ping\r
@@ -143,6 +150,14 @@ cat >"$work/kinds.txt" <<SCRIPT
 @alice: /gs mtapl ${addr[mtabig]}
 @alice: /gs mta ${addr[mtacut]}
 @alice: /gs mtapl ${addr[mtacut]}
+@alice: /gs fivem ${addr[fivem]}
+@alice: /gs fivem ${addr[redm]}
+@alice: /gs fivempl ${addr[fivem]}
+@alice: /gs fivempl ${addr[fivemhidden]}
+@alice: /gs fivempl ${addr[redmempty]}
+@alice: /gs fivempl ${addr[fivemchunked]}
+@alice: /gs fivempl ${addr[redm10]}
+@alice: /gs fivempl ${addr[fivemendless]}
 @alice: !ping
 !wait 12
 SCRIPT
@@ -250,6 +265,21 @@ has "Morvane Freeroam | San Andreas | 1500/4096 | Freeroam |  | ${addr[mtabig]}"
 has "${addr[mtabig]} (1500): Имена игроков скрыты сервером"
 has "Морвейн Ωμέγα ★ Drift | Los Santos | 8/64 | Race | [pass] | ${addr[mtacut]}"
 has "${addr[mtacut]} (8): Ann 12 35; ... и ещё 7"
+
+# FiveM and RedM: the host name's colour codes gone, UTF-8 texts; the list
+# from players.json (no scores) with the count from getinfo; a server that
+# answers 403, or an empty array while players are on, hides the names; a
+# chunked body in five segments and an HTTP/1.0 body ended by the close read
+# whole; a reply that never ends leaves the count and the hidden line.
+has "Morvane Roleplay | Лос-Сантос | fivem-map-skater | 3/48 | Freeroam |  | ${addr[fivem]}"
+has "Morvane Frontier | redm-map-one | 1/32 | Roleplay |  | ${addr[redm]}"
+fivem_players="Ann  35; Борис  62; Kate_Z  18"
+has "${addr[fivem]} (3): $fivem_players"
+has "${addr[fivemhidden]} (3): Имена игроков скрыты сервером"
+has "${addr[redmempty]} (1): Имена игроков скрыты сервером"
+has "${addr[fivemchunked]} (3): $fivem_players"
+has "${addr[redm10]} (1): Arthur  80"
+has "${addr[fivemendless]} (3): Имена игроков скрыты сервером"
 
 # The round trip of the reply that answered, 150 ms and a little more.
 if grep -qE "^\[@alice\] <host> ping (1[5-9][0-9]|[2-9][0-9][0-9])$" "$work/kinds.out"; then pass; else

@@ -59,8 +59,9 @@ void UdpResponder::Run() {
   }
 }
 
-StreamResponder::StreamResponder(UdpResponder::Script script) : script_(std::move(script)) {
-  listener_ = platform::OpenLoopbackServer(platform::SocketType::kTcp, 0);
+StreamResponder::StreamResponder(UdpResponder::Script script, std::uint16_t port)
+    : script_(std::move(script)) {
+  listener_ = platform::OpenLoopbackServer(platform::SocketType::kTcp, port);
   port_ = platform::LocalPort(listener_);
   thread_ = std::thread([this] { Run(); });
 }

@@ -59,9 +59,11 @@ class UdpResponder {
 // the client's first write as the query, sends the response's datagrams as
 // separate writes (pause_ms apart: the client reads them in pieces) and
 // closes the connection. A response without datagrams closes it at once.
+// Given a port, it listens on that one (a UDP responder's, for servers that
+// answer on both).
 class StreamResponder {
  public:
-  explicit StreamResponder(UdpResponder::Script script);
+  explicit StreamResponder(UdpResponder::Script script, std::uint16_t port = 0);
   ~StreamResponder();
 
   std::uint16_t Port() const { return port_; }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 #include "common/text.h"
 #include "platform/platform.h"
@@ -33,6 +35,7 @@ class Replay : public CoreTest {
   std::u16string AskAt(std::u16string address, std::u16string_view kind, std::u16string_view format,
                        std::u16string_view pl_title = u"", std::int32_t retries = 0) {
     FakeHost::Instance().ClearCalls();
+    const std::int32_t timeout = timeout_;
     AddScanItem(plugin_, kind,
                 {.Addr = std::move(address),
                  .ChOrUser = u"main",
@@ -43,7 +46,7 @@ class Replay : public CoreTest {
                  .Delimiter = u" / ",
                  .PlDelimiter = u"; ",
                  .MsgType = 0,
-                 .TimeOut = 400,
+                 .TimeOut = timeout,
                  .Parallel = 1,
                  .Retries = retries,
                  .MaxPlayers = max_players_,
@@ -57,6 +60,7 @@ class Replay : public CoreTest {
 
   std::int32_t max_players_ = 0;
   bool ansi_values_ = false;
+  std::int32_t timeout_ = 400;
 };
 
 Response Reply(const std::vector<std::uint8_t>& bytes) { return Response{{bytes}}; }
@@ -364,6 +368,124 @@ TEST_F(Replay, MinecraftAddressWithoutAPortFollowsTheServiceRecord) {
   for (int i = 0; i < 200 && !platform::SettleNameLookups(); ++i) platform::SleepMilliseconds(10);
   platform::SetServiceResolverForTesting(nullptr);
   platform::SetNameResolverForTesting(nullptr);
+}
+
+// A FiveM getinfo reply answers the query's own challenge (the captures
+// echo "xxx"): FF FF FF FF "getinfo " is 12 bytes, the challenge follows.
+Datagram EchoChallenge(const Datagram& reply, const Datagram& query) {
+  std::string text(reply.begin(), reply.end());
+  const std::size_t at = text.find("\\challenge\\xxx") + 11;
+  text.replace(at, 3, std::string(query.begin() + 12, query.end()));
+  return Bytes(text);
+}
+
+std::string HttpReplyWith(std::string_view status, std::string_view body) {
+  return "HTTP/1.1 " + std::string(status) + "\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + std::string(body);
+}
+
+TEST_F(Replay, FivemServers) {
+  const struct {
+    const char* capture;
+    const char16_t* expected;
+  } cases[] = {
+      {"fivem/gameq_gta5m_1_inforesponse.hex",
+       u"State of Union RP | State Wide RP | Civilian Jobs | ServerHostedMenu | Robbery's! | Now "
+       u"Hiring!|fivem-map-skater|Freeroam|4/30|"},
+      {"fivem/gameq_gta5m_2_inforesponse.hex",
+       u"LIGHT 'EM UP ROLEPLAY|fivem-map-skater|Freeroam|0/30|"},
+      {"fivem/gameq_gta5m_3_inforesponse.hex",
+       u"San Andreas County RP | Grand Opening Now Hiring | "
+       u"sasrpcommunity.enjin.com|fivem-map-skater|"
+       u"Freeroam|0/30|"}};
+  for (const auto& c : cases) {
+    const auto reply = LoadSingleCapture(c.capture);
+    UdpResponder server(
+        [&reply](const Datagram& query) { return Reply(EchoChallenge(reply, query)); });
+    EXPECT_EQ(Ask(server.Port(), u"fivem", u"%name%|%map%|%mod%|%pl%/%plmax%|%pass%"), c.expected);
+    // The reply as captured echoes another client's challenge: not taken.
+    UdpResponder blind([&reply](const Datagram&) { return Reply(reply); });
+    EXPECT_EQ(Ask(blind.Port(), u"fivem", u"%name%"), LoopbackAddress(blind.Port()) + u" offline");
+  }
+}
+
+// The player list comes from players.json over HTTP, the count from getinfo
+// sent beside it; either may fail alone.
+TEST_F(Replay, FivemPlayerLists) {
+  const auto busy = LoadSingleCapture("fivem/gameq_gta5m_1_inforesponse.hex");   // 4 clients
+  const auto empty = LoadSingleCapture("fivem/gameq_gta5m_2_inforesponse.hex");  // 0 clients
+  std::ifstream file(FixturesDir() + "/fivem/opengsq_lostcityrp_players.json");
+  const std::string players = (std::stringstream() << file.rdbuf()).str();
+  const std::u16string lines =
+      u"rossowsean 72; Toni. M 30; Caro18 46; Ne551 30; HaCoMu 33; MikeS 22; Nice 32";
+  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const struct {
+    const Datagram* info;           // none: getinfo goes unanswered
+    std::vector<std::string> http;  // the reply's writes; none: nothing listens
+    std::int32_t hold_ms;           // the connection stays open this long after them
+    std::u16string expected;
+  } cases[] = {
+      {&busy, {HttpReplyWith("200 OK", players)}, 0, u"[4] " + lines},
+      {&busy,
+       {chunked + "5\r\n[{\"na\r\n", "15\r\nme\":\"Ann\",\"ping\":35}]\r\n0\r\n\r\n"},
+       0,
+       u"[4] Ann 35"},
+      {&busy, {HttpReplyWith("403 Forbidden", "no")}, 0, u"[4] hidden"},
+      {&busy, {HttpReplyWith("200 OK", "[]")}, 0, u"[4] hidden"},
+      {&empty, {HttpReplyWith("200 OK", "[]")}, 0, u"[0] Нет игроков"},
+      {&busy, {}, 0, u"[4] hidden"},  // refused
+      {&busy,
+       {"HTTP/1.1 200 OK\r\nContent-Length: 90\r\n\r\n[{"},
+       900,
+       u"[4] hidden"},  // never ends
+      {nullptr, {HttpReplyWith("200 OK", players)}, 0, u"[7] " + lines},
+      {nullptr, {HttpReplyWith("403 Forbidden", "")}, 0, u"offline"},
+      {nullptr, {}, 0, u"offline"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.expected));
+    UdpResponder udp([&c](const Datagram& query) {
+      return c.info ? Reply(EchoChallenge(*c.info, query)) : Response{};
+    });
+    std::optional<StreamResponder> tcp;
+    if (!c.http.empty()) {
+      tcp.emplace(
+          [&c](const Datagram&) {
+            std::vector<Datagram> writes;
+            for (const auto& piece : c.http) writes.push_back(Bytes(piece));
+            // The pause after each write holds the connection open.
+            return Response{writes, false, c.hold_ms > 0 ? c.hold_ms : 20};
+          },
+          udp.Port());
+    }
+    std::u16string got = Ask(udp.Port(), u"fivempl", u"%plname% %pltime%%plscore%", u"[%pl%] ");
+    if (got.ends_with(u" offline")) got = u"offline";
+    EXPECT_EQ(got, c.expected);
+    if (tcp) {
+      const Datagram query = tcp->Queries().at(0);
+      const std::string get(query.begin(), query.end());
+      EXPECT_TRUE(get.starts_with(
+          "GET /players.json HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(udp.Port()) + "\r\n"))
+          << get;
+      EXPECT_NE(get.find("\r\nConnection: close\r\n"), std::string::npos);
+    }
+  }
+}
+
+// FiveM servers drop getinfo queries beyond about two a second from one
+// address: three items naming one server, each with its repeats, never send
+// it a third within a second.
+TEST_F(Replay, FivemGetinfoKeepsThePacePerAddress) {
+  UdpResponder silent([](const Datagram&) { return Response{}; });
+  const std::u16string address = LoopbackAddress(silent.Port());
+  timeout_ = 700;
+  AskAt(address + u"," + address + u"," + address, u"fivem", u"%name%", u"", 2);
+  const auto times = silent.QueryTimes();
+  ASSERT_GE(times.size(), 4u);
+  for (std::size_t i = 2; i < times.size(); ++i) {
+    // Loopback delivery may bunch two arrivals by a little.
+    EXPECT_GE(times[i] - times[i - 2], std::chrono::milliseconds(980)) << i;
+  }
 }
 
 }  // namespace

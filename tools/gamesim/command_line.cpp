@@ -52,6 +52,16 @@ bool ApplyFlag(std::string_view arg, ServiceSwitches& switches) {
     switches.java_era = JavaEra::kOldLegacy;
   } else if (arg == "--chat-description") {
     switches.chat_description = true;
+  } else if (arg == "--list-error") {
+    switches.fivem_list = ServiceSwitches::FivemList::kError;
+  } else if (arg == "--list-empty") {
+    switches.fivem_list = ServiceSwitches::FivemList::kEmpty;
+  } else if (arg == "--chunked") {
+    switches.chunked = true;
+  } else if (arg == "--http10") {
+    switches.http10 = true;
+  } else if (arg == "--endless") {
+    switches.endless = true;
   } else if (arg == "--plain") {
     switches = ServiceSwitches();
   } else {
@@ -261,8 +271,8 @@ std::string Usage(std::span<const ServiceKind> kinds) {
       "                      close the connection on anything else\n"
       "  --old-legacy        Minecraft Java: a server before 1.4: answer the legacy\n"
       "                      ping alone, as \"motd\u00A7online\u00A7max\"\n"
-      "  --segments N        Minecraft Java: write each reply in N pieces, with a\n"
-      "                      short pause between them\n"
+      "  --segments N        Minecraft Java, FiveM's HTTP: write each reply in N\n"
+      "                      pieces, with a short pause between them\n"
       "  --chat-description  Minecraft Java: the description as a chat component\n"
       "                      (coloured extra parts, codes written as \\u00a7)\n"
       "  --favicon KB        Minecraft Java: a base64 favicon KB KiB long (0 to 2048)\n"
@@ -272,6 +282,13 @@ std::string Usage(std::span<const ServiceKind> kinds) {
       "                      sample unchanged\n"
       "  --fields N          Minecraft Bedrock: only the first N of the pong's 12\n"
       "                      fields, with no \";\" after the last\n"
+      "  --list-error        FiveM: /players.json answers 403 Forbidden\n"
+      "  --list-empty        FiveM: /players.json answers [] while players are on\n"
+      "  --chunked           FiveM: HTTP bodies in chunks\n"
+      "  --http10            FiveM: HTTP/1.0 replies without a length, ended by the\n"
+      "                      close\n"
+      "  --endless           FiveM: an HTTP reply that never ends: its body falls\n"
+      "                      short of its length, the connection stays open\n"
       "  --delay MS          send every reply MS milliseconds after its query; a\n"
       "                      range MIN-MAX is spread evenly over the services\n"
       "                      named after it (round trips at internet distance)\n"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "fivem_server.h"
 #include "minecraft_bedrock_server.h"
 #include "minecraft_java_server.h"
 #include "mta_server.h"
@@ -103,6 +104,11 @@ const std::vector<ServiceKind>& Registry() {
          return std::make_unique<morvane::gamesim::MtaServer>(
              world.mta[static_cast<std::size_t>(instance) % world.mta.size()], switches);
        }},
+      {"--fivem", "a FiveM or RedM server: getinfo on UDP, /players.json on TCP",
+       [&world](const ServiceSwitches& switches, int instance) {
+         return std::make_unique<morvane::gamesim::FivemServer>(
+             Pick(world.fivem, instance, switches), switches);
+       }},
   };
   return kinds;
 }
@@ -118,7 +124,8 @@ std::string WorldText() {
       {"--rust", &world.rust},
       {"--goldsrc", &world.goldsrc},
       {"--quake3", &world.quake3},
-      {"--samp", &world.samp}};
+      {"--samp", &world.samp},
+      {"--fivem", &world.fivem}};
   for (const auto& [option, servers] : kinds) {
     for (std::size_t i = 0; i < servers->size(); ++i) {
       const SimServer& server = (*servers)[i];

@@ -22,7 +22,9 @@ class Service {
 
   // Binds to 127.0.0.1 and the port (0: any free port). On failure returns
   // false with a one-line reason.
-  bool Open(std::uint16_t port, std::string& error);
+  // A service of two sockets (FiveM: UDP and TCP on one port number) opens,
+  // starts and stops its second one beside the first.
+  virtual bool Open(std::uint16_t port, std::string& error);
   // The port bound by Open, in host order.
   std::uint16_t Port() const { return port_; }
   // The port a client names to reach the service, which the start-up line
@@ -31,9 +33,9 @@ class Service {
   virtual std::uint16_t ShownPort() const { return port_; }
 
   // Serves on a thread of its own until Stop.
-  void Start();
+  virtual void Start();
   // Ends the serving thread (within one wait slice) and closes the socket.
-  void Stop();
+  virtual void Stop();
 
  protected:
   virtual platform::SocketType Type() const = 0;

@@ -65,6 +65,17 @@ struct ServiceSwitches {
   // Minecraft: Bedrock Edition. --fields N: the pong's text holds only its
   // first N fields, with no ";" after the last.
   std::optional<int> fields;
+
+  // FiveM and RedM: how /players.json answers. --list-error: 403, as a
+  // server that hides its list; --list-empty: an empty array while players
+  // are on; --chunked: the body in chunks; --http10: an HTTP/1.0 reply that
+  // ends with the close; --endless: a reply that never ends (its body falls
+  // short of its length and the connection stays open).
+  enum class FivemList { kShown, kError, kEmpty };
+  FivemList fivem_list = FivemList::kShown;
+  bool chunked = false;
+  bool http10 = false;
+  bool endless = false;
 };
 
 }  // namespace morvane::gamesim

@@ -200,6 +200,29 @@ World MakeDefaultWorld() {
       .players = 1500,
       .max_players = 4096,
   });
+  // FiveM and RedM servers send UTF-8; the host name carries colour codes.
+  // The game field is the game type, the folder the game name, the version
+  // the "iv" the reply ends with.
+  world.fivem.push_back({
+      .name = "^1Morvane ^7Roleplay | Лос-Сантос",
+      .map = "fivem-map-skater",
+      .folder = "CitizenFX",
+      .game = "Freeroam",
+      .max_players = 48,
+      .version = "1973579058",
+      .players = {{.name = "Ann", .ping = 35},
+                  {.name = "Борис", .ping = 62},
+                  {.name = "Kate_Z", .ping = 18}},
+  });
+  world.fivem.push_back({
+      .name = "Morvane Frontier",
+      .map = "redm-map-one",
+      .folder = "CitizenFX",
+      .game = "Roleplay",
+      .max_players = 32,
+      .version = "1194941742",
+      .players = {{.name = "Arthur", .ping = 80}},
+  });
   return world;
 }
 

@@ -18,7 +18,7 @@ struct SimPlayer {
   std::string name{};
   std::int32_t score = 0;
   float duration = 0;     // Seconds connected (Source, GoldSrc).
-  std::int32_t ping = 0;  // Milliseconds (Quake 3 family, SA-MP).
+  std::int32_t ping = 0;  // Milliseconds (Quake 3 family, SA-MP, FiveM).
   bool bot = false;
 };
 
@@ -111,6 +111,7 @@ struct World {
   std::vector<SimMinecraft> minecraft;
   std::vector<SimMinecraft> bedrock;
   std::vector<SimMta> mta;
+  std::vector<SimServer> fivem;  // a FiveM server, then a RedM one
 };
 
 // The default world: names in Latin and Cyrillic, passworded servers,

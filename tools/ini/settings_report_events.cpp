@@ -45,6 +45,8 @@ std::string GameName(std::uint8_t game) {
       return "Minecraft Bedrock Edition server over UDP";
     case kGameMta:
       return "MTA:SA server over UDP";
+    case kGameFivem:
+      return "FiveM or RedM server over UDP";
     default:
       return "TCP port probe";
   }
@@ -63,6 +65,10 @@ std::string KindMeaning(std::u16string_view word) {
     meaning += ", or the one the host's _minecraft._tcp service record names";
   }
   if (kind->Game == kGameMta) meaning += "; the query goes to the game port plus 123";
+  if (kind->Game == kGameFivem && kind->Players) {
+    meaning += "; the names come from /players.json over TCP on the same port";
+  }
+  if (kind->Game == kGameFivem) meaning += "; at most two getinfo queries a second to one server";
   return meaning;
 }
 

@@ -7,7 +7,8 @@
 //   node gamedig_query.mjs TYPE HOST:PORT
 //
 // TYPE is a gamedig type ("minecraft" for Java Edition, "mbe" for Bedrock
-// Edition; gamedig asks both protocols, and GameSpy 4, of each address), or
+// Edition; gamedig asks both protocols, and GameSpy 4, of each address;
+// "gta5f" for FiveM and RedM, whose players' pings are printed too), or
 // "ping" for minecraft-protocol's own status ping, which also sends the
 // ping packet and reports whether the pong came back ("pong"), or "legacy"
 // for the legacy ping (FE 01 FA "MC|PingHost"), which neither library sends:
@@ -41,6 +42,8 @@ async function queryGamedig() {
     numplayers: state.numplayers,
     maxplayers: state.maxplayers,
     players: state.players.map((p) => p.name ?? ''),
+    // FiveM's players.json lists pings too.
+    ...(type === 'gta5f' ? { pings: state.players.map((p) => p.ping ?? p.raw?.ping) } : {}),
   };
 }
 

@@ -1,9 +1,11 @@
-// The status JSON of a Java server, read with nlohmann/json: the one file of
-// the plug-in that uses it. Nothing here throws: the parser reports bad text
+// The JSON that servers answer with, read with nlohmann/json: the status of a
+// Java server and the player list of a FiveM server. The one file of the
+// plug-in that uses it. Nothing here throws: the parser reports bad text
 // as a discarded value (exceptions off in the call), and the reads go through
 // find, the is_* tests and get_ptr, which yield end or null for a value of
 // another type. A value is never copied: a copy would recurse as deep as the
 // text nests.
+#include "games/fivem.h"
 #include "games/minecraft_java.h"
 
 #include <limits>
@@ -107,6 +109,27 @@ std::optional<MinecraftStatus> ParseJavaStatusJson(std::string_view json) {
     }
   }
   return status;
+}
+
+std::optional<std::vector<FivemPlayer>> ParseFivemPlayersJson(std::string_view json) {
+  const Json root = Json::parse(json.begin(), json.end(), nullptr, false);
+  if (root.is_discarded() || !root.is_array()) return std::nullopt;
+  std::vector<FivemPlayer> players;
+  for (const Json& entry : root) {
+    if (!entry.is_object()) continue;
+    FivemPlayer player;
+    if (const auto* name = StringMember(entry, "name")) player.name = *name;
+    // The ping is an integer of milliseconds; anything else shows nothing.
+    if (const Json* ping = Member(entry, "ping")) {
+      if (const auto* u = ping->get_ptr<const Json::number_unsigned_t*>()) {
+        player.ping = std::to_string(*u);
+      } else if (const auto* i = ping->get_ptr<const Json::number_integer_t*>()) {
+        player.ping = std::to_string(*i);
+      }
+    }
+    players.push_back(std::move(player));
+  }
+  return players;
 }
 
 }  // namespace morvane
