@@ -42,10 +42,11 @@ std::uint16_t DefaultPort(std::uint8_t game) {
   }
 }
 
-std::uint16_t QueryPort(std::uint8_t game, std::uint16_t game_port) {
+std::optional<std::uint16_t> QueryPort(std::uint8_t game, std::uint16_t game_port) {
   // MTA:SA answers queries on its game port plus 123.
-  if (game == kGameMta) return static_cast<std::uint16_t>(game_port + 123);
-  return game_port;
+  if (game != kGameMta) return game_port;
+  if (game_port > 65535 - 123) return std::nullopt;
+  return static_cast<std::uint16_t>(game_port + 123);
 }
 
 }  // namespace morvane

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,8 +31,8 @@ std::uint16_t DefaultPort(std::uint8_t game);
 
 // The port a kind's query goes to, given the game port the address names (or
 // the default one): the game port itself, but for MTA:SA, whose queries go
-// to the game port plus 123 (in 16 bits).
-std::uint16_t QueryPort(std::uint8_t game, std::uint16_t game_port);
+// to the game port plus 123; none when that is beyond 65535.
+std::optional<std::uint16_t> QueryPort(std::uint8_t game, std::uint16_t game_port);
 
 // One address item of the request being served, as its reply handler sees it.
 struct AddressItem {

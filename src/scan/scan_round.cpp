@@ -129,8 +129,7 @@ class Round {
       }
       active_.push_back(&item);
       if (const auto dotted = platform::DottedIpv4(host)) {
-        Aim(item, *dotted);
-        OpenSocket(item, now, std::nullopt);
+        AimAndOpen(item, *dotted, 0, now, std::nullopt);
         if (item.stage == Stage::kNoSocket) return;
         continue;
       }
@@ -157,17 +156,26 @@ class Round {
   }
 
   // The item's port is the one of the service record its lookup followed,
-  // if any; the one the address names, or the kind's default, otherwise.
-  void Aim(RoundItem& item, std::uint32_t address_be, std::uint16_t record_port = 0) {
-    platform::SocketAddress target;
-    target.family = platform::kAddressFamilyInet;
-    target.address_be = address_be;
-    const std::uint16_t port =
+  // if any; the one the address names, or the kind's default, otherwise (or
+  // the query port beside it). A game port whose query port lies beyond
+  // 65535 is no server: the item is offline, and nothing is sent.
+  void AimAndOpen(RoundItem& item, std::uint32_t address_be, std::uint16_t record_port,
+                  std::int64_t now, std::optional<std::int64_t> clock_start) {
+    const std::optional<std::uint16_t> port =
         record_port != 0
             ? record_port
             : QueryPort(request_.Game, ParsePort(item.scan->Address(), DefaultPort(request_.Game)));
-    target.port_be = platform::HostToNetwork16(port);
+    if (!port) {
+      item.scan->EndOffline();
+      item.stage = Stage::kDone;
+      return;
+    }
+    platform::SocketAddress target;
+    target.family = platform::kAddressFamilyInet;
+    target.address_be = address_be;
+    target.port_be = platform::HostToNetwork16(*port);
     item.scan->SetTarget(target);
+    OpenSocket(item, now, clock_start);
   }
 
   void OpenSocket(RoundItem& item, std::int64_t now, std::optional<std::int64_t> clock_start) {
@@ -198,8 +206,8 @@ class Round {
           item->stage = Stage::kDone;
           continue;
         }
-        Aim(*item, platform::ParseIpv4(address), name.lookup.Port());
-        OpenSocket(*item, now, item->lookup_began);
+        AimAndOpen(*item, platform::ParseIpv4(address), name.lookup.Port(), now,
+                   item->lookup_began);
         continue;
       }
       const auto deadline = DeadlineAfter(request_, *item->lookup_began);

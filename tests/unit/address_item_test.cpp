@@ -37,5 +37,14 @@ TEST(AddressItems, PortTakesUpToFiveCharactersAndItsLowSixteenBits) {
   }
 }
 
+// MTA:SA is asked on its game port plus 123: a game port too high for that
+// has no query port (and is never asked), rather than one wrapped round.
+TEST(AddressItems, QueryPortBesideTheGamePort) {
+  EXPECT_EQ(QueryPort(kGameMta, 22003), 22126);
+  EXPECT_EQ(QueryPort(kGameMta, 65412), 65535);
+  EXPECT_EQ(QueryPort(kGameMta, 65413), std::nullopt);
+  EXPECT_EQ(QueryPort(kGameSource, 65535), 65535);
+}
+
 }  // namespace
 }  // namespace morvane
