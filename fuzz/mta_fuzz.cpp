@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto status = morvane::ParseMtaReply(datagram);
   if (!status) return 0;
   Check(status->player_list.size() <= status->players);
-  std::size_t text = status->name.size() + status->game_type.size() + status->map.size() +
-                     status->version.size();
+  std::size_t text =
+      status->name.size() + status->game_type.size() + status->map.size() + status->version.size();
   for (const auto& player : status->player_list) {
     text += player.name.size() + player.score.size() + player.ping.size();
   }

@@ -279,8 +279,7 @@ TEST_F(SourceCaptureTest, InfoRepliesOfRealServers) {
 TEST_F(SourceCaptureTest, ACutExtraDataFieldIsIgnored) {
   // Every cut of a Rust reply gives the bytes' counts (94/125) or, once the
   // keywords are whole, theirs (93/125): never a count read from elsewhere.
-  const std::vector<std::uint8_t> reply =
-      LoadSingleCapture("a2s_info/gameq_rust_1_cp93_mp125.hex");
+  const std::vector<std::uint8_t> reply = LoadSingleCapture("a2s_info/gameq_rust_1_cp93_mp125.hex");
   ForEachCut(reply, [&](std::span<const std::uint8_t> cut, std::size_t) {
     const SourceInfo info = ParseSourceInfo(cut);
     EXPECT_TRUE(info.players == 0 || info.players == 94 || info.players == 93) << info.players;

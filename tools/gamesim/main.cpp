@@ -119,12 +119,8 @@ std::string WorldText() {
   std::string text =
       "\nthe world (UTF-8 here; Quake 3 and SA-MP send Windows-1251; \"\\n\" is a line feed):\n";
   const std::pair<const char*, const std::vector<SimServer>*> kinds[] = {
-      {"--source", &world.source},
-      {"--cs2", &world.cs2},
-      {"--rust", &world.rust},
-      {"--goldsrc", &world.goldsrc},
-      {"--quake3", &world.quake3},
-      {"--samp", &world.samp},
+      {"--source", &world.source},   {"--cs2", &world.cs2},       {"--rust", &world.rust},
+      {"--goldsrc", &world.goldsrc}, {"--quake3", &world.quake3}, {"--samp", &world.samp},
       {"--fivem", &world.fivem}};
   for (const auto& [option, servers] : kinds) {
     for (std::size_t i = 0; i < servers->size(); ++i) {

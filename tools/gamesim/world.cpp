@@ -226,7 +226,6 @@ World MakeDefaultWorld() {
   return world;
 }
 
-
 }  // namespace
 
 const World& DefaultWorld() {
