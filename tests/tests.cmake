@@ -24,6 +24,12 @@ function(morvane_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} morvane_test_main GTest::gmock GTest::gtest)
+  # A test's own code is compiled without optimisation and with line tables
+  # only (enough for a sanitizer's or a debugger's stack): GoogleTest's macros
+  # make large functions, which take the optimiser and full debug information
+  # longer than anything else in the build. The code under test keeps the
+  # build's own flags.
+  target_compile_options(${T_NAME} PRIVATE -O0 $<$<CONFIG:Debug,RelWithDebInfo>:-g1>)
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
