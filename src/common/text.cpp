@@ -268,4 +268,16 @@ std::u16string CleanValueText(std::u16string_view text) {
   return out;
 }
 
+std::uint32_t ParsePlayerCount(std::string_view text) {
+  if (text.empty()) return 0;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    if (value > std::numeric_limits<std::uint32_t>::max())
+      value = std::numeric_limits<std::uint32_t>::max();
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
 }  // namespace morvane

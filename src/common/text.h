@@ -53,6 +53,12 @@ std::optional<std::int64_t> ParseInteger(std::u16string_view text);
 // ParseInteger limited to the signed 32-bit range.
 std::optional<std::int32_t> ParseInt32(std::u16string_view text);
 
+// A player count as servers send it in text (the Minecraft legacy kick and
+// Bedrock pong, FiveM, MTA:SA, Source keywords): decimal digits only, the
+// full number up to 4294967295 (larger ones are clamped to it); a negative,
+// empty or unreadable count is 0.
+std::uint32_t ParsePlayerCount(std::string_view text);
+
 // A value from a server (or an address a chat user typed) made safe to put
 // into a reply: carriage return, line feed and tab become a blank, every
 // other control character (U+0000 to U+001F, U+007F to U+009F) goes, and then

@@ -1,7 +1,7 @@
 #include "games/fivem.h"
 
 #include "common/byte_reader.h"
-#include "games/minecraft_java.h"
+#include "common/text.h"
 #include "games/quake3.h"
 
 namespace morvane {
@@ -76,8 +76,8 @@ std::optional<FivemInfo> ParseFivemInfo(std::span<const std::uint8_t> datagram) 
     if (key == "clients" && clients.empty()) clients = value;
     if (key == "sv_maxclients" && max_clients.empty()) max_clients = value;
   }
-  info.clients = ParseMinecraftCount(clients);
-  info.max_clients = ParseMinecraftCount(max_clients);
+  info.clients = ParsePlayerCount(clients);
+  info.max_clients = ParsePlayerCount(max_clients);
   return info;
 }
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/byte_reader.h"
+#include "common/text.h"
 #include "games/minecraft_java.h"
 
 namespace morvane {
@@ -80,8 +81,8 @@ std::optional<BedrockPong> ParseBedrockPong(std::span<const std::uint8_t> datagr
   pong.motd = StripFormattingCodes(fields[kMotd]);
   pong.version = StripFormattingCodes(fields[kVersion]);
   pong.level_name = StripFormattingCodes(fields[kLevelName]);
-  pong.online = ParseMinecraftCount(fields[kOnline]);
-  pong.max_players = ParseMinecraftCount(fields[kMaxPlayers]);
+  pong.online = ParsePlayerCount(fields[kOnline]);
+  pong.max_players = ParsePlayerCount(fields[kMaxPlayers]);
   return pong;
 }
 

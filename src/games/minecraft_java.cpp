@@ -98,8 +98,8 @@ MinecraftStatus StatusOf(std::u16string_view version, std::u16string_view motd,
   MinecraftStatus status;
   status.version = StripFormattingCodes(Utf16ToUtf8(version));
   status.motd = StripFormattingCodes(Utf16ToUtf8(motd));
-  status.online = ParseMinecraftCount(Utf16ToUtf8(online));
-  status.max_players = ParseMinecraftCount(Utf16ToUtf8(max_players));
+  status.online = ParsePlayerCount(Utf16ToUtf8(online));
+  status.max_players = ParsePlayerCount(Utf16ToUtf8(max_players));
   return status;
 }
 
@@ -213,18 +213,6 @@ std::string StripFormattingCodes(std::string_view utf8) {
     out.push_back(utf8[pos++]);
   }
   return out;
-}
-
-std::uint32_t ParseMinecraftCount(std::string_view text) {
-  if (text.empty()) return 0;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return 0;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    if (value > std::numeric_limits<std::uint32_t>::max())
-      value = std::numeric_limits<std::uint32_t>::max();
-  }
-  return static_cast<std::uint32_t>(value);
 }
 
 }  // namespace morvane

@@ -96,9 +96,4 @@ LegacyKick ReadLegacyKick(std::span<const std::uint8_t> received);
 // goes alone).
 std::string StripFormattingCodes(std::string_view utf8);
 
-// A player count as text, as the legacy kick and the Bedrock pong carry
-// them: decimal digits only, the full number up to 4294967295 (larger ones
-// are clamped to it); a negative, empty or unreadable count is 0.
-std::uint32_t ParseMinecraftCount(std::string_view text);
-
 }  // namespace morvane

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "common/byte_reader.h"
-#include "games/minecraft_java.h"
+#include "common/text.h"
 
 namespace morvane {
 namespace {
@@ -53,8 +53,8 @@ std::optional<MtaStatus> ParseMtaReply(std::span<const std::uint8_t> datagram) {
   status.version = ReadText(reader);
   const std::string password = ReadText(reader);
   status.password = !password.empty() && password != "0";
-  status.players = ParseMinecraftCount(ReadText(reader));
-  status.max_players = ParseMinecraftCount(ReadText(reader));
+  status.players = ParsePlayerCount(ReadText(reader));
+  status.max_players = ParsePlayerCount(ReadText(reader));
   if (reader.Exhausted()) return std::nullopt;
 
   // The rules are not shown; an empty key ends them.

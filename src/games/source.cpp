@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/byte_reader.h"
+#include "common/text.h"
 
 namespace morvane {
 namespace {
@@ -68,16 +69,15 @@ std::string_view ReadKeywords(ByteReader& reader, std::uint16_t app_id) {
   return ReadWholeString(reader).value_or(std::string_view());
 }
 
-// The number of a count tag: two letters and 1 to 10 decimal digits, the
-// largest 32-bit number for more than that holds.
+// The number of a count tag: two letters and decimal digits, the largest
+// 32-bit number for more than that holds.
 std::optional<std::uint32_t> TagNumber(std::string_view tag) {
-  if (tag.size() < 3 || tag.size() > 12) return std::nullopt;
-  std::uint64_t number = 0;
-  for (const char c : tag.substr(2)) {
-    if (c < '0' || c > '9') return std::nullopt;
-    number = number * 10 + static_cast<std::uint64_t>(c - '0');
+  if (tag.size() < 3) return std::nullopt;
+  const std::string_view digits = tag.substr(2);
+  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
   }
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(number, UINT32_MAX));
+  return ParsePlayerCount(digits);
 }
 
 }  // namespace

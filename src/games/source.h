@@ -89,8 +89,8 @@ struct KeywordCounts {
   std::optional<std::uint32_t> players;      // "cp<number>"
   std::optional<std::uint32_t> max_players;  // "mp<number>"
 };
-// The counts of a comma-separated keywords text: a tag of exactly "cp" or
-// "mp" and decimal digits; a number past 32 bits is the largest one.
+// The counts of a comma-separated keywords text: a tag of "cp" or "mp" and
+// decimal digits only; a number past 32 bits is the largest one.
 KeywordCounts ParseKeywordCounts(std::string_view keywords);
 
 // The 4 challenge bytes at offsets 5 to 8, as sent; missing ones are 0.

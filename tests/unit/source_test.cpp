@@ -175,7 +175,7 @@ TEST(SourceQuery, CountsFromTheKeywords) {
       {"cp300", 300, std::nullopt},
       {"cpu,mp,cp-1,cp1x,xcp5,mp 9", std::nullopt, std::nullopt},
       {"cp9999999999", UINT32_MAX, std::nullopt},
-      {"cp12345678901", std::nullopt, std::nullopt},
+      {"cp12345678901", UINT32_MAX, std::nullopt},
       {"cp7,cp8", 8, std::nullopt},
       {"", std::nullopt, std::nullopt},
   };
