@@ -10,6 +10,7 @@
 #include "common/byte_reader.h"
 #include "gamesim/minecraft_bedrock_replies.h"
 #include "gamesim/minecraft_java_replies.h"
+#include "gamesim/stream_reply.h"
 
 namespace morvane::gamesim {
 namespace {

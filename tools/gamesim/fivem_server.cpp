@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fivem_replies.h"
-#include "minecraft_java_replies.h"
+#include "stream_reply.h"
 #include "platform/program_support.h"
 
 namespace morvane::gamesim {
@@ -22,15 +22,6 @@ constexpr std::int32_t kRequestWaitMs = 500;
 constexpr std::int32_t kSegmentPauseMs = 30;
 // An endless reply's connection is closed after this long.
 constexpr auto kEndlessHold = std::chrono::seconds(10);
-
-bool SendAll(platform::Socket client, std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const int sent = platform::Send(client, bytes);
-    if (sent <= 0) return false;
-    bytes = bytes.subspan(static_cast<std::size_t>(sent));
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -65,8 +65,6 @@ enum class LegacyForm {
 // A text longer than its 16-bit count can state is cut.
 Datagram BuildLegacyKick(const SimMinecraft& server, LegacyForm form, std::int32_t protocol);
 
-// A reply cut into at most segments pieces of nearly equal size, in order.
-std::vector<Datagram> SplitIntoSegments(const Datagram& reply, int segments);
 
 struct JavaSetup {
   SimMinecraft server{};

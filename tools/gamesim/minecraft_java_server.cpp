@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/program_support.h"
+#include "stream_reply.h"
 
 namespace morvane::gamesim {
 namespace {
@@ -34,15 +35,6 @@ constexpr std::int32_t kSliceMs = 100;
 std::int32_t MillisecondsUntil(Clock::time_point when) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()).count();
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(left, 0, kSliceMs));
-}
-
-bool SendAll(platform::Socket client, std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const int sent = platform::Send(client, bytes);
-    if (sent <= 0) return false;
-    bytes = bytes.subspan(static_cast<std::size_t>(sent));
-  }
-  return true;
 }
 
 // Reads what the client has already sent before the socket closes: a socket
