@@ -1,24 +1,62 @@
 // morvane-irc's command line.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace morvane::irc {
 
+// How fast and how much the bridge sends, and how much it takes from one user.
+struct RateSettings {
+  int burst = 4;                            // lines that may leave at once
+  std::chrono::milliseconds interval{700};  // then one line per interval, over every target
+  int queue_lines = 50;                     // lines queued per target (channel or nick)
+  int commands_per_minute = 6;              // per user; past it the user is ignored
+  std::chrono::seconds ignore_for{120};     // for this long
+  std::chrono::seconds rejoin_after{10};    // after a kick; doubled for each kick that follows
+};
+
+// How the bridge logs in to the network's services.
+enum class SaslMechanism { kNone, kPlain, kExternal };
+
 struct IrcOptions {
+  // --- The server
   std::string host;
   std::uint16_t port = 0;  // 0 until parsed: 6667, or 6697 with --tls
+  bool tls = false;
+  std::string tls_ca;           // a CA file trusted besides the system's; empty: none
+  std::string tls_fingerprint;  // the server certificate's SHA-256, hex (colons allowed); empty: none
+  std::string tls_certificate;  // the client certificate (PEM) shown to the server; empty: none
+  std::string tls_key;          // its key (PEM); empty: in the certificate's file
+  std::string password;         // the server password (PASS)
+
+  // --- Identity
   std::string nick;
+  std::string realname = "Morvane game-server queries";
+  SaslMechanism sasl = SaslMechanism::kNone;
+  std::string account;           // the services account; empty: the nick
+  std::string account_password;  // for SASL PLAIN, or NickServ IDENTIFY where SASL is missing
+
+  // --- The bridge
   std::string module_path;  // empty: the module beside the program
   bool virtual_mode = false;
   std::string trigger = "!";
-  bool tls = false;
-  std::string password;
-  std::string realname = "Morvane game-server queries";
+  bool usage_notice = true;  // "!help", "!gs" alone or with an unknown kind get a usage NOTICE
+  // Channel keys by IRC channel name in lower case ("#extra" -> "sekrit").
+  std::map<std::string, std::string> channel_keys;
+  // Who may "!reload": services accounts, and nick!user@host masks (* and ?).
+  std::vector<std::string> admin_accounts;
+  std::vector<std::string> admin_masks;
+  RateSettings rate;
+
+  std::string config_path;  // --config; empty: none
   bool help = false;
+  // Said once at start: a secret given on the command line, and the like.
+  std::vector<std::string> warnings;
 };
 
 // Parses the arguments after the program name. On a bad argument returns
