@@ -24,6 +24,7 @@
 #include "console_host/plugin_module.h"
 #include "irc_connection.h"
 #include "irc_options.h"
+#include "manners.h"
 
 namespace morvane::irc {
 
@@ -82,6 +83,8 @@ class HostBridge {
   const console_host::PluginExports exports_;
   const console_host::HostMode mode_;
   const std::thread::id bridge_thread_;
+  // CTCP answers and the usage notice, on every connection.
+  Manners manners_{options_.trigger, options_.usage_notice ? UsageNotice::kOn : UsageNotice::kOff};
   asio::signal_set signals_;
   asio::steady_timer pump_timer_;
   asio::steady_timer stop_timer_;

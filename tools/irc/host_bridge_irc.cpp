@@ -56,6 +56,8 @@ void HostBridge::TrackMembership(Session& session, const IrcMessage& message) {
 void HostBridge::OnMessage(Session& session, const IrcMessage& message) {
   TrackMembership(session, message);
   if (message.command != "PRIVMSG" || stopping_) return;
+  if (auto notice = manners_.Answer(message, Manners::Clock::now()))
+    session.connection->Send(*notice);
   // In virtual-user mode the host's own connection is no user of the plug-in.
   if (mode_ == console_host::HostMode::kVirtualUser && session.user.name.empty()) return;
   IncomingContext context;

@@ -1,8 +1,10 @@
-// morvane-irc's command line.
+// morvane-irc's settings: the command line, over the configuration file
+// (irc_config.h), with the secrets from the environment.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -59,9 +61,36 @@ struct IrcOptions {
   std::vector<std::string> warnings;
 };
 
-// Parses the arguments after the program name. On a bad argument returns
-// nothing and sets error to a one-line reason.
-std::optional<IrcOptions> ParseIrcOptions(const std::vector<std::string>& args, std::string& error);
+// The environment variables that hold the secrets, so that they never show
+// in the process list.
+inline constexpr char kPasswordVariable[] = "MORVANE_IRC_PASSWORD";
+inline constexpr char kAccountPasswordVariable[] = "MORVANE_IRC_ACCOUNT_PASSWORD";
+
+// An environment variable's value; nothing when it is not set.
+using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
+std::optional<std::string> ProcessEnvironment(const char* name);
+
+// Parses the arguments after the program name. With --config, the file is
+// read first and the flags override what it says; the secrets' variables
+// override the file, and --password overrides them (with a warning). On a
+// bad argument, an unreadable or bad file, or settings that cannot work
+// together, returns nothing and sets error to a one-line reason.
+std::optional<IrcOptions> ParseIrcOptions(
+    const std::vector<std::string>& args, std::string& error,
+    const EnvironmentLookup& environment = ProcessEnvironment);
+
+// The checks that the flags and the configuration file share. Each returns
+// false with the reason in why when the value cannot be used.
+bool CheckNick(std::string_view nick, std::string& why);
+bool CheckTrigger(std::string_view trigger, std::string& why);
+bool CheckFingerprint(std::string_view fingerprint, std::string& why);
+bool CheckAdminMask(std::string_view mask, std::string& why);
+bool CheckAccount(std::string_view account, std::string& why);
+std::optional<SaslMechanism> SaslFromName(std::string_view name);
+// Adds a channel's key: "extra" stands for "#extra"; the name is kept as
+// IRC compares it (lower case).
+bool AddChannelKey(IrcOptions& options, std::string_view channel, std::string_view key,
+                   std::string& why);
 
 // The --help text, ending in a line break.
 std::string IrcUsage();

@@ -30,8 +30,37 @@ bool BoldAfter(std::string_view text, bool open) {
   return (std::count(text.begin(), text.end(), kBold) % 2 == 1) != open;
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// How many bytes of text at the start of rest are a run of up to `most`
+// characters that pass the test.
+std::size_t RunOf(std::string_view rest, std::size_t most, bool (*test)(char)) {
+  std::size_t n = 0;
+  while (n < most && n < rest.size() && test(rest[n])) ++n;
+  return n;
+}
+
+// The bytes a formatting code takes after its control byte: a colour's
+// "NN" or "NN,NN" (one or two digits each), a hex colour's "RRGGBB" or
+// "RRGGBB,RRGGBB". A comma that no colour follows is text.
+std::size_t FormattingArguments(char control, std::string_view rest) {
+  const bool hex = control == '';
+  auto test = hex ? IsHexDigit : IsDigit;
+  const std::size_t most = hex ? 6 : 2;
+  const std::size_t foreground = RunOf(rest, most, test);
+  if (foreground == 0 || (hex && foreground != most)) return 0;
+  if (foreground >= rest.size() || rest[foreground] != ',') return foreground;
+  const std::size_t background = RunOf(rest.substr(foreground + 1), most, test);
+  if (background == 0 || (hex && background != most)) return foreground;
+  return foreground + 1 + background;
+}
+
 // The plug-in's text as UTF-8 lines: line breaks split, bold marks
-// converted, NUL dropped.
+// converted. Every other control byte is dropped, with the arguments of the
+// colour codes: a server name or a template could otherwise colour, hide or
+// underline what follows, or wrap it in CTCP, and NUL would cut the line.
 std::vector<std::string> Lines(std::u16string_view text) {
   std::string utf8 = Utf16ToUtf8(text);
   std::vector<std::string> lines(1);
@@ -48,7 +77,11 @@ std::vector<std::string> Lines(std::u16string_view text) {
       i += rest[1] == '/' ? 3 : 2;
       continue;
     }
-    if (c != '\0') lines.back() += c;
+    if (static_cast<unsigned char>(c) < 0x20) {
+      if (c == '\x03' || c == '\x04') i += FormattingArguments(c, rest.substr(1));
+      continue;
+    }
+    lines.back() += c;
   }
   return lines;
 }

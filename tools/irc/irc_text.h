@@ -16,7 +16,11 @@ inline constexpr char kBold = '\x02';
 // One text from the plug-in as IRC message texts, in order. Every line break
 // (CR LF, or a lone CR or LF) starts a new message; "[b]" and "[/b]" become
 // the bold toggle; a line that would show nothing (empty, or only blanks and
-// bold toggles) is skipped; NUL is dropped. A line longer than max_bytes is
+// bold toggles) is skipped. Every other control byte (0x00 to 0x1F) is
+// dropped: NUL, CTCP's 0x01, and the formatting codes with their arguments
+// (colour 0x03 "NN,NN", hex colour 0x04 "RRGGBB,RRGGBB", bold, italic,
+// underline, strikethrough, monospace, reverse, reset), so the only
+// formatting that goes out is the bridge's own bold. A line longer than max_bytes is
 // cut at UTF-8 character boundaries into pieces of at most max_bytes. Bold
 // that is open where a message ends is opened again at the start of the next
 // one, since clients reset formatting at the end of every message.

@@ -133,6 +133,17 @@ def run(step):
         gaps = [b - a for a, b in zip(times, times[1:])][3:]
         out(f"-- {len(times)} lines in {times[-1] - times[0]:.3f} s" +
             (f"; smallest gap after the first 4: {min(gaps):.3f} s" if gaps else ""))
+    elif kind == "ctcp":
+        received.clear()
+        request = " ".join(args[1:])
+        out(f"{now():.3f} > [{args[0]}] CTCP {request}")
+        main.send(f"PRIVMSG {args[0]} :\x01{request}\x01")
+    elif kind == "quiet":
+        received.clear()
+        mine = lambda: [r for r in received if r[1:3] == (lower(args[0]), lower(args[1]))]
+        pump(float(args[2]), lambda: bool(mine()))
+        if mine():
+            fail(f"{args[0]} said {mine()[0][3]!r} to {args[1]}, which should get no answer")
     elif kind:
         fail("unknown step: " + step)
 
