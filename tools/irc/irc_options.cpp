@@ -80,7 +80,8 @@ std::optional<IrcOptions> ParseIrcOptions(const std::vector<std::string>& args,
       continue;
     }
     bool takes_value = arg == "--server" || arg == "--nick" || arg == "--module" ||
-                       arg == "--trigger" || arg == "--password" || arg == "--realname";
+                       arg == "--trigger" || arg == "--password" || arg == "--realname" ||
+                       arg == "--channel-key";
     if (!takes_value) {
       error = "unknown option \"" + arg + "\" (see --help)";
       return std::nullopt;
@@ -106,6 +107,17 @@ std::optional<IrcOptions> ParseIrcOptions(const std::vector<std::string>& args,
         return std::nullopt;
       }
       options.trigger = value;
+    } else if (arg == "--channel-key") {
+      // Hidden, for tests: CHANNEL=KEY, as the settings file's [channel_keys].
+      const std::size_t eq = value.find('=');
+      const std::string name = value.substr(0, eq);
+      const std::string key = eq == std::string::npos ? "" : value.substr(eq + 1);
+      if (name.empty() || !IsMiddleParam(name) || !IsMiddleParam(key) ||
+          key.find(',') != std::string::npos) {
+        error = "--channel-key takes CHANNEL=KEY, not \"" + value + "\"";
+        return std::nullopt;
+      }
+      options.channel_keys[IrcLower(name.starts_with('#') ? name : "#" + name)] = key;
     } else if (arg == "--password") {
       options.password = value;
     } else {
