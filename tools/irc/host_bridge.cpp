@@ -253,13 +253,15 @@ void HostBridge::Join(Session& session, std::u16string_view channel, bool join) 
     Log("plug-in: \"" + Utf16ToUtf8(channel) + "\" cannot be an IRC channel: not joined");
     return;
   }
-  if (join == HasChannel(session.channels, channel)) return;
   if (!join) {
-    if (!session.connection->Send(FormatIrcLine("PART", {name}))) return;
+    // A channel waiting to be joined again after a kick is forgotten too.
     session.life->Left(name);
+    if (!HasChannel(session.channels, channel)) return;
+    if (!session.connection->Send(FormatIrcLine("PART", {name}))) return;
     RemoveChannel(session.channels, name);
     return;
   }
+  if (HasChannel(session.channels, channel)) return;
   if (!session.connection->Registered()) {
     Log(session.connection->Label() + ": not connected, not joined: " + name);
     return;
