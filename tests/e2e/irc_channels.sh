@@ -58,7 +58,7 @@ as flood PRIVMSG #main :!gs hlpl $server
 as flood PRIVMSG #main :!gs hlpl $server
 expect morvane #main 5 15
 say #games !gs hl $server
-expect morvane #games 1 6
+expect morvane #games 1 8
 kick #main morvane
 expect-none morvane #main 3
 await-member morvane #main 20
