@@ -12,7 +12,6 @@ set -u
 
 source "$(dirname "$0")/common.bash"
 e2e_begin irc "${1:?usage: irc.sh BUILD_DIR}" morvane-irc morvane-gamesim Morvane.so
-command -v ngircd >/dev/null || { echo "irc: ngircd is missing (scripts/install-deps)"; exit 1; }
 client="$(cd "$(dirname "$0")" && pwd)/irc/irc_client.py"
 bridge="$build/morvane-irc"
 unset MORVANE_CODEPAGE
@@ -26,45 +25,7 @@ irc_cleanup() {
 }
 trap irc_cleanup EXIT
 
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-port=$(free_port)
-tls_port=$(free_port)
-# A certificate of its own for "localhost", which the bridge trusts through
-# OpenSSL's SSL_CERT_FILE.
-openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
-  -keyout "$work/key.pem" -out "$work/cert.pem" -subj /CN=localhost \
-  -addext subjectAltName=DNS:localhost >/dev/null 2>&1 || { echo "irc: openssl cannot make a certificate"; exit 1; }
-cat >"$work/ngircd.conf" <<CONF
-[Global]
-Name = irc.morvane.test
-Info = Morvane test server
-Listen = 127.0.0.1
-Ports = $port
-PidFile = $work/ngircd.pid
-MotdFile = $work/motd
-[Limits]
-MaxNickLength = 30
-MaxConnectionsIP = 0
-[Options]
-PAM = no
-DNS = no
-Ident = no
-[SSL]
-CertFile = $work/cert.pem
-KeyFile = $work/key.pem
-Ports = $tls_port
-CONF
-echo "Morvane test server" >"$work/motd"
-
-start_ircd() {
-  ngircd -n -f "$work/ngircd.conf" >>"$work/ngircd.log" 2>&1 &
-  ircd_pid=$!
-  for _ in $(seq 50); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "irc: ngircd did not start:"; cat "$work/ngircd.log"; exit 1
-}
+source "$(dirname "$0")/irc/ngircd.bash"
 
 # The bridge with its log; stop_bridge sends SIGTERM and checks it ends, 0.
 start_bridge() {

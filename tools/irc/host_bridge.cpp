@@ -41,11 +41,13 @@ HostBridge::HostBridge(asio::io_context& io, const IrcOptions& options,
     : io_(io),
       options_(options),
       exports_(exports),
-      mode_(options.virtual_mode ? console_host::HostMode::kVirtualUser : console_host::HostMode::kDirect),
+      mode_(options.virtual_mode ? console_host::HostMode::kVirtualUser
+                                 : console_host::HostMode::kDirect),
       bridge_thread_(std::this_thread::get_id()),
       signals_(io, SIGINT, SIGTERM),
       pump_timer_(io),
-      stop_timer_(io) {
+      stop_timer_(io),
+      command_rate_(options.rate.commands_per_minute, options.rate.ignore_for) {
   g_bridge.store(this);
 }
 
@@ -134,6 +136,10 @@ std::shared_ptr<HostBridge::Session> HostBridge::OpenSession(const std::string& 
   settings.nick = nick;
   settings.realname = options_.realname;
   settings.label = user.name.empty() ? "host" : "virtual " + nick;
+  settings.pace = {options_.rate.burst, options_.rate.interval};
+  settings.queue_lines = options_.rate.queue_lines;
+  session->life = std::make_unique<ChannelLife>(options_.rate.rejoin_after);
+  session->rejoin_timer = std::make_unique<asio::steady_timer>(io_);
   // The events hold the session weakly: a session replaced while one of its
   // events runs (the plug-in logs out from inside PluginProcess) is gone
   // when the event resumes, and the event stops there.
@@ -147,6 +153,9 @@ std::shared_ptr<HostBridge::Session> HostBridge::OpenSession(const std::string& 
   };
   events.message = [this, weak](const IrcMessage& message) {
     if (auto s = weak.lock()) OnMessage(*s, message);
+  };
+  events.logged_in = [this, weak] {
+    if (auto s = weak.lock()) OnLoggedIn(*s);
   };
   const bool is_host = user.name.empty();
   events.gave_up = [this, is_host](const std::string&) {
@@ -231,9 +240,11 @@ void HostBridge::HandleCall(std::int32_t code, std::span<const std::uint8_t> rec
 void HostBridge::Say(Session& session, const std::string& command, const std::string& target,
                      std::u16string_view text) {
   IrcConnection& connection = *session.connection;
+  std::vector<std::string> lines;
   for (const std::string& piece : ToIrcMessages(text, connection.TextBudget(command, target))) {
-    if (!connection.Send(FormatIrcLine(command, {target}, piece))) return;
+    lines.push_back(FormatIrcLine(command, {target}, piece));
   }
+  if (!lines.empty()) connection.SendReply(target, std::move(lines));
 }
 
 void HostBridge::Join(Session& session, std::u16string_view channel, bool join) {
@@ -242,12 +253,35 @@ void HostBridge::Join(Session& session, std::u16string_view channel, bool join) 
     Log("plug-in: \"" + Utf16ToUtf8(channel) + "\" cannot be an IRC channel: not joined");
     return;
   }
-  if (join == HasChannel(session.channels, channel)) return;
-  if (!session.connection->Send(FormatIrcLine(join ? "JOIN" : "PART", {name}))) return;
-  if (join) {
-    session.channels.emplace_back(channel);
-  } else {
+  if (!join) {
+    // A channel waiting to be joined again after a kick is forgotten too.
+    session.life->Left(name);
+    if (!HasChannel(session.channels, channel)) return;
+    if (!session.connection->Send(FormatIrcLine("PART", {name}))) return;
     RemoveChannel(session.channels, name);
+    return;
+  }
+  if (HasChannel(session.channels, channel)) return;
+  if (!session.connection->Registered()) {
+    Log(session.connection->Label() + ": not connected, not joined: " + name);
+    return;
+  }
+  SendJoin(session, name);
+  session.channels.emplace_back(channel);
+}
+
+// A channel with a key in the settings is joined with it: "JOIN #extra sekrit".
+void HostBridge::SendJoin(Session& session, const std::string& irc_channel) {
+  session.life->Asked(irc_channel);
+  auto key = options_.channel_keys.find(IrcLower(irc_channel));
+  if (key != options_.channel_keys.end() && !IsMiddleParam(key->second)) {
+    Log("the key of " + irc_channel + " cannot go in a JOIN: joining without it");
+    key = options_.channel_keys.end();
+  }
+  if (key == options_.channel_keys.end()) {
+    session.connection->Send(FormatIrcLine("JOIN", {irc_channel}));
+  } else {
+    session.connection->Send(FormatIrcLine("JOIN", {irc_channel, key->second}));
   }
 }
 

@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "channel_life.h"
+#include "command_rate.h"
 #include "console_host/chat_records.h"
 #include "console_host/plugin_module.h"
 #include "irc_connection.h"
@@ -48,10 +50,14 @@ class HostBridge {
  private:
   // One connection and the channels the plug-in has it in, named as the
   // plug-in names them, in the order it joined them.
-  struct Session {
+  struct Session : std::enable_shared_from_this<Session> {
     std::shared_ptr<IrcConnection> connection;
     console_host::ChatUser user;  // the virtual user; empty for the host's connection
     std::vector<std::u16string> channels;
+    // Kicks, refused joins and the waits before joining again, with the
+    // timer that ends the waits.
+    std::unique_ptr<ChannelLife> life;
+    std::unique_ptr<asio::steady_timer> rejoin_timer;
   };
 
   static void MORVANE_CALL OnHostCall(std::int32_t plugin_id, std::int32_t code, const void* record,
@@ -65,6 +71,15 @@ class HostBridge {
   void OnLost(Session& session);
   void OnMessage(Session& session, const IrcMessage& message);
   void TrackMembership(Session& session, const IrcMessage& message);
+  void FollowChannelLife(Session& session, const IrcMessage& message);
+  void DropQueued(Session& session, const std::string& target, const std::string& why);
+  void ScheduleRejoins(Session& session);
+  void SendJoin(Session& session, const std::string& irc_channel);
+  // Logged in to services: the joins that needed it are tried again.
+  void OnLoggedIn(Session& session);
+  // Whether a message the plug-in would get passes the sender's command
+  // count; says so once to a sender that has just been ignored.
+  bool AdmitCommand(Session& session, const IrcMessage& message);
 
   void HandleCall(std::int32_t code, std::span<const std::uint8_t> record);
   void Say(Session& session, const std::string& command, const std::string& target,
@@ -88,6 +103,7 @@ class HostBridge {
   asio::signal_set signals_;
   asio::steady_timer pump_timer_;
   asio::steady_timer stop_timer_;
+  CommandRate command_rate_;
 
   std::shared_ptr<Session> host_;
   std::shared_ptr<Session> virtual_;  // the logged-in virtual user's, if any

@@ -23,6 +23,8 @@ void HostBridge::OnLost(Session& session) {
   // A lost connection is in no channel any more; the plug-in joins again
   // when it hears that its user is back.
   session.channels.clear();
+  session.life->Clear();
+  session.rejoin_timer->cancel();
   if (session.user.name.empty()) {
     if (mode_ == console_host::HostMode::kDirect) Deliver(console_host::BuildStatus(false));
     return;
@@ -51,6 +53,7 @@ void HostBridge::TrackMembership(Session& session, const IrcMessage& message) {
         IrcParam(message, 2));
     RemoveChannel(session.channels, IrcParam(message, 1));
   }
+  FollowChannelLife(session, message);
 }
 
 void HostBridge::OnMessage(Session& session, const IrcMessage& message) {
@@ -67,7 +70,7 @@ void HostBridge::OnMessage(Session& session, const IrcMessage& message) {
   context.trigger = options_.trigger;
   context.channels = session.channels;
   auto delivery = MapIrcMessage(message, context);
-  if (!delivery) return;
+  if (!delivery || !AdmitCommand(session, message)) return;
   Log(session.connection->Label() + " << " + IrcParam(message, 0) + " <" +
       SplitPrefix(message.prefix).nick + "> " + IrcParam(message, 1));
   Deliver(*delivery);

@@ -62,7 +62,7 @@ IrcConnection::IrcConnection(asio::io_context& io, ConnectionSettings settings,
       send_timer_(io),
       idle_timer_(io),
       close_timer_(io),
-      pacer_(settings_.pace) {}
+      output_(settings_.pace, static_cast<std::size_t>(std::max(settings_.queue_lines, 1))) {}
 
 void IrcConnection::Start() {
   if (state_ != State::kIdle) return;
@@ -171,7 +171,7 @@ void IrcConnection::HandleMessage(const IrcMessage& message) {
     return i < message.params.size() ? message.params[i] : std::string();
   };
   if (command == "PING") {
-    pacer_.PushUrgent(FormatIrcLine("PONG", {}, param(0)));
+    output_.PushUrgent(FormatIrcLine("PONG", {}, param(0)));
     Pump();
     return;
   }
@@ -226,16 +226,34 @@ bool IrcConnection::Send(std::string line) {
   return true;
 }
 
+bool IrcConnection::SendReply(const std::string& target, std::vector<std::string> lines) {
+  if (state_ != State::kRegistered) {
+    Log(settings_.label + ": not connected, dropped a reply of " + std::to_string(lines.size()) +
+        " lines to " + target);
+    return false;
+  }
+  if (std::size_t dropped = output_.PushReply(target, std::move(lines))) {
+    Log(settings_.label + ": too much queued for " + target + ": " + std::to_string(dropped) +
+        " lines of earlier replies dropped");
+  }
+  Pump();
+  return true;
+}
+
+std::size_t IrcConnection::DropTarget(std::string_view target) {
+  return output_.DropTarget(target);
+}
+
 void IrcConnection::Queue(std::string line) {
-  pacer_.Push(std::move(line));
+  output_.Push(std::move(line));
   Pump();
 }
 
 void IrcConnection::Pump() {
   if (!link_ || link_->write_in_flight) return;
   if (state_ != State::kRegistering && state_ != State::kRegistered) return;
-  if (auto line = pacer_.PopDue()) return Write(std::move(*line));
-  auto due = pacer_.NextDue();
+  if (auto line = output_.PopDue()) return Write(std::move(*line));
+  auto due = output_.NextDue();
   if (!due || send_timer_armed_) return;
   send_timer_armed_ = true;
   send_timer_.expires_at(*due);
@@ -288,7 +306,7 @@ void IrcConnection::WatchIdle() {
     if (self->state_ == State::kRegistered && !self->ping_sent_ &&
         now - self->last_data_ > kIdleBeforePing) {
       self->ping_sent_ = true;
-      self->pacer_.PushUrgent(FormatIrcLine("PING", {}, "morvane"));
+      self->output_.PushUrgent(FormatIrcLine("PING", {}, "morvane"));
       self->Pump();
     }
     self->WatchIdle();
@@ -301,7 +319,7 @@ void IrcConnection::Fail(const std::string& reason) {
   link_.reset();
   idle_timer_.cancel();
   send_timer_.cancel();
-  std::size_t dropped = pacer_.Reset();
+  std::size_t dropped = output_.Reset();
   state_ = State::kWaiting;
   Log(settings_.label + ": " + reason + "; reconnecting in " + std::to_string(backoff_.count()) +
       " s" + (dropped ? "; " + std::to_string(dropped) + " queued lines dropped" : ""));
@@ -323,7 +341,7 @@ void IrcConnection::GiveUp(const std::string& reason) {
 void IrcConnection::Close(std::string_view reason) {
   if (state_ == State::kClosing || state_ == State::kClosed) return;
   const bool can_quit = link_ && (state_ == State::kRegistering || state_ == State::kRegistered);
-  pacer_.Reset();
+  output_.Reset();
   retry_timer_.cancel();
   send_timer_.cancel();
   idle_timer_.cancel();

@@ -14,10 +14,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "irc_line.h"
 #include "irc_transport.h"
-#include "line_pacer.h"
+#include "output_queue.h"
 
 namespace morvane::irc {
 
@@ -31,6 +32,7 @@ struct ConnectionSettings {
   std::string realname;
   std::string label;  // names the connection in the log
   Pace pace;
+  int queue_lines = 50;  // lines queued per target
 };
 
 struct ConnectionEvents {
@@ -40,6 +42,8 @@ struct ConnectionEvents {
   // The server refuses the connection for good (an erroneous nick): no more
   // attempts are made.
   std::function<void(const std::string& reason)> gave_up;
+  // The connection has logged in to the network's services.
+  std::function<void()> logged_in;
 };
 
 class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
@@ -51,9 +55,16 @@ class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
 
   // Makes the first attempt; later ones follow by themselves.
   void Start();
-  // Queues a line (without CR LF) for the paced sender. A line for a
-  // connection that is not registered is dropped and logged: false.
+  // Queues a line (without CR LF) of the connection's own for the paced
+  // sender, ahead of the replies. A line for a connection that is not
+  // registered is dropped and logged: false.
   bool Send(std::string line);
+  // Queues the lines of one reply to a target (a channel or a nick), in the
+  // target's own queue (see OutputQueue), and logs what the target's limit
+  // dropped. False, and nothing queued, when not registered.
+  bool SendReply(const std::string& target, std::vector<std::string> lines);
+  // Drops the lines still queued for a target; returns how many.
+  std::size_t DropTarget(std::string_view target);
   // Sends QUIT with the reason (at once, ahead of the queue, which is
   // dropped), lets the server close, and makes no more attempts. No event
   // is delivered after this call.
@@ -64,6 +75,9 @@ class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
   // The nick the server knows this connection by.
   const std::string& Nick() const { return nick_; }
   const std::string& Label() const { return settings_.label; }
+  // "nick!user@host" as the server shows this connection; user and host are
+  // empty until it has shown them.
+  std::string OwnPrefix() const { return nick_ + "!" + shown_user_ + "@" + shown_host_; }
   // The most bytes of text one command to the target may carry, so that the
   // line the server relays, ":nick!user@host COMMAND target :text" with its
   // CR LF, fits in 512 bytes. The user and host are the ones the server
@@ -103,7 +117,7 @@ class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
   asio::steady_timer send_timer_;
   asio::steady_timer idle_timer_;
   asio::steady_timer close_timer_;
-  LinePacer pacer_;
+  OutputQueue output_;
 
   State state_ = State::kIdle;
   std::shared_ptr<Link> link_;  // the attempt in progress; none while waiting

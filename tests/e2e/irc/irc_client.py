@@ -81,9 +81,11 @@ def handle(conn, raw):
     elif command in ("PART", "QUIT"):
         for names in members.values():
             names.discard(lower(sender))
+    elif command == "KICK":
+        members.get(lower(params[0]), set()).discard(lower(params[1]))
     elif command in ("PRIVMSG", "NOTICE"):
         out(f"{now():.3f} [{params[0]}] <{sender}> {params[1]}")
-        received.append((now(), lower(sender), lower(params[0]), params[1]))
+        received.append((now(), lower(sender), lower(params[0]), params[1], command))
 
 
 def pump(seconds, until):
@@ -144,6 +146,21 @@ def run(step):
         pump(float(args[2]), lambda: bool(mine()))
         if mine():
             fail(f"{args[0]} said {mine()[0][3]!r} to {args[1]}, which should get no answer")
+    elif kind in ("kick", "invite", "mode"):
+        main.send(f"{kind.upper()} {' '.join(args)}")
+    elif kind == "as":  # as NICK LINE: a held connection sends a line
+        conn = next(c for c in extra if lower(c.nick) == lower(args[0]))
+        conn.send(step.split(None, 2)[2])
+    elif kind == "expect-notice":  # expect-notice FROM SECONDS TEXT...
+        text = step.split(None, 3)[3]
+        if not pump(float(args[1]), lambda: any(r[1] == lower(args[0]) and r[4] == "NOTICE"
+                                                and text in r[3] for r in received)):
+            fail(f"no notice \"{text}\" from {args[0]} within {args[1]} s")
+    elif kind == "expect-none":  # expect-none FROM TARGET SECONDS
+        received.clear()
+        pump(float(args[2]), lambda: False)
+        if any(r[1:3] == (lower(args[0]), lower(args[1])) for r in received):
+            fail(f"lines from {args[0]} to {args[1]} within {args[2]} s")
     elif kind:
         fail("unknown step: " + step)
 
