@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "admin_trust.h"
 #include "console_host/chat_records.h"
 #include "console_host/plugin_module.h"
 #include "irc_connection.h"
@@ -41,7 +42,8 @@ class HostBridge {
   // PluginStop, then QUIT on every connection; the io_context runs out once
   // they have closed.
   void Stop();
-  // 0, or 1 once the server has refused the host's nick.
+  // 0, or 1 once the plug-in has refused to start or the host's connection
+  // cannot be made at all (TLS cannot be set up).
   int ExitStatus() const { return exit_status_; }
 
  private:
@@ -51,6 +53,7 @@ class HostBridge {
     std::shared_ptr<IrcConnection> connection;
     console_host::ChatUser user;  // the virtual user; empty for the host's connection
     std::vector<std::u16string> channels;
+    AccountTracker accounts;  // of the users the connection sees
   };
 
   static void MORVANE_CALL OnHostCall(std::int32_t plugin_id, std::int32_t code, const void* record,
@@ -64,6 +67,7 @@ class HostBridge {
   void OnLost(Session& session);
   void OnMessage(Session& session, const IrcMessage& message);
   void TrackMembership(Session& session, const IrcMessage& message);
+  bool MayReload(Session& session, const IrcMessage& message);
 
   void HandleCall(std::int32_t code, std::span<const std::uint8_t> record);
   void Say(Session& session, const std::string& command, const std::string& target,

@@ -1,6 +1,7 @@
 #include "irc_options.h"
 
 #include <charconv>
+#include <cstdlib>
 
 #include "common/text.h"
 #include "irc_line.h"
@@ -80,7 +81,10 @@ std::optional<IrcOptions> ParseIrcOptions(const std::vector<std::string>& args,
       continue;
     }
     bool takes_value = arg == "--server" || arg == "--nick" || arg == "--module" ||
-                       arg == "--trigger" || arg == "--password" || arg == "--realname";
+                       arg == "--trigger" || arg == "--password" || arg == "--realname" ||
+                       arg == "--tls-ca" || arg == "--tls-fingerprint" || arg == "--tls-cert" ||
+                       arg == "--tls-key" || arg == "--sasl" || arg == "--account" ||
+                       arg == "--admin-account" || arg == "--admin-mask";
     if (!takes_value) {
       error = "unknown option \"" + arg + "\" (see --help)";
       return std::nullopt;
@@ -108,6 +112,39 @@ std::optional<IrcOptions> ParseIrcOptions(const std::vector<std::string>& args,
       options.trigger = value;
     } else if (arg == "--password") {
       options.password = value;
+    } else if (arg == "--tls-ca") {
+      options.tls_ca = value;
+    } else if (arg == "--tls-fingerprint") {
+      if (NormalizeFingerprint(value).empty()) {
+        error = "--tls-fingerprint: \"" + value + "\" is not a SHA-256 in hex";
+        return std::nullopt;
+      }
+      options.tls_fingerprint = value;
+    } else if (arg == "--tls-cert") {
+      options.tls_certificate = value;
+    } else if (arg == "--tls-key") {
+      options.tls_key = value;
+    } else if (arg == "--sasl") {
+      if (value == "plain") {
+        options.sasl = SaslMechanism::kPlain;
+      } else if (value == "external") {
+        options.sasl = SaslMechanism::kExternal;
+      } else if (value == "none") {
+        options.sasl = SaslMechanism::kNone;
+      } else {
+        error = "--sasl takes plain, external or none, not \"" + value + "\"";
+        return std::nullopt;
+      }
+    } else if (arg == "--account") {
+      if (!IsMiddleParam(value)) {
+        error = "--account: \"" + value + "\" cannot be an account name";
+        return std::nullopt;
+      }
+      options.account = value;
+    } else if (arg == "--admin-account") {
+      options.admin_accounts.push_back(value);
+    } else if (arg == "--admin-mask") {
+      options.admin_masks.push_back(value);
     } else {
       options.realname = value;
     }
@@ -121,6 +158,23 @@ std::optional<IrcOptions> ParseIrcOptions(const std::vector<std::string>& args,
     return std::nullopt;
   }
   if (options.port == 0) options.port = options.tls ? kTlsPort : kPlainPort;
+  // The account's password is never a flag: it would show in the process list.
+  if (const char* password = std::getenv("MORVANE_IRC_ACCOUNT_PASSWORD");
+      password != nullptr && options.account_password.empty()) {
+    options.account_password = password;
+  }
+  if (options.account_password.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos) {
+    error = "the account password cannot hold a line break";
+    return std::nullopt;
+  }
+  if (options.sasl == SaslMechanism::kPlain && options.account_password.empty()) {
+    options.warnings.push_back(
+        "SASL PLAIN without an account password (MORVANE_IRC_ACCOUNT_PASSWORD)");
+  }
+  if (options.sasl == SaslMechanism::kExternal &&
+      (!options.tls || options.tls_certificate.empty())) {
+    options.warnings.push_back("SASL EXTERNAL needs TLS and a client certificate (--tls-cert)");
+  }
   for (const std::string* text : {&options.password, &options.realname}) {
     if (text->find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos) {
       error = "--password and --realname cannot hold a line break";
