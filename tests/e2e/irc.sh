@@ -29,8 +29,8 @@ trap irc_cleanup EXIT
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 port=$(free_port)
 tls_port=$(free_port)
-# A certificate of its own for "localhost", which the bridge trusts through
-# OpenSSL's SSL_CERT_FILE.
+# A certificate of its own for "localhost", which the bridge trusts as a CA
+# file (--tls-ca) or by its fingerprint.
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
   -keyout "$work/key.pem" -out "$work/cert.pem" -subj /CN=localhost \
   -addext subjectAltName=DNS:localhost >/dev/null 2>&1 || { echo "irc: openssl cannot make a certificate"; exit 1; }
@@ -199,7 +199,7 @@ grep -q "host: registered as morvhost" "$work/bridge.log" && pass || fail "the h
 stop_bridge virtual
 
 # 4. TLS: the bridge checks the server's certificate and answers over it.
-SSL_CERT_FILE="$work/cert.pem" start_bridge --server "localhost:$tls_port" --tls --nick tlsbot
+start_bridge --server "localhost:$tls_port" --tls --tls-ca "$work/cert.pem" --nick tlsbot
 timeout 60 python3 "$client" >"$work/tls.out" 2>&1 <<STEPS
 connect dave $port
 join #main
@@ -210,6 +210,19 @@ STEPS
 [ $? = 0 ] && pass || fail "tls: the client's checks failed"
 has "$work/tls.out" "[#main] <tlsbot> ${B}Морвейн Арена${B} - de_dust2 - 4/24 (${addr[source]})"
 stop_bridge tls
+# A pinned fingerprint admits that certificate under another name
+# (127.0.0.1), and refuses any other certificate even from a trusted CA.
+fingerprint=$(openssl x509 -in "$work/cert.pem" -noout -fingerprint -sha256 | cut -d= -f2)
+start_bridge --server "127.0.0.1:$tls_port" --tls --tls-fingerprint "$fingerprint" --nick pinbot
+for _ in $(seq 100); do grep -q "host: registered as pinbot" "$work/bridge.log" && break; sleep 0.1; done
+grep -q "host: registered as pinbot" "$work/bridge.log" && pass || fail "the pinned certificate was refused"
+stop_bridge pinned
+start_bridge --server "localhost:$tls_port" --tls --tls-ca "$work/cert.pem" --nick wrongpin \
+  --tls-fingerprint "$(printf '0%.0s' $(seq 64))"
+for _ in $(seq 100); do grep -q "cannot connect: .*certificate verify failed" "$work/bridge.log" && break; sleep 0.1; done
+grep -q "cannot connect: .*certificate verify failed" "$work/bridge.log" && pass || fail "a certificate other than the pinned one was not refused"
+stop_bridge wrong-pin
+grep -q "registered as wrongpin" "$work/bridge.log" && fail "the bridge registered despite a wrong pin" || pass
 
 if [ "$failed" -ne 0 ]; then
   for f in direct restart virtual tls; do echo "== $f"; cat "$work/$f.out" 2>/dev/null; done

@@ -84,6 +84,11 @@ def handle(conn, raw):
     elif command in ("PRIVMSG", "NOTICE"):
         out(f"{now():.3f} [{params[0]}] <{sender}> {params[1]}")
         received.append((now(), lower(sender), lower(params[0]), params[1]))
+    elif command == "NICK":
+        for names in members.values():
+            if lower(sender) in names:
+                names.discard(lower(sender))
+                names.add(lower(params[0]))
 
 
 def pump(seconds, until):
@@ -133,6 +138,18 @@ def run(step):
         gaps = [b - a for a, b in zip(times, times[1:])][3:]
         out(f"-- {len(times)} lines in {times[-1] - times[0]:.3f} s" +
             (f"; smallest gap after the first 4: {min(gaps):.3f} s" if gaps else ""))
+    elif kind == "raw":
+        main.send(step.split(None, 1)[1])
+    elif kind in ("release", "say-as"):
+        held = [c for c in extra if lower(c.nick) == lower(args[0])]
+        if not held:
+            return fail(f"no connection holds {args[0]}")
+        if kind == "say-as":
+            held[0].send(f"PRIVMSG {args[1]} :{step.split(None, 3)[3]}")
+            return
+        held[0].send("QUIT :released")
+        extra.remove(held[0])
+        held[0].sock.close()
     elif kind:
         fail("unknown step: " + step)
 
