@@ -5,9 +5,10 @@
 # when it connects and is won back (MONITOR) once that client quits; a
 # "!reload" from a client that merely took the admin's nick is dropped, the
 # real admin's (logged in to the account "boss") passes; in virtual-user
-# mode a host nick as long as NICKLEN that is taken gets a shortened
-# variant, and the virtual user's Cyrillic Name, which the server refuses,
-# goes by its Latin form, joins and answers.
+# mode, logged in by NickServ IDENTIFY instead, a host nick as long as
+# NICKLEN that is taken gets a shortened variant, and the virtual user's
+# Cyrillic Name, which the server refuses, goes by its Latin form, joins and
+# answers.
 # Usage: irc_services.sh BUILD_DIR (builds nothing).
 set -u
 
@@ -185,7 +186,8 @@ STEPS
 logged "host: !reload from the admin boss!" 10
 stop_bridge direct
 
-# 2. Virtual-user mode: a taken host nick of NICKLEN, a refused Cyrillic Name.
+# 2. Virtual-user mode without SASL: NickServ IDENTIFY, a taken host nick of
+# NICKLEN, a refused Cyrillic Name.
 long_nick=$(printf 'h%.0s' $(seq $nicklen))
 {
   cat <<STEPS
@@ -200,11 +202,14 @@ STEPS
 } | client_run virtual &
 client_pid=$!
 for _ in $(seq 100); do [ -e "$work/virtual.ready" ] && break; sleep 0.1; done
-start_bridge --nick "$long_nick" --virtual
+start_bridge --nick "$long_nick" --virtual --sasl none
 wait "$client_pid"
 logged "host: registered as ${long_nick:1}_"
 logged "the server refuses the nick Морвейн"
 logged "virtual Морвейн: registered as Morvejn"
+logged "virtual Морвейн: no SASL here; identifying to NickServ as morvbot"
+logged "virtual Морвейн: logged in" 10
+grep -q "IDENTIFY morvbot botpass" "$work/bridge.log" && fail "the account password is in the log" || pass
 stop_bridge virtual
 
 if [ "$failed" -ne 0 ]; then
