@@ -4,9 +4,11 @@
 # private, gets a Cyrillic server name, a reply longer than one IRC line and
 # a 60-player list, and checks every line it receives (UTF-8, at most 512
 # bytes, paced, none missing). The bridge's nick is taken when it connects
-# (it takes another); the server is killed and started again (the bridge comes
-# back and answers); the bridge stops on SIGTERM; in virtual-user mode a
-# second nick appears, joins and answers; and the bridge answers over TLS.
+# (it takes another, and its own once it is free); the server is killed and
+# started again (the bridge comes back and answers); the bridge stops on
+# SIGTERM; in virtual-user mode a second nick appears, joins and answers;
+# and the bridge answers over TLS, trusting a CA file or a pinned
+# certificate.
 # Usage: irc.sh BUILD_DIR (builds nothing).
 set -u
 
@@ -162,6 +164,10 @@ else
 fi
 grep -q "nick morvane is in use, trying morvane_" "$work/bridge.log" && pass || fail "no nick retry in the log"
 grep -q "reconnecting" "$work/bridge.log" && fail "the bridge lost its connection in direct mode" || pass
+# The client has quit, so "morvane" is free: the bridge, which asks ngircd
+# (no MONITOR there) by ISON every 15 s, takes it back.
+for _ in $(seq 250); do grep -q "host: has its nick morvane back" "$work/bridge.log" && break; sleep 0.1; done
+grep -q "host: has its nick morvane back" "$work/bridge.log" && pass || fail "the bridge did not win its nick back"
 
 # 2. The server dies and comes back on the same port: the bridge reconnects
 # under its own nick (free now), joins again and answers.

@@ -27,6 +27,10 @@ constexpr std::size_t kLoggedLineBytes = 200;
 // Without MONITOR, how often the server is asked whether the wanted nick
 // is still in use.
 constexpr auto kNickPollEvery = std::chrono::seconds(15);
+// The wanted nick is asked for at most this often.
+constexpr auto kNickRetryGap = std::chrono::seconds(10);
+// Services are asked to remove a ghost holding the nick at most this often.
+constexpr auto kGhostEvery = std::chrono::minutes(10);
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
   return text.size() >= start.size() && IrcEqual(text.substr(0, start.size()), start);
@@ -296,10 +300,7 @@ bool IrcConnection::HandleRegistration(const IrcMessage& message) {
   } else if (command == "731" && !IrcEqual(nick_, nicks_.Wanted())) {
     // RPL_MONOFFLINE: the wanted nick is free now.
     for (const std::string& target : ListWords(param(1))) {
-      if (IrcEqual(SplitPrefix(target).nick, nicks_.Wanted())) {
-        Log(settings_.label + ": " + nicks_.Wanted() + " is free, taking it");
-        Queue(FormatIrcLine("NICK", {nicks_.Wanted()}));
-      }
+      if (IrcEqual(SplitPrefix(target).nick, nicks_.Wanted())) TakeWantedNick();
     }
   } else if (command == "734") {
     // The server's MONITOR list is full: asked the old way.
@@ -310,8 +311,7 @@ bool IrcConnection::HandleRegistration(const IrcMessage& message) {
     const auto online = ListWords(param(1));
     if (std::none_of(online.begin(), online.end(),
                      [&](const std::string& n) { return IrcEqual(n, nicks_.Wanted()); })) {
-      Log(settings_.label + ": " + nicks_.Wanted() + " is free, taking it");
-      Queue(FormatIrcLine("NICK", {nicks_.Wanted()}));
+      TakeWantedNick();
     }
   } else if (command == "NOTICE" && IrcEqual(SplitPrefix(message.prefix).nick, "NickServ") &&
              !logged_in_) {
@@ -400,8 +400,14 @@ void IrcConnection::AfterWelcome() {
 // MONITOR where it has it, else by asking ISON now and then.
 void IrcConnection::Regain() {
   if (state_ != State::kRegistered || !welcomed_ || IrcEqual(nick_, nicks_.Wanted())) return;
-  if (logged_in_ && !ghost_sent_) {
+  // Two bridges run with the same settings would remove each other for
+  // good; so a ghost is asked to go once in a while only.
+  const auto now = std::chrono::steady_clock::now();
+  if (logged_in_ && !ghost_sent_ &&
+      (last_ghost_ == std::chrono::steady_clock::time_point{} ||
+       now - last_ghost_ >= kGhostEvery)) {
     ghost_sent_ = true;
+    last_ghost_ = now;
     Queue(FormatIrcLine("PRIVMSG", {"NickServ"}, "GHOST " + nicks_.Wanted()));
   }
   if (monitor_) {
@@ -415,18 +421,35 @@ void IrcConnection::Regain() {
   if (regain_timer_armed_) return;
   Log(settings_.label + ": asking every " + std::to_string(kNickPollEvery.count()) + " s whether " +
       nicks_.Wanted() + " is free (ISON)");
-  PollNick();
+  Queue(FormatIrcLine("ISON", {}, nicks_.Wanted()));
+  PollNick(kNickPollEvery);
 }
 
-void IrcConnection::PollNick() {
-  if (state_ != State::kRegistered || IrcEqual(nick_, nicks_.Wanted())) return;
-  Queue(FormatIrcLine("ISON", {}, nicks_.Wanted()));
+// A nick lost again soon after it was taken (services that rename users
+// not logged in) is asked for again only after a pause, by ISON.
+void IrcConnection::TakeWantedNick() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_nick_try_ < kNickRetryGap) {
+    if (!regain_timer_armed_) PollNick(kNickRetryGap - (now - last_nick_try_));
+    return;
+  }
+  last_nick_try_ = now;
+  Log(settings_.label + ": " + nicks_.Wanted() + " is free, taking it");
+  Queue(FormatIrcLine("NICK", {nicks_.Wanted()}));
+}
+
+// Asks ISON after the wait, and then every kNickPollEvery.
+void IrcConnection::PollNick(std::chrono::steady_clock::duration wait) {
   regain_timer_armed_ = true;
-  regain_timer_.expires_after(kNickPollEvery);
+  regain_timer_.expires_after(wait);
   regain_timer_.async_wait([self = shared_from_this(), link = link_](const std::error_code& error) {
     self->regain_timer_armed_ = false;
-    if (error || link != self->link_) return;
-    self->PollNick();
+    if (error || link != self->link_ || self->state_ != State::kRegistered ||
+        IrcEqual(self->nick_, self->nicks_.Wanted())) {
+      return;
+    }
+    self->Queue(FormatIrcLine("ISON", {}, self->nicks_.Wanted()));
+    self->PollNick(kNickPollEvery);
   });
 }
 

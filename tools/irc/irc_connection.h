@@ -117,7 +117,8 @@ class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
   void ReadSupport(const IrcMessage& message);
   void AfterWelcome();
   void Regain();
-  void PollNick();
+  void TakeWantedNick();
+  void PollNick(std::chrono::steady_clock::duration wait);
   void QueueAll(const std::vector<std::string>& lines);
 
   asio::io_context& io_;
@@ -154,6 +155,9 @@ class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
   bool ghost_sent_ = false;
   std::string account_;  // the services account logged in to, as the server named it
   bool regain_timer_armed_ = false;
+  std::chrono::steady_clock::time_point last_nick_try_{};
+  // Of the whole run:
+  std::chrono::steady_clock::time_point last_ghost_{};
 };
 
 }  // namespace morvane::irc
