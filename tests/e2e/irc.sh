@@ -4,9 +4,11 @@
 # private, gets a Cyrillic server name, a reply longer than one IRC line and
 # a 60-player list, and checks every line it receives (UTF-8, at most 512
 # bytes, paced, none missing). The bridge's nick is taken when it connects
-# (it takes another); the server is killed and started again (the bridge comes
-# back and answers); the bridge stops on SIGTERM; in virtual-user mode a
-# second nick appears, joins and answers; and the bridge answers over TLS.
+# (it takes another, and its own once it is free); the server is killed and
+# started again (the bridge comes back and answers); the bridge stops on
+# SIGTERM; in virtual-user mode a second nick appears, joins and answers;
+# and the bridge answers over TLS, trusting a CA file or a pinned
+# certificate.
 # Usage: irc.sh BUILD_DIR (builds nothing).
 set -u
 
@@ -123,6 +125,10 @@ else
 fi
 grep -q "nick morvane is in use, trying morvane_" "$work/bridge.log" && pass || fail "no nick retry in the log"
 grep -q "reconnecting" "$work/bridge.log" && fail "the bridge lost its connection in direct mode" || pass
+# The client has quit, so "morvane" is free: the bridge, which asks ngircd
+# (no MONITOR there) by ISON every 15 s, takes it back.
+for _ in $(seq 250); do grep -q "host: has its nick morvane back" "$work/bridge.log" && break; sleep 0.1; done
+grep -q "host: has its nick morvane back" "$work/bridge.log" && pass || fail "the bridge did not win its nick back"
 
 # 2. The server dies and comes back on the same port: the bridge reconnects
 # under its own nick (free now), joins again and answers.
@@ -160,7 +166,7 @@ grep -q "host: registered as morvhost" "$work/bridge.log" && pass || fail "the h
 stop_bridge virtual
 
 # 4. TLS: the bridge checks the server's certificate and answers over it.
-SSL_CERT_FILE="$work/cert.pem" start_bridge --server "localhost:$tls_port" --tls --nick tlsbot
+start_bridge --server "localhost:$tls_port" --tls --tls-ca "$work/cert.pem" --nick tlsbot
 timeout 60 python3 "$client" >"$work/tls.out" 2>&1 <<STEPS
 connect dave $port
 join #main
@@ -171,6 +177,19 @@ STEPS
 [ $? = 0 ] && pass || fail "tls: the client's checks failed"
 has "$work/tls.out" "[#main] <tlsbot> ${B}Морвейн Арена${B} - de_dust2 - 4/24 (${addr[source]})"
 stop_bridge tls
+# A pinned fingerprint admits that certificate under another name
+# (127.0.0.1), and refuses any other certificate even from a trusted CA.
+fingerprint=$(openssl x509 -in "$work/cert.pem" -noout -fingerprint -sha256 | cut -d= -f2)
+start_bridge --server "127.0.0.1:$tls_port" --tls --tls-fingerprint "$fingerprint" --nick pinbot
+for _ in $(seq 100); do grep -q "host: registered as pinbot" "$work/bridge.log" && break; sleep 0.1; done
+grep -q "host: registered as pinbot" "$work/bridge.log" && pass || fail "the pinned certificate was refused"
+stop_bridge pinned
+start_bridge --server "localhost:$tls_port" --tls --tls-ca "$work/cert.pem" --nick wrongpin \
+  --tls-fingerprint "$(printf '0%.0s' $(seq 64))"
+for _ in $(seq 100); do grep -q "cannot connect: .*certificate verify failed" "$work/bridge.log" && break; sleep 0.1; done
+grep -q "cannot connect: .*certificate verify failed" "$work/bridge.log" && pass || fail "a certificate other than the pinned one was not refused"
+stop_bridge wrong-pin
+grep -q "registered as wrongpin" "$work/bridge.log" && fail "the bridge registered despite a wrong pin" || pass
 
 if [ "$failed" -ne 0 ]; then
   for f in direct restart virtual tls; do echo "== $f"; cat "$work/$f.out" 2>/dev/null; done

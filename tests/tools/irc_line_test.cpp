@@ -51,6 +51,19 @@ TEST(IrcLine, ReadsPrefixCommandAndParameters) {
   }
 }
 
+TEST(IrcLine, ReadsTags) {
+  auto message = ParseIrcLine(
+      "@account=bo\\\\ss;+draft/x;time=2026-01-01T00:00:00Z;e=a\\:b\\sc\\;time=late :n!u@h PRIVMSG "
+      "#a :x");
+  ASSERT_TRUE(message);
+  EXPECT_EQ(IrcTag(*message, "account"), "bo\\ss");
+  EXPECT_EQ(IrcTag(*message, "+draft/x"), "");
+  EXPECT_EQ(IrcTag(*message, "e"), "a;b c");  // a lone backslash at the end is dropped
+  EXPECT_EQ(IrcTag(*message, "time"), "late");
+  EXPECT_EQ(IrcTag(*message, "missing"), std::nullopt);
+  EXPECT_EQ(message->params, (std::vector<std::string>{"#a", "x"}));
+}
+
 TEST(IrcLine, SplitsPrefixes) {
   struct Case {
     const char* prefix;

@@ -11,6 +11,7 @@
 #include "console_host/plugin_codes.h"
 #include "irc_log.h"
 #include "irc_text.h"
+#include "nick_choice.h"
 #include "platform/platform.h"
 #include "platform/program_support.h"
 
@@ -140,6 +141,23 @@ std::shared_ptr<HostBridge::Session> HostBridge::OpenSession(const std::string& 
   settings.queue_lines = options_.rate.queue_lines;
   session->life = std::make_unique<ChannelLife>(options_.rate.rejoin_after);
   session->rejoin_timer = std::make_unique<asio::steady_timer>(io_);
+  settings.fallback_nick = user.name.empty() ? std::string("Morvane") : options_.nick + "_v";
+  switch (options_.sasl) {
+    case SaslMechanism::kPlain:
+      settings.sasl_mechanism = "PLAIN";
+      break;
+    case SaslMechanism::kExternal:
+      settings.sasl_mechanism = "EXTERNAL";
+      break;
+    case SaslMechanism::kNone:
+      break;
+  }
+  // Both connections log in to the bot's account, so that the virtual
+  // user too may enter channels for logged-in users only.
+  settings.account = options_.account.empty() ? options_.nick : options_.account;
+  settings.account_password = options_.account_password;
+  settings.tls_trust = {options_.tls_ca, options_.tls_fingerprint, options_.tls_certificate,
+                        options_.tls_key};
   // The events hold the session weakly: a session replaced while one of its
   // events runs (the plug-in logs out from inside PluginProcess) is gone
   // when the event resumes, and the event stops there.
@@ -300,10 +318,14 @@ void HostBridge::LogIn(const console_host::ChatUser& user) {
   }
   if (virtual_) virtual_->connection->Close("logged out");
   virtual_.reset();
-  const std::string nick = IrcNickName(user.name);
+  std::string nick = IrcNickName(user.name);
   if (nick.empty()) {
-    Log("plug-in: the virtual user \"" + Utf16ToUtf8(user.name) + "\" cannot be an IRC nick");
-    return;
+    // A name with blanks or the like: the connection goes by a nick made
+    // of it, and the plug-in still knows its user by the name.
+    nick = ValidNickForm(Utf16ToUtf8(user.name));
+    if (nick.empty()) nick = options_.nick + "_v";
+    Log("plug-in: the virtual user \"" + Utf16ToUtf8(user.name) +
+        "\" cannot be an IRC nick; using " + nick);
   }
   Log("plug-in logs in " + nick);
   virtual_ = OpenSession(nick, user);

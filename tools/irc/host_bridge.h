@@ -22,6 +22,7 @@
 
 #include "channel_life.h"
 #include "command_rate.h"
+#include "admin_trust.h"
 #include "console_host/chat_records.h"
 #include "console_host/plugin_module.h"
 #include "irc_connection.h"
@@ -44,7 +45,8 @@ class HostBridge {
   // PluginStop, then QUIT on every connection; the io_context runs out once
   // they have closed.
   void Stop();
-  // 0, or 1 once the server has refused the host's nick.
+  // 0, or 1 once the plug-in has refused to start or the host's connection
+  // cannot be made at all (TLS cannot be set up).
   int ExitStatus() const { return exit_status_; }
 
  private:
@@ -58,6 +60,7 @@ class HostBridge {
     // timer that ends the waits.
     std::unique_ptr<ChannelLife> life;
     std::unique_ptr<asio::steady_timer> rejoin_timer;
+    AccountTracker accounts;  // of the users the connection sees
   };
 
   static void MORVANE_CALL OnHostCall(std::int32_t plugin_id, std::int32_t code, const void* record,
@@ -80,6 +83,7 @@ class HostBridge {
   // Whether a message the plug-in would get passes the sender's command
   // count; says so once to a sender that has just been ignored.
   bool AdmitCommand(Session& session, const IrcMessage& message);
+  bool MayReload(Session& session, const IrcMessage& message);
 
   void HandleCall(std::int32_t code, std::span<const std::uint8_t> record);
   void Say(Session& session, const std::string& command, const std::string& target,

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "admin_trust.h"
 #include "code_mapping.h"
 #include "irc_line.h"
 #include "irc_log.h"
@@ -25,6 +26,7 @@ void HostBridge::OnLost(Session& session) {
   session.channels.clear();
   session.life->Clear();
   session.rejoin_timer->cancel();
+  session.accounts.Clear();
   if (session.user.name.empty()) {
     if (mode_ == console_host::HostMode::kDirect) Deliver(console_host::BuildStatus(false));
     return;
@@ -56,13 +58,36 @@ void HostBridge::TrackMembership(Session& session, const IrcMessage& message) {
   FollowChannelLife(session, message);
 }
 
+// A reload reaches the plug-in only from a trusted admin: the plug-in
+// itself trusts a bare nick, which anyone may take.
+bool HostBridge::MayReload(Session& session, const IrcMessage& message) {
+  const std::string text = IrcParam(message, 1);
+  if (!IrcEqual(IrcParam(message, 0), session.connection->Nick()) ||
+      !IsReloadRequest(text, options_.trigger)) {
+    return true;
+  }
+  const IrcConnection& connection = *session.connection;
+  const std::string account = session.accounts.AccountOf(message, connection.HasCap("account-tag"),
+                                                         connection.HasCap("account-notify"));
+  const std::string who =
+      message.prefix + " (account " + (account.empty() ? std::string("none") : account) + ")";
+  if (IsTrustedAdmin(message.prefix, account, options_.admin_accounts, options_.admin_masks)) {
+    Log(connection.Label() + ": " + text + " from the admin " + who);
+    return true;
+  }
+  Log(connection.Label() + ": " + text + " from " + who + ", who is no trusted admin: dropped");
+  return false;
+}
+
 void HostBridge::OnMessage(Session& session, const IrcMessage& message) {
+  session.accounts.Note(message);
   TrackMembership(session, message);
   if (message.command != "PRIVMSG" || stopping_) return;
   if (auto notice = manners_.Answer(message, Manners::Clock::now()))
     session.connection->Send(*notice);
   // In virtual-user mode the host's own connection is no user of the plug-in.
   if (mode_ == console_host::HostMode::kVirtualUser && session.user.name.empty()) return;
+  if (!MayReload(session, message)) return;
   IncomingContext context;
   context.mode = mode_;
   context.virtual_user = session.user.name;

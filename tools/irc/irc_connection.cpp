@@ -4,6 +4,7 @@
 #include <array>
 
 #include "irc_log.h"
+#include "sasl.h"
 
 namespace morvane::irc {
 namespace {
@@ -23,16 +24,48 @@ constexpr auto kRegistrationTime = std::chrono::seconds(60);
 constexpr auto kQuitGrace = std::chrono::seconds(2);
 // Where a line from the network is quoted in the log, this much of it.
 constexpr std::size_t kLoggedLineBytes = 200;
+// Without MONITOR, how often the server is asked whether the wanted nick
+// is still in use.
+constexpr auto kNickPollEvery = std::chrono::seconds(15);
+// The wanted nick is asked for at most this often.
+constexpr auto kNickRetryGap = std::chrono::seconds(10);
+// Services are asked to remove a ghost holding the nick at most this often.
+constexpr auto kGhostEvery = std::chrono::minutes(10);
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
+  return text.size() >= start.size() && IrcEqual(text.substr(0, start.size()), start);
+}
 
 std::string Quote(std::string_view line) {
   if (line.size() <= kLoggedLineBytes) return std::string(line);
   return std::string(line.substr(0, kLoggedLineBytes)) + "...";
 }
 
-// The password never reaches the log.
+// No password reaches the log: not the server's, not the account's in
+// AUTHENTICATE or in a NickServ IDENTIFY.
 std::string ForLog(std::string_view line) {
   if (line.starts_with("PASS ")) return "PASS ********";
+  if (line.starts_with("AUTHENTICATE ") && line != "AUTHENTICATE PLAIN" &&
+      line != "AUTHENTICATE EXTERNAL" && line != "AUTHENTICATE +") {
+    return "AUTHENTICATE ********";
+  }
+  if (StartsWithIgnoringCase(line, "PRIVMSG NickServ :IDENTIFY ")) {
+    return "PRIVMSG NickServ :IDENTIFY ********";
+  }
   return Quote(line);
+}
+
+// Words of a list parameter ("a b c" or "a,b,c").
+std::vector<std::string> ListWords(std::string_view text) {
+  std::vector<std::string> words;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find_first_of(" ,", start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) words.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
 }
 
 }  // namespace
@@ -62,7 +95,10 @@ IrcConnection::IrcConnection(asio::io_context& io, ConnectionSettings settings,
       send_timer_(io),
       idle_timer_(io),
       close_timer_(io),
-      output_(settings_.pace, static_cast<std::size_t>(std::max(settings_.queue_lines, 1))) {}
+      output_(settings_.pace, static_cast<std::size_t>(std::max(settings_.queue_lines, 1))),
+      regain_timer_(io),
+      caps_(settings_.sasl_mechanism),
+      nicks_(settings_.nick, settings_.fallback_nick) {}
 
 void IrcConnection::Start() {
   if (state_ != State::kIdle) return;
@@ -71,7 +107,8 @@ void IrcConnection::Start() {
 
 void IrcConnection::Attempt() {
   state_ = State::kConnecting;
-  nick_ = settings_.nick;
+  nick_ = nicks_.Restart();
+  logged_in_ = sasl_tried_ = welcomed_ = monitor_ = monitoring_ = ghost_sent_ = false;
   shown_user_.clear();
   shown_host_.clear();
   Log(settings_.label + ": connecting to " + settings_.host + ":" + std::to_string(settings_.port) +
@@ -91,7 +128,7 @@ void IrcConnection::OnResolved(const std::error_code& error,
   auto link = std::make_shared<Link>();
   if (settings_.tls) {
     std::string reason;
-    link->transport = MakeTlsTransport(io_, settings_.host, reason);
+    link->transport = MakeTlsTransport(io_, settings_.host, settings_.tls_trust, reason);
     if (!link->transport) return GiveUp(reason);
   } else {
     link->transport = MakePlainTransport(io_);
@@ -111,6 +148,9 @@ void IrcConnection::OnConnected(const std::shared_ptr<Link>& link, const std::er
   Log(settings_.label + ": connected, registering as " + nick_);
   Read(link);
   if (!settings_.password.empty()) Queue(FormatIrcLine("PASS", {settings_.password}));
+  // A server without CAP refuses it or says nothing, and registers the
+  // connection all the same once it has NICK and USER.
+  Queue(caps_.Begin());
   Queue(FormatIrcLine("NICK", {nick_}));
   Queue(FormatIrcLine("USER", {settings_.user, "0", "*"}, settings_.realname));
   WatchIdle();
@@ -175,8 +215,56 @@ void IrcConnection::HandleMessage(const IrcMessage& message) {
     Pump();
     return;
   }
+  if (HandleRegistration(message)) return;
+  const Prefix from = SplitPrefix(message.prefix);
+  const bool from_self = IrcEqual(from.nick, nick_);
+  if (command == "NICK" && from_self && IsMiddleParam(param(0))) {
+    nick_ = param(0);
+    if (IrcEqual(nick_, nicks_.Wanted())) {
+      Log(settings_.label + ": has its nick " + nick_ + " back");
+      regain_timer_.cancel();
+      if (monitoring_) Queue(FormatIrcLine("MONITOR", {"-", nicks_.Wanted()}));
+      monitoring_ = false;
+    } else {
+      Log(settings_.label + ": the server renamed " + from.nick + " to " + nick_);
+      Regain();
+    }
+  } else if (command == "JOIN" && from_self) {
+    LearnOwnPrefix(message.prefix);
+  } else if (command == "ERROR") {
+    Log(settings_.label + ": the server says: " + Quote(param(0)));
+  }
+  if (events_.message) events_.message(message);
+}
+
+// The messages of registration, log-in and nick keeping. True when the
+// message is the connection's own business and goes no further.
+bool IrcConnection::HandleRegistration(const IrcMessage& message) {
+  const std::string& command = message.command;
+  const auto param = [&](std::size_t i) { return IrcParam(message, i); };
+  if (command == "CAP") {
+    QueueAll(caps_.OnCap(message));
+    if (caps_.SaslReady()) {
+      caps_.SaslStarted();
+      sasl_tried_ = true;
+      Log(settings_.label + ": logging in to " + settings_.account + " by SASL " +
+          settings_.sasl_mechanism);
+      Queue("AUTHENTICATE " + settings_.sasl_mechanism);
+    }
+    return true;
+  }
+  if (command == "AUTHENTICATE" || command == "900" || command == "901" || command == "908" ||
+      EndsSasl(command)) {
+    HandleLogIn(message);
+    return command == "AUTHENTICATE";
+  }
+  if (command == "421" && IrcEqual(param(1), "CAP")) {
+    caps_.Abandon();
+    return true;
+  }
   if (command == "001" && state_ == State::kRegistering) {
     state_ = State::kRegistered;
+    caps_.Abandon();
     if (IsMiddleParam(param(0))) nick_ = param(0);
     // "Welcome to the network nick!user@host": the prefix the server will
     // show for this connection.
@@ -185,29 +273,188 @@ void IrcConnection::HandleMessage(const IrcMessage& message) {
     backoff_ = std::chrono::seconds(1);
     Log(settings_.label + ": registered as " + nick_);
     if (events_.registered) events_.registered();
-    return;
+    if (state_ == State::kRegistered && logged_in_ && events_.logged_in) events_.logged_in();
+    return true;
   }
-  if ((command == "433" || command == "436") && state_ == State::kRegistering) {
-    std::string taken = nick_;
-    nick_ += "_";
-    Log(settings_.label + ": nick " + taken + " is in use, trying " + nick_);
+  if ((command == "433" || command == "436" || command == "437" || command == "432") &&
+      state_ == State::kRegistering) {
+    const std::string refused = nick_;
+    nick_ = command == "432" ? nicks_.Refused() : nicks_.Taken();
+    if (nick_.empty()) {
+      Fail("the server refuses every form of the nick " + settings_.nick);
+      return true;
+    }
+    if (command == "432") {
+      Log(settings_.label + ": the server refuses the nick " + refused + " (" + param(2) +
+          "), trying " + nick_);
+    } else {
+      Log(settings_.label + ": nick " + refused + " is in use, trying " + nick_);
+    }
     Queue(FormatIrcLine("NICK", {nick_}));
+    return true;
+  }
+  if (command == "005") {
+    ReadSupport(message);
+  } else if (command == "376" || command == "422") {
+    AfterWelcome();
+  } else if (command == "731" && !IrcEqual(nick_, nicks_.Wanted())) {
+    // RPL_MONOFFLINE: the wanted nick is free now.
+    for (const std::string& target : ListWords(param(1))) {
+      if (IrcEqual(SplitPrefix(target).nick, nicks_.Wanted())) TakeWantedNick();
+    }
+  } else if (command == "734") {
+    // The server's MONITOR list is full: asked the old way.
+    monitor_ = monitoring_ = false;
+    Regain();
+  } else if (command == "303" && !IrcEqual(nick_, nicks_.Wanted())) {
+    // RPL_ISON: the nicks asked about that are in use.
+    const auto online = ListWords(param(1));
+    if (std::none_of(online.begin(), online.end(),
+                     [&](const std::string& n) { return IrcEqual(n, nicks_.Wanted()); })) {
+      TakeWantedNick();
+    }
+  } else if (command == "NOTICE" && IrcEqual(SplitPrefix(message.prefix).nick, "NickServ") &&
+             !logged_in_) {
+    // Services that do not report the log-in by 900 say it in words.
+    const std::string text = IrcLower(param(1));
+    if (text.find("you are now identified") != std::string::npos ||
+        text.find("password accepted") != std::string::npos) {
+      NoteLoggedIn("by NickServ");
+    }
+  }
+  return false;
+}
+
+void IrcConnection::HandleLogIn(const IrcMessage& message) {
+  const std::string& command = message.command;
+  if (command == "AUTHENTICATE") {
+    if (IrcParam(message, 0) != "+") return;
+    if (settings_.sasl_mechanism == "PLAIN") {
+      QueueAll(AuthenticateLines(SaslPlainAnswer(settings_.account, settings_.account_password)));
+    } else {
+      QueueAll(AuthenticateLines(""));
+    }
     return;
   }
-  if (command == "432" && state_ == State::kRegistering) {
-    return GiveUp("the server refuses the nick " + nick_ + ": " + param(2));
+  // 900: "<nick> <nick!user@host> <account> :You are now logged in as ..."
+  if (command == "900") {
+    account_ = IrcParam(message, 2);
+    return NoteLoggedIn("as " + account_);
   }
-  const Prefix from = SplitPrefix(message.prefix);
-  const bool from_self = IrcEqual(from.nick, nick_);
-  if (command == "NICK" && from_self && IsMiddleParam(param(0))) {
-    Log(settings_.label + ": the server renamed " + nick_ + " to " + param(0));
-    nick_ = param(0);
-  } else if (command == "JOIN" && from_self) {
-    LearnOwnPrefix(message.prefix);
-  } else if (command == "ERROR") {
-    Log(settings_.label + ": the server says: " + Quote(param(0)));
+  if (command == "901") {
+    Log(settings_.label + ": logged out of the services account");
+    logged_in_ = false;
+    return;
   }
-  if (events_.message) events_.message(message);
+  const std::string reason = IrcParam(message, message.params.size() - 1);
+  if (command == "908") {
+    Log(settings_.label + ": the server's SASL mechanisms: " + IrcParam(message, 1));
+    return;
+  }
+  if (command != "903") {
+    Log(settings_.label + ": SASL log-in failed (" + command + " " + reason +
+        "); going on without");
+  }
+  QueueAll(caps_.SaslDone());
+}
+
+void IrcConnection::NoteLoggedIn(const std::string& how) {
+  if (logged_in_) return;
+  logged_in_ = true;
+  Log(settings_.label + ": logged in " + how);
+  if (state_ != State::kRegistered) return;  // told once registered
+  if (events_.logged_in) events_.logged_in();
+  if (state_ == State::kRegistered && welcomed_) Regain();
+}
+
+void IrcConnection::ReadSupport(const IrcMessage& message) {
+  // "<nick> TOKEN TOKEN=value ... :are supported by this server"
+  for (std::size_t i = 1; i + 1 < message.params.size(); ++i) {
+    const std::string& token = message.params[i];
+    if (token == "MONITOR" || token.starts_with("MONITOR=")) {
+      monitor_ = true;
+    } else if (token.starts_with("NICKLEN=")) {
+      std::size_t length = 0;
+      for (char c : token.substr(8)) {
+        if (c < '0' || c > '9' || length > 1000) break;
+        length = length * 10 + static_cast<std::size_t>(c - '0');
+      }
+      nicks_.SetMaxLength(length);
+    }
+  }
+}
+
+void IrcConnection::AfterWelcome() {
+  if (welcomed_ || state_ != State::kRegistered) return;
+  welcomed_ = true;
+  if (!logged_in_ && !sasl_tried_ && !settings_.account_password.empty()) {
+    Log(settings_.label + ": no SASL here; identifying to NickServ as " + settings_.account);
+    Queue(FormatIrcLine("PRIVMSG", {"NickServ"},
+                        "IDENTIFY " + settings_.account + " " + settings_.account_password));
+  }
+  Regain();
+}
+
+// Wins the wanted nick back: services remove a ghost of the account's own
+// (GHOST), and the nick is taken once the server reports it free, by
+// MONITOR where it has it, else by asking ISON now and then.
+void IrcConnection::Regain() {
+  if (state_ != State::kRegistered || !welcomed_ || IrcEqual(nick_, nicks_.Wanted())) return;
+  // Two bridges run with the same settings would remove each other for
+  // good; so a ghost is asked to go once in a while only.
+  const auto now = std::chrono::steady_clock::now();
+  if (logged_in_ && !ghost_sent_ &&
+      (last_ghost_ == std::chrono::steady_clock::time_point{} ||
+       now - last_ghost_ >= kGhostEvery)) {
+    ghost_sent_ = true;
+    last_ghost_ = now;
+    Queue(FormatIrcLine("PRIVMSG", {"NickServ"}, "GHOST " + nicks_.Wanted()));
+  }
+  if (monitor_) {
+    if (!monitoring_) {
+      monitoring_ = true;
+      Log(settings_.label + ": watching for " + nicks_.Wanted() + " to be free (MONITOR)");
+      Queue(FormatIrcLine("MONITOR", {"+", nicks_.Wanted()}));
+    }
+    return;
+  }
+  if (regain_timer_armed_) return;
+  Log(settings_.label + ": asking every " + std::to_string(kNickPollEvery.count()) + " s whether " +
+      nicks_.Wanted() + " is free (ISON)");
+  Queue(FormatIrcLine("ISON", {}, nicks_.Wanted()));
+  PollNick(kNickPollEvery);
+}
+
+// A nick lost again soon after it was taken (services that rename users
+// not logged in) is asked for again only after a pause, by ISON.
+void IrcConnection::TakeWantedNick() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_nick_try_ < kNickRetryGap) {
+    if (!regain_timer_armed_) PollNick(kNickRetryGap - (now - last_nick_try_));
+    return;
+  }
+  last_nick_try_ = now;
+  Log(settings_.label + ": " + nicks_.Wanted() + " is free, taking it");
+  Queue(FormatIrcLine("NICK", {nicks_.Wanted()}));
+}
+
+// Asks ISON after the wait, and then every kNickPollEvery.
+void IrcConnection::PollNick(std::chrono::steady_clock::duration wait) {
+  regain_timer_armed_ = true;
+  regain_timer_.expires_after(wait);
+  regain_timer_.async_wait([self = shared_from_this(), link = link_](const std::error_code& error) {
+    self->regain_timer_armed_ = false;
+    if (error || link != self->link_ || self->state_ != State::kRegistered ||
+        IrcEqual(self->nick_, self->nicks_.Wanted())) {
+      return;
+    }
+    self->Queue(FormatIrcLine("ISON", {}, self->nicks_.Wanted()));
+    self->PollNick(kNickPollEvery);
+  });
+}
+
+void IrcConnection::QueueAll(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) Queue(line);
 }
 
 void IrcConnection::LearnOwnPrefix(std::string_view prefix) {
@@ -319,6 +566,7 @@ void IrcConnection::Fail(const std::string& reason) {
   link_.reset();
   idle_timer_.cancel();
   send_timer_.cancel();
+  regain_timer_.cancel();
   std::size_t dropped = output_.Reset();
   state_ = State::kWaiting;
   Log(settings_.label + ": " + reason + "; reconnecting in " + std::to_string(backoff_.count()) +
@@ -345,6 +593,7 @@ void IrcConnection::Close(std::string_view reason) {
   retry_timer_.cancel();
   send_timer_.cancel();
   idle_timer_.cancel();
+  regain_timer_.cancel();
   if (!can_quit) return FinishClose();
   Log(settings_.label + ": quitting");
   state_ = State::kClosing;
@@ -370,6 +619,7 @@ void IrcConnection::FinishClose() {
   send_timer_.cancel();
   idle_timer_.cancel();
   close_timer_.cancel();
+  regain_timer_.cancel();
   Log(settings_.label + ": closed");
 }
 

@@ -1,7 +1,9 @@
 // One client connection to an IRC server: connect (plain or TLS), register
-// (PASS, NICK, USER), answer PING, take another nick when the server says
-// the nick is in use, keep the outgoing lines paced, notice a dead server,
-// and reconnect after a loss with a growing wait (1, 2, 4 ... 60 s) until
+// (PASS, CAP, NICK, USER), log in to services (SASL, or NickServ IDENTIFY
+// where the server offers no SASL), answer PING, take another nick when the
+// server says the nick is in use or refuses it, win the wanted nick back
+// once it is free, keep the outgoing lines paced, notice a dead server, and
+// reconnect after a loss with a growing wait (1, 2, 4 ... 60 s) until
 // closed. Lives on the io_context's thread: every method is called there and
 // every event is delivered there, never from inside a method of this class,
 // so an event handler may call any method.
@@ -16,9 +18,11 @@
 #include <string_view>
 #include <vector>
 
+#include "capabilities.h"
 #include "irc_line.h"
 #include "irc_transport.h"
 #include "output_queue.h"
+#include "nick_choice.h"
 
 namespace morvane::irc {
 
@@ -27,23 +31,31 @@ struct ConnectionSettings {
   std::uint16_t port = 6667;
   bool tls = false;
   std::string password;  // the server password (PASS); empty: none is sent
-  std::string nick;      // the nick wanted; "_" is appended while it is taken
+  std::string nick;      // the nick wanted; variants of it are used while it is taken
   std::string user = "morvane";
   std::string realname;
   std::string label;  // names the connection in the log
   Pace pace;
   int queue_lines = 50;  // lines queued per target
+  // Used when the server refuses every form of the nick; its variants follow.
+  std::string fallback_nick = "Morvane";
+  // The log-in to services: "PLAIN" or "EXTERNAL" by SASL, or none; with a
+  // password and no SASL on the server, NickServ IDENTIFY.
+  std::string sasl_mechanism;
+  std::string account;
+  std::string account_password;
+  TlsTrust tls_trust;
 };
 
 struct ConnectionEvents {
   std::function<void()> registered;                // the server accepted the connection (001)
   std::function<void()> lost;                      // a registered connection went away
   std::function<void(const IrcMessage&)> message;  // every message but PING
-  // The server refuses the connection for good (an erroneous nick): no more
+  // The connection has logged in to its services account; after registered.
+  std::function<void()> logged_in;
+  // The connection cannot be made at all (TLS is not to be had): no more
   // attempts are made.
   std::function<void(const std::string& reason)> gave_up;
-  // The connection has logged in to the network's services.
-  std::function<void()> logged_in;
 };
 
 class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
@@ -78,6 +90,9 @@ class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
   // "nick!user@host" as the server shows this connection; user and host are
   // empty until it has shown them.
   std::string OwnPrefix() const { return nick_ + "!" + shown_user_ + "@" + shown_host_; }
+  // Whether the server has granted an IRCv3 capability ("account-tag").
+  bool HasCap(std::string_view cap) const { return caps_.Enabled(cap); }
+  bool LoggedIn() const { return logged_in_; }
   // The most bytes of text one command to the target may carry, so that the
   // line the server relays, ":nick!user@host COMMAND target :text" with its
   // CR LF, fits in 512 bytes. The user and host are the ones the server
@@ -108,6 +123,15 @@ class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
   void GiveUp(const std::string& reason);
   void FinishClose();
   void LearnOwnPrefix(std::string_view prefix);
+  bool HandleRegistration(const IrcMessage& message);
+  void HandleLogIn(const IrcMessage& message);
+  void NoteLoggedIn(const std::string& how);
+  void ReadSupport(const IrcMessage& message);
+  void AfterWelcome();
+  void Regain();
+  void TakeWantedNick();
+  void PollNick(std::chrono::steady_clock::duration wait);
+  void QueueAll(const std::vector<std::string>& lines);
 
   asio::io_context& io_;
   const ConnectionSettings settings_;
@@ -118,6 +142,9 @@ class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
   asio::steady_timer idle_timer_;
   asio::steady_timer close_timer_;
   OutputQueue output_;
+  asio::steady_timer regain_timer_;
+  CapNegotiator caps_;
+  NickChooser nicks_;
 
   State state_ = State::kIdle;
   std::shared_ptr<Link> link_;  // the attempt in progress; none while waiting
@@ -131,6 +158,18 @@ class IrcConnection : public std::enable_shared_from_this<IrcConnection> {
   std::chrono::steady_clock::time_point last_data_{};
   std::chrono::steady_clock::time_point connected_at_{};
   bool ping_sent_ = false;
+  // Of the current connection:
+  bool logged_in_ = false;
+  bool sasl_tried_ = false;
+  bool welcomed_ = false;  // the server has sent its MOTD (or said it has none)
+  bool monitor_ = false;   // the server offers MONITOR
+  bool monitoring_ = false;
+  bool ghost_sent_ = false;
+  std::string account_;  // the services account logged in to, as the server named it
+  bool regain_timer_armed_ = false;
+  std::chrono::steady_clock::time_point last_nick_try_{};
+  // Of the whole run:
+  std::chrono::steady_clock::time_point last_ghost_{};
 };
 
 }  // namespace morvane::irc

@@ -41,6 +41,52 @@ char LowerChar(char c) {
   }
 }
 
+// A tag's value with its escapes undone: "\:" is ';', "\s" a blank, "\\"
+// a backslash, "\r" and "\n" CR and LF; a backslash before another
+// character is dropped, and so is one at the end.
+std::string UnescapeTagValue(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\') {
+      out += value[i];
+      continue;
+    }
+    if (++i == value.size()) break;
+    switch (value[i]) {
+      case ':':
+        out += ';';
+        break;
+      case 's':
+        out += ' ';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      default:
+        out += value[i];
+        break;
+    }
+  }
+  return out;
+}
+
+void ReadTags(std::string_view text, IrcMessage& message) {
+  while (!text.empty()) {
+    std::size_t end = text.find(';');
+    std::string_view tag = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    std::size_t equals = tag.find('=');
+    std::string_view key = tag.substr(0, equals);
+    if (key.empty()) continue;
+    message.tags[std::string(key)] =
+        equals == std::string_view::npos ? std::string() : UnescapeTagValue(tag.substr(equals + 1));
+  }
+}
+
 }  // namespace
 
 std::optional<IrcMessage> ParseIrcLine(std::string_view line) {
@@ -49,10 +95,10 @@ std::optional<IrcMessage> ParseIrcLine(std::string_view line) {
   }
   std::string_view rest = line;
   while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-  if (!rest.empty() && rest.front() == '@') {
-    NextWord(rest);
-  }
   IrcMessage message;
+  if (!rest.empty() && rest.front() == '@') {
+    ReadTags(NextWord(rest).substr(1), message);
+  }
   if (!rest.empty() && rest.front() == ':') {
     rest.remove_prefix(1);
     std::string_view prefix = NextWord(rest);
@@ -116,6 +162,12 @@ std::string IrcLower(std::string_view text) {
 
 std::string IrcParam(const IrcMessage& message, std::size_t i) {
   return i < message.params.size() ? message.params[i] : std::string();
+}
+
+std::optional<std::string> IrcTag(const IrcMessage& message, std::string_view key) {
+  auto found = message.tags.find(key);
+  if (found == message.tags.end()) return std::nullopt;
+  return found->second;
 }
 
 }  // namespace morvane::irc

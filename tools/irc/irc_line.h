@@ -3,6 +3,7 @@
 // is untrusted: a malformed one is reported as such and never half-read.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,15 +14,17 @@ namespace morvane::irc {
 // The longest line the protocol allows, its CR LF included.
 inline constexpr std::size_t kMaxLineBytes = 512;
 
-// One message: ":prefix COMMAND param param :trailing". Message tags
-// ("@a=b;c ") are dropped: the bridge asks for no capability that sends them.
+// One message: "@tags :prefix COMMAND param param :trailing".
 struct IrcMessage {
   std::string prefix;               // without the leading ':'; empty when the server gave none
   std::string command;              // upper case as sent; a numeric stays three digits
   std::vector<std::string> params;  // the trailing parameter is the last one
+  // The message tags ("@account=alice;time=..."), their values unescaped; a
+  // tag without a value maps to "". Of a key given twice the last counts.
+  std::map<std::string, std::string, std::less<>> tags;
 };
 
-// Reads one line without its CR LF. Nothing for a line that is empty, holds
+// Reads one line without its CR LF; its tags are read too. Nothing for a line that is empty, holds
 // a NUL, CR or LF, has an empty prefix or no command, or a command that is
 // neither letters nor three digits.
 std::optional<IrcMessage> ParseIrcLine(std::string_view line);
@@ -51,5 +54,7 @@ bool IrcEqual(std::string_view a, std::string_view b);
 // The message's parameter at index i; empty when it has fewer.
 std::string IrcParam(const IrcMessage& message, std::size_t i);
 std::string IrcLower(std::string_view text);
+// The value of a message tag; nothing when the message does not carry it.
+std::optional<std::string> IrcTag(const IrcMessage& message, std::string_view key);
 
 }  // namespace morvane::irc

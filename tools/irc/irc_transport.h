@@ -8,9 +8,23 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace morvane::irc {
+
+// What a TLS connection trusts and shows besides the system's defaults.
+struct TlsTrust {
+  std::string ca_file;      // a CA (PEM) trusted besides the system's
+  std::string fingerprint;  // the server certificate's SHA-256 in hex: that certificate, and
+                            // only it, is accepted, whoever signed it and for whatever name
+  std::string certificate;  // the client certificate (PEM), for SASL EXTERNAL
+  std::string key;          // its key (PEM); empty: in the certificate's file
+};
+
+// The SHA-256 fingerprint as 64 lower-case hex digits, from hex with or
+// without colons; empty when the text is no SHA-256.
+std::string NormalizeFingerprint(std::string_view text);
 
 class Transport {
  public:
@@ -35,9 +49,10 @@ class Transport {
 std::unique_ptr<Transport> MakePlainTransport(asio::io_context& io);
 
 // Nothing, with error set to one line, when TLS cannot be had (this build
-// has no TLS, or the system's trusted certificates cannot be loaded).
+// has no TLS, or the trusted certificates, the client certificate or its
+// key cannot be loaded).
 std::unique_ptr<Transport> MakeTlsTransport(asio::io_context& io, const std::string& host,
-                                            std::string& error);
+                                            const TlsTrust& trust, std::string& error);
 
 // Whether this build can connect with TLS at all.
 bool TlsAvailable();

@@ -86,6 +86,11 @@ def handle(conn, raw):
     elif command in ("PRIVMSG", "NOTICE"):
         out(f"{now():.3f} [{params[0]}] <{sender}> {params[1]}")
         received.append((now(), lower(sender), lower(params[0]), params[1], command))
+    elif command == "NICK":
+        for names in members.values():
+            if lower(sender) in names:
+                names.discard(lower(sender))
+                names.add(lower(params[0]))
 
 
 def pump(seconds, until):
@@ -161,6 +166,18 @@ def run(step):
         pump(float(args[2]), lambda: False)
         if any(r[1:3] == (lower(args[0]), lower(args[1])) for r in received):
             fail(f"lines from {args[0]} to {args[1]} within {args[2]} s")
+    elif kind == "raw":
+        main.send(step.split(None, 1)[1])
+    elif kind in ("release", "say-as"):
+        held = [c for c in extra if lower(c.nick) == lower(args[0])]
+        if not held:
+            return fail(f"no connection holds {args[0]}")
+        if kind == "say-as":
+            held[0].send(f"PRIVMSG {args[1]} :{step.split(None, 3)[3]}")
+            return
+        held[0].send("QUIT :released")
+        extra.remove(held[0])
+        held[0].sock.close()
     elif kind:
         fail("unknown step: " + step)
 

@@ -1,7 +1,7 @@
 # An ngircd on 127.0.0.1 for the IRC end-to-end tests, sourced after
 # e2e_begin: ports $port and $tls_port, the latter with a certificate of its
 # own for "localhost" ($work/cert.pem), which the bridge trusts through
-# OpenSSL's SSL_CERT_FILE. start_ircd starts it (again) as $ircd_pid; the
+# --tls-ca. start_ircd starts it (again) as $ircd_pid; the
 # script kills it when it ends.
 command -v ngircd >/dev/null || { echo "irc: ngircd is missing (scripts/install-deps)"; exit 1; }
 
