@@ -203,7 +203,7 @@ TEST(IrcChannelLife, BansThatMatchTheBot) {
   };
   for (const auto& c : cases) {
     bool banned = false;
-    for (const auto& mask : BannedMasks({"op", "MODE", c.params}))
+    for (const auto& mask : BannedMasks({"op", "MODE", c.params, {}}))
       banned |= MaskMatches(mask, self);
     EXPECT_EQ(banned, c.banned) << c.params[1];
   }

@@ -131,7 +131,7 @@ TEST(IrcText, TriggerStandsForTheSlashOfCommands) {
 }
 
 IrcMessage Privmsg(const std::string& prefix, const std::string& target, const std::string& text) {
-  return {prefix, "PRIVMSG", {target, text}};
+  return {prefix, "PRIVMSG", {target, text}, {}};
 }
 
 TEST(Manners, AnswersCtcpAndMistakenCommandsOncePerUserIn10Seconds) {
@@ -197,7 +197,7 @@ TEST(Manners, AnswersCtcpAndMistakenCommandsOncePerUserIn10Seconds) {
   Manners quiet("!", UsageNotice::kOff);
   EXPECT_FALSE(quiet.Answer(Privmsg("q!q@h1", "#main", "!help"), start));
   EXPECT_TRUE(quiet.Answer(Privmsg("q!q@h1", "#main", "\x01TIME\x01"), start));
-  EXPECT_FALSE(quiet.Answer(IrcMessage{"r!r@h2", "NOTICE", {"bot", "\x01VERSION\x01"}}, start));
+  EXPECT_FALSE(quiet.Answer(IrcMessage{"r!r@h2", "NOTICE", {"bot", "\x01VERSION\x01"}, {}}, start));
 }
 
 }  // namespace

@@ -10,29 +10,6 @@ constexpr std::size_t kMostTracked = 10000;
 
 }  // namespace
 
-bool MaskMatches(std::string_view mask, std::string_view text) {
-  const std::string m = IrcLower(mask);
-  const std::string t = IrcLower(text);
-  // Greedy matching with a return to the last "*".
-  std::size_t mi = 0, ti = 0, star = std::string::npos, after_star = 0;
-  while (ti < t.size()) {
-    if (mi < m.size() && (m[mi] == '?' || m[mi] == t[ti])) {
-      ++mi;
-      ++ti;
-    } else if (mi < m.size() && m[mi] == '*') {
-      star = mi++;
-      after_star = ti;
-    } else if (star != std::string::npos) {
-      mi = star + 1;
-      ti = ++after_star;
-    } else {
-      return false;
-    }
-  }
-  while (mi < m.size() && m[mi] == '*') ++mi;
-  return mi == m.size();
-}
-
 bool IsReloadRequest(std::string_view text, std::string_view trigger) {
   std::string command = ApplyTrigger(text, trigger);
   for (char& c : command) {

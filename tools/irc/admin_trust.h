@@ -13,10 +13,6 @@
 
 namespace morvane::irc {
 
-// A mask with "*" (any run) and "?" (any one character) against a text,
-// without case as IRC compares nicks (rfc1459).
-bool MaskMatches(std::string_view mask, std::string_view text);
-
 // Whether a text is a reload for the plug-in, typed with the trigger or "/".
 bool IsReloadRequest(std::string_view text, std::string_view trigger);
 

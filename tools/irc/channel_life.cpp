@@ -132,27 +132,4 @@ std::vector<std::string> BannedMasks(const IrcMessage& mode) {
   return masks;
 }
 
-bool MaskMatches(std::string_view mask, std::string_view prefix) {
-  const std::string m = IrcLower(mask);
-  const std::string p = IrcLower(prefix);
-  // Glob matching with one point to come back to after the last '*'.
-  std::size_t mi = 0, pi = 0, star = std::string::npos, resume = 0;
-  while (pi < p.size()) {
-    if (mi < m.size() && (m[mi] == '?' || m[mi] == p[pi])) {
-      ++mi;
-      ++pi;
-    } else if (mi < m.size() && m[mi] == '*') {
-      star = mi++;
-      resume = pi;
-    } else if (star != std::string::npos) {
-      mi = star + 1;
-      pi = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (mi < m.size() && m[mi] == '*') ++mi;
-  return mi == m.size();
-}
-
 }  // namespace morvane::irc

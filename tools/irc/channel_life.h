@@ -74,8 +74,5 @@ class ChannelLife {
 // The masks a MODE message bans (+b), read with the modes servers commonly
 // give a parameter: "MODE #c +bo-v *!*@h nick nick2" bans "*!*@h".
 std::vector<std::string> BannedMasks(const IrcMessage& mode);
-// Whether an IRC mask ("*!*@host", with * and ?) matches nick!user@host,
-// compared as IRC compares.
-bool MaskMatches(std::string_view mask, std::string_view prefix);
 
 }  // namespace morvane::irc

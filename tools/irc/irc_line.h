@@ -54,6 +54,9 @@ bool IrcEqual(std::string_view a, std::string_view b);
 // The message's parameter at index i; empty when it has fewer.
 std::string IrcParam(const IrcMessage& message, std::size_t i);
 std::string IrcLower(std::string_view text);
+// Whether an IRC mask, with "*" (any run) and "?" (any one character),
+// matches a text such as nick!user@host, compared as IRC compares nicks.
+bool MaskMatches(std::string_view mask, std::string_view text);
 // The value of a message tag; nothing when the message does not carry it.
 std::optional<std::string> IrcTag(const IrcMessage& message, std::string_view key);
 
