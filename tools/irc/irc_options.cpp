@@ -364,7 +364,8 @@ plug-in cannot read the Morvane.ini beside the module.
 The bridge answers CTCP VERSION, PING, TIME and CLIENTINFO, and each user at
 most once in 10 s.
 
-exit status: 0 after an interrupt, 1 when the plug-in refuses to start, 2 for
+exit status: 0 after an interrupt, 1 when the plug-in refuses to start or TLS
+cannot be set up (a CA file, certificate or key that cannot be read), 2 for
 a bad command line or configuration file or a module that cannot be loaded.
 A nick that is taken or refused does not end the bridge.
 )";
