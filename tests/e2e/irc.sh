@@ -18,15 +18,6 @@ client="$(cd "$(dirname "$0")" && pwd)/irc/irc_client.py"
 bridge="$build/morvane-irc"
 unset MORVANE_CODEPAGE
 
-ircd_pid=
-bridge_pid=
-irc_cleanup() {
-  local pid
-  for pid in $bridge_pid $ircd_pid; do { kill -9 "$pid" && wait "$pid"; } 2>/dev/null; done
-  e2e_cleanup
-}
-trap irc_cleanup EXIT
-
 source "$(dirname "$0")/irc/ngircd.bash"
 
 # The bridge with its log; stop_bridge sends SIGTERM and checks it ends, 0.

@@ -13,14 +13,6 @@ e2e_begin irc_channels "${1:?usage: irc_channels.sh BUILD_DIR}" morvane-irc morv
 client="$(cd "$(dirname "$0")" && pwd)/irc/irc_client.py"
 unset MORVANE_CODEPAGE
 
-ircd_pid=
-bridge_pid=
-irc_cleanup() {
-  local pid
-  for pid in $bridge_pid $ircd_pid; do { kill -9 "$pid" && wait "$pid"; } 2>/dev/null; done
-  e2e_cleanup
-}
-trap irc_cleanup EXIT
 source "$(dirname "$0")/irc/ngircd.bash"
 
 coproc SIM { exec "$gamesim" --players 60 --source 0 --for 120; }

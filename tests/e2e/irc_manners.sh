@@ -13,40 +13,12 @@ set -u
 
 source "$(dirname "$0")/common.bash"
 e2e_begin irc_manners "${1:?usage: irc_manners.sh BUILD_DIR}" morvane-irc morvane-gamesim Morvane.so
-command -v ngircd >/dev/null || { echo "irc_manners: ngircd is missing (scripts/install-deps)"; exit 1; }
 client="$(cd "$(dirname "$0")" && pwd)/irc/irc_client.py"
 bridge="$build/morvane-irc"
 unset MORVANE_CODEPAGE MORVANE_IRC_PASSWORD MORVANE_IRC_ACCOUNT_PASSWORD
 
-ircd_pid=
-bridge_pid=
-irc_cleanup() {
-  local pid
-  for pid in $bridge_pid $ircd_pid; do { kill -9 "$pid" && wait "$pid"; } 2>/dev/null; done
-  e2e_cleanup
-}
-trap irc_cleanup EXIT
-
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat >"$work/ngircd.conf" <<CONF
-[Global]
-Name = irc.morvane.test
-Info = Morvane test server
-Listen = 127.0.0.1
-Ports = $port
-PidFile = $work/ngircd.pid
-MotdFile = $work/motd
-[Limits]
-MaxConnectionsIP = 0
-[Options]
-PAM = no
-DNS = no
-Ident = no
-CONF
-echo "Morvane test server" >"$work/motd"
-ngircd -n -f "$work/ngircd.conf" >"$work/ngircd.log" 2>&1 &
-ircd_pid=$!
-for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+source "$(dirname "$0")/irc/ngircd.bash"
+start_ircd
 
 coproc SIM { exec "$gamesim" --source 0 --for 120; }
 sim_pid=$SIM_PID

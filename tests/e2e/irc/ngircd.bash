@@ -1,9 +1,18 @@
 # An ngircd on 127.0.0.1 for the IRC end-to-end tests, sourced after
 # e2e_begin: ports $port and $tls_port, the latter with a certificate of its
 # own for "localhost" ($work/cert.pem), which the bridge trusts through
-# --tls-ca. start_ircd starts it (again) as $ircd_pid; the
-# script kills it when it ends.
+# --tls-ca. start_ircd starts it (again) as $ircd_pid; the script kills it,
+# and the bridge it starts as $bridge_pid, when it ends.
 command -v ngircd >/dev/null || { echo "irc: ngircd is missing (scripts/install-deps)"; exit 1; }
+
+ircd_pid=
+bridge_pid=
+irc_cleanup() {
+  local pid
+  for pid in $bridge_pid $ircd_pid; do { kill -9 "$pid" && wait "$pid"; } 2>/dev/null; done
+  e2e_cleanup
+}
+trap irc_cleanup EXIT
 
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 port=$(free_port)
