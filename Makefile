@@ -32,27 +32,60 @@ win32: deps-windows
 	$(CONFIGURE) -B build/win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 	cmake --build build/win32 -j$(JOBS) --target Morvane morvane-host morvane-gamesim morvane-ini morvane-irc
 
-test-native: deps-native
+# The test runs' parallelism: the tests mostly wait (sockets, timers, paced
+# replies), so ctest runs more of them at once than there are cores. Under
+# Wine each test also keeps the wine server busy, and the worker's tests with
+# 300 ms time-outs missed them with four at once on 2 cores: the Windows
+# tests keep one per core (JOBS).
+TEST_JOBS ?= 4
+# A compile that runs beside tests (make check) gives way to them.
+NICE =
+
+# The steps of the test targets, shared by the targets below and make check.
+define build-native
 	$(TEST_CONFIGURE) -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build/native -j$(JOBS)
-	ctest --test-dir build/native -j$(JOBS) --output-on-failure
+	$(NICE) cmake --build build/native -j$(JOBS)
+endef
+define run-native
+	ctest --test-dir build/native -j$(TEST_JOBS) --output-on-failure
+endef
+define build-asan
+	$(TEST_CONFIGURE) -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=address
+	$(NICE) cmake --build build/asan -j$(JOBS)
+endef
+define run-asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir build/asan -j$(TEST_JOBS) --output-on-failure -LE peers
+endef
+# ThreadSanitizer watches what runs on more than one thread: the tests whose
+# code runs on one thread only are left out of this build (see
+# tests/tests.cmake); native and ASan+UBSan run them.
+define build-tsan
+	$(TEST_CONFIGURE) -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=thread -DMORVANE_SINGLE_THREADED_TESTS=OFF
+	$(NICE) cmake --build build/tsan -j$(JOBS)
+endef
+define run-tsan
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir build/tsan -j$(TEST_JOBS) --output-on-failure -LE peers
+endef
+WINDOWS_TEST = env JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS) -DMORVANE_REQUIRE_FIXTURES=ON" scripts/test-windows
+
+test-native: deps-native
+	$(build-native)
+	$(run-native)
 
 test-asan: deps-native
-	$(TEST_CONFIGURE) -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=address
-	cmake --build build/asan -j$(JOBS)
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir build/asan -j$(JOBS) --output-on-failure -LE peers
+	$(build-asan)
+	$(run-asan)
 
 test-tsan: deps-native
-	$(TEST_CONFIGURE) -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=thread
-	cmake --build build/tsan -j$(JOBS)
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	  ctest --test-dir build/tsan -j$(JOBS) --output-on-failure -LE peers
+	$(build-tsan)
+	$(run-tsan)
 
 # The Windows tests under Wine: the i686 build's own, or, on a machine that runs
 # no 32-bit programs, the x86_64 build's (see scripts/test-windows).
 test-win32: deps-windows
-	JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS) -DMORVANE_REQUIRE_FIXTURES=ON" scripts/test-windows -j$(JOBS) --output-on-failure
+	$(WINDOWS_TEST) -j$(JOBS) --output-on-failure
 
 # Each fuzz target over its seeds and regression cases, then a few seconds each.
 test-fuzz: deps-fuzz
@@ -61,8 +94,49 @@ test-fuzz: deps-fuzz
 # Everything built, every test passed: native, ASan+UBSan, TSan, Win32 under
 # Wine, the Windows release zip run under Wine, and the fuzz targets' smoke
 # run.
-check: deps test-native test-asan test-tsan test-win32 test-dist test-fuzz
+#
+# The builds use the cores and the tests mostly wait, so each build's tests
+# run while the next build compiles (at a lower priority, so that the tests'
+# timing is theirs): one compile and one test run at a time, the compiles in
+# the order below and the test runs in the same order. Each step's output is
+# shown whole when it ends (make -O). The last compile, the fuzz targets',
+# runs beside the Windows tests; the release zip's run and the fuzz smoke run
+# go side by side at the end.
+CHECK_STEPS = check-build-native check-build-asan check-build-tsan check-build-windows check-build-fuzz \
+  check-run-native check-run-asan check-run-tsan check-run-windows check-run-dist check-run-fuzz
+
+.PHONY: $(CHECK_STEPS)
+
+check: deps
+	$(MAKE) --no-print-directory -j2 -Otarget $(CHECK_STEPS)
 	@echo "make check: all test runs passed"
+
+$(filter check-build-%,$(CHECK_STEPS)) check-run-fuzz: private NICE = nice -n 19
+
+check-build-native:
+	$(build-native)
+check-build-asan: check-build-native
+	$(build-asan)
+check-build-tsan: check-build-asan
+	$(build-tsan)
+check-build-windows: check-build-tsan
+	$(NICE) $(WINDOWS_TEST) --build-only
+check-build-fuzz: check-build-windows
+	$(NICE) scripts/fuzz --build-only
+
+check-run-native: check-build-native
+	$(run-native)
+check-run-asan: check-build-asan check-run-native
+	$(run-asan)
+check-run-tsan: check-build-tsan check-run-asan
+	$(run-tsan)
+check-run-windows: check-build-windows check-run-tsan
+	$(WINDOWS_TEST) -j$(JOBS) --output-on-failure
+check-run-dist: check-run-windows
+	scripts/dist build/win32
+	JOBS=$(JOBS) scripts/dist-test
+check-run-fuzz: check-build-fuzz check-run-windows
+	$(NICE) scripts/fuzz --smoke
 
 # Only what the demo runs: the module, the console host and the simulators,
 # in a build folder of their own without the tests.
