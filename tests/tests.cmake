@@ -42,7 +42,8 @@ option(MORVANE_PORTABLE_TESTS "Build the tests of byte-level code whose results 
 # tests of highest COST first, so that the longest one does not start last
 # and run alone at the end.
 set(MORVANE_TEST_COSTS
-  e2e_irc 60 e2e_kinds 30 integration_host_reentry_test 25 e2e_gamesim_gamedig 15
+  e2e_irc 85 e2e_irc_channels 36 e2e_kinds 30 e2e_irc_services 30 e2e_irc_manners 29
+  integration_host_reentry_test 25 e2e_gamesim_gamedig 15
   e2e_host_tcp_probe 14 soak_test 14 e2e_gamesim_qstat 11 e2e_minecraft_peer 11
   integration_stop_stress_test 10 unit_protocol_replay_test 10 unit_game_scan_round_test 9
   unit_game_scan_test 4 layers 3)

@@ -66,11 +66,19 @@ exec {idle}<>"/dev/tcp/${addr[craft]/://}"
 exec {halfway}<>"/dev/tcp/${addr[craft]/://}"
 printf '\x10\x00' >&"$halfway"
 
-# ask NAME TYPE SERVER: one reading into $work/NAME.json, every one of them at
-# once (gamedig waits out the protocols a server does not speak).
+# ask NAME TYPE SERVER: one reading into $work/NAME.json, several at once
+# (gamedig waits out the protocols a server does not speak), but no more than
+# a loaded machine starts in good time: each reader is a Node.js process.
 readers=()
 ask() {
-  timeout 20 node "$peers/gamedig_query.mjs" "$2" "${addr[$3]}" >"$work/$1.json" 2>"$work/$1.err" &
+  local pid running
+  for (( ; ; )); do
+    running=0
+    for pid in "${readers[@]}"; do kill -0 "$pid" 2>/dev/null && running=$((running + 1)); done
+    [ "$running" -lt 8 ] && break
+    sleep 0.1
+  done
+  timeout 30 node "$peers/gamedig_query.mjs" "$2" "${addr[$3]}" >"$work/$1.json" 2>"$work/$1.err" &
   readers+=($!)
 }
 ask craft minecraft craft
