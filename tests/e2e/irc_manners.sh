@@ -3,7 +3,8 @@
 # the bridge reads its nick, trigger, server and module from a TOML file;
 # it answers CTCP VERSION by NOTICE, and a second request from the same host
 # within 10 s not at all; the colour, underline and CTCP bytes of a Format
-# in Morvane.ini never reach the channel; "?help" and a "?gs" with an
+# in Morvane.ini, and those of a server that names itself with them, never
+# reach the channel; "?help" and a "?gs" with an
 # unknown kind get the usage notice. Started again with a Morvane.ini saved
 # as UTF-8 and --password on the command line, it names `morvane-ini write`
 # and the password's variable in its log, and the password leaves the
@@ -20,9 +21,10 @@ unset MORVANE_CODEPAGE MORVANE_IRC_PASSWORD MORVANE_IRC_ACCOUNT_PASSWORD
 source "$(dirname "$0")/irc/ngircd.bash"
 start_ircd
 
-coproc SIM { exec "$gamesim" --source 0 --for 120; }
+coproc SIM { exec "$gamesim" --source 0 --hostile-names --source 0 --for 120; }
 sim_pid=$SIM_PID
-read -r -t 10 _ source_addr <&"${SIM[0]}" || { echo "irc_manners: the simulator did not start"; exit 1; }
+read -r -t 10 _ source_addr <&"${SIM[0]}" && read -r -t 10 _ hostile_addr <&"${SIM[0]}" ||
+  { echo "irc_manners: the simulator did not start"; exit 1; }
 
 A=$'\x01' K=$'\x03' U=$'\x1f'
 mkdir "$work/module" "$work/module8"
@@ -65,6 +67,8 @@ ctcp #main VERSION
 quiet cfgbot alice 2
 say #main ?gs hl $source_addr
 expect cfgbot #main 1 10
+say #main ?gs hl $hostile_addr
+expect cfgbot #main 1 10
 quiet cfgbot alice 8
 say #main ?help
 expect cfgbot alice 1 10
@@ -76,6 +80,11 @@ STEPS
 version=$(sed -n 's/^project(Morvane VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
 has "$work/manners.out" "[alice] <cfgbot> ${A}VERSION morvane-irc $version (Morvane plug-in host)${A}"
 has "$work/manners.out" "[#main] <cfgbot> Морвейн Арена - de_dust2 - 4/24"
+# The server that names itself with CTCP and formatting bytes: its name
+# arrives, without them.
+hostile=$(grep -a '<cfgbot> .*Morvane Dust' "$work/manners.out")
+[ -n "$hostile" ] && ! LC_ALL=C grep -q $'[\x01-\x1f]' <<<"$hostile" && pass ||
+  fail "the hostile server's name is missing or holds control bytes: $(cat -v <<<"$hostile")"
 usage="usage: ?gs KIND ADDRESS[:PORT] — kinds: hl, hlpl, cod, codpl, sa, sapl, mc, mcpl, mcbe, fivem, fivempl, mta, mtapl, tcp — e.g. ?gs hl 192.0.2.1:27015"
 [ "$(grep -cxF -- "[alice] <cfgbot> $usage" <(cut -d' ' -f2- "$work/manners.out"))" = 2 ] && pass ||
   fail "not two usage notices"

@@ -40,6 +40,8 @@ bool ApplyFlag(std::string_view arg, ServiceSwitches& switches) {
     switches.challenge = ChallengePolicy::kNone;
   } else if (arg == "--password") {
     switches.password = true;
+  } else if (arg == "--hostile-names") {
+    switches.hostile_names = true;
   } else if (arg == "--openmp") {
     switches.openmp = true;
   } else if (arg == "--manifest") {
@@ -261,6 +263,9 @@ std::string Usage(std::span<const ServiceKind> kinds) {
       "  --no-challenge      Source, GoldSrc: answer every request at once, as old\n"
       "                      servers did\n"
       "  --password          every server has a password\n"
+      "  --hostile-names     Source, GoldSrc, Quake 3, SA-MP: every server's name\n"
+      "                      holds a CTCP request (0x01) and IRC colour, bold,\n"
+      "                      underline and reset codes\n"
       "  --openmp            SA-MP: answer as open.mp does, never the detailed\n"
       "                      player list (d), only the client list (c)\n"
       "  --manifest          Quake 3 family: an info value with newlines in it, as\n"

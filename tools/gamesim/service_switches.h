@@ -32,6 +32,9 @@ struct ServiceSwitches {
   bool split = false;                   // --split: Source player replies always split.
   ChallengePolicy challenge = ChallengePolicy::kPlayers;
   bool password = false;  // --password: every server has a password.
+  // --hostile-names: every server's name holds a CTCP request and IRC
+  // formatting codes, as a server may name itself to reach a chat's wire.
+  bool hostile_names = false;
   // --openmp: SA-MP servers answer as open.mp does: never the detailed
   // player list ("d"), only the client list ("c").
   bool openmp = false;

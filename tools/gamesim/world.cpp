@@ -277,6 +277,9 @@ std::string Utf8ToCp1251(std::string_view utf8) {
 
 SimServer ApplySwitches(SimServer server, const ServiceSwitches& switches) {
   if (switches.password) server.password = true;
+  if (switches.hostile_names) {
+    server.name = "\x01VERSION\x01\x03" "04,01" + server.name + "\x0f \x02\x1f\x16!\x01";
+  }
   if (!switches.players) return server;
   const int count = *switches.players;
   if (static_cast<std::size_t>(count) <= server.players.size()) {
