@@ -52,13 +52,13 @@ expect morvane #main 5 15
 say #games !gs hl $server
 expect morvane #games 1 8
 kick #main morvane
-expect-none morvane #main 3
+quiet morvane #main 3
 await-member morvane #main 20
-expect-none morvane #main 4
+quiet morvane #main 4
 say morvane !gs hl $server
 expect-notice morvane 10 Too many commands
 say morvane !gs hl $server
-expect-none morvane alice 3
+quiet morvane alice 3
 STEPS
 client_pid=$!
 for _ in $(seq 100); do [ -e "$work/ready" ] && break; sleep 0.1; done

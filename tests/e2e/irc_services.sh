@@ -161,7 +161,7 @@ await-member morvane_ #main 20
 release morvane
 await-member morvane #main 30
 hold boss
-say-as boss morvane !reload
+as boss PRIVMSG morvane :!reload
 say #main !gs hl $source_addr
 expect morvane #main 1 10
 release boss
