@@ -109,6 +109,13 @@ std::optional<ChannelLife::Clock::time_point> ChannelLife::NextDue() const {
   return next;
 }
 
+bool IsJoinRefusal(std::string_view numeric) {
+  for (std::string_view refusal : {"403", "405", "471", "473", "474", "475", "476", "477"}) {
+    if (numeric == refusal) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> BannedMasks(const IrcMessage& mode) {
   std::vector<std::string> masks;
   if (mode.command != "MODE" || mode.params.size() < 2) return masks;

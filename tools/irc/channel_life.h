@@ -71,6 +71,9 @@ class ChannelLife {
   std::map<std::string, Channel> channels_;  // by the name in lower case
 };
 
+// Whether a numeric is the server's refusal of a JOIN (403, 405, 471, 473-477).
+bool IsJoinRefusal(std::string_view numeric);
+
 // The masks a MODE message bans (+b), read with the modes servers commonly
 // give a parameter: "MODE #c +bo-v *!*@h nick nick2" bans "*!*@h".
 std::vector<std::string> BannedMasks(const IrcMessage& mode);

@@ -46,8 +46,7 @@ void HostBridge::FollowChannelLife(Session& session, const IrcMessage& message) 
   } else if (command == "404" || command == "442") {
     // Cannot send to the channel, or not in it: what waits for it is lost.
     DropQueued(session, IrcParam(message, 1), "cannot send (" + IrcParam(message, 2) + ")");
-  } else if (command == "403" || command == "405" || command == "471" || command == "473" ||
-             command == "474" || command == "475" || command == "476" || command == "477") {
+  } else if (IsJoinRefusal(command)) {
     const std::string refused = IrcParam(message, 1);
     if (command == "474") DropQueued(session, refused, "banned");
     if (auto wait = session.life->Refused(refused, command)) {

@@ -48,8 +48,7 @@ void HostBridge::TrackMembership(Session& session, const IrcMessage& message) {
     Log(session.connection->Label() + ": kicked from " + IrcParam(message, 0) + ": " +
         IrcParam(message, 2));
     RemoveChannel(session.channels, IrcParam(message, 0));
-  } else if (command == "403" || command == "405" || command == "471" || command == "473" ||
-             command == "474" || command == "475" || command == "476" || command == "477") {
+  } else if (IsJoinRefusal(command)) {
     // A join the server refused.
     Log(session.connection->Label() + ": cannot join " + IrcParam(message, 1) + ": " +
         IrcParam(message, 2));
