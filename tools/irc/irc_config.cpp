@@ -207,13 +207,13 @@ class Reader {
         }
         continue;
       }
-      const Key* spec = Find(section, name.str());
-      if (spec == nullptr) return Fail(name.source(), "unknown key " + key);
+      const Key* known = Find(section, name.str());
+      if (known == nullptr) return Fail(name.source(), "unknown key " + key);
       Value value;
-      if (!Take(*spec, node, value)) {
-        return Fail(node.source(), key + " must be " + std::string(TypeName(spec->type)));
+      if (!Take(*known, node, value)) {
+        return Fail(node.source(), key + " must be " + std::string(TypeName(known->type)));
       }
-      if (!spec->apply(options_, value, why)) return Fail(node.source(), key + ": " + why);
+      if (!known->apply(options_, value, why)) return Fail(node.source(), key + ": " + why);
     }
     return true;
   }
@@ -225,8 +225,8 @@ class Reader {
     return nullptr;
   }
 
-  static bool Take(const Key& spec, const toml::node& node, Value& value) {
-    switch (spec.type) {
+  static bool Take(const Key& known, const toml::node& node, Value& value) {
+    switch (known.type) {
       case Type::kString:
         if (!node.is_string()) return false;
         value.text = node.as_string()->get();
