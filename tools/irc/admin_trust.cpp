@@ -11,11 +11,7 @@ constexpr std::size_t kMostTracked = 10000;
 }  // namespace
 
 bool IsReloadRequest(std::string_view text, std::string_view trigger) {
-  std::string command = ApplyTrigger(text, trigger);
-  for (char& c : command) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return command == "/reload";
+  return LowerAscii(ApplyTrigger(text, trigger)) == "/reload";
 }
 
 bool IsTrustedAdmin(std::string_view prefix, std::string_view account,

@@ -124,4 +124,12 @@ std::string ApplyTrigger(std::string_view text, std::string_view trigger) {
   return "/" + std::string(rest);
 }
 
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
 }  // namespace morvane::irc

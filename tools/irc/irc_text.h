@@ -33,4 +33,8 @@ std::vector<std::string> ToIrcMessages(std::u16string_view text, std::size_t max
 // "/" in the trigger's place. Every other text is returned unchanged.
 std::string ApplyTrigger(std::string_view text, std::string_view trigger);
 
+// The text with A to Z lowered, every other byte as it is: commands compare
+// without case, as the plug-in lowers them itself.
+std::string LowerAscii(std::string_view text);
+
 }  // namespace morvane::irc

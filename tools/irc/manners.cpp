@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "irc_log.h"
+#include "irc_text.h"
 #include "scan/scan_item.h"
 
 #ifndef MORVANE_VERSION
@@ -21,14 +22,6 @@ constexpr auto kAnswerEvery = std::chrono::seconds(10);
 constexpr std::size_t kMaxRemembered = 512;
 // A PING's argument is echoed up to this many bytes.
 constexpr std::size_t kMaxPingBytes = 64;
-
-std::string LowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 // The words of a text, split at blanks.
 std::vector<std::string_view> Words(std::string_view text) {
