@@ -105,6 +105,10 @@ inline constexpr std::size_t kMaxSocketWaits = 1024;
 // kTimedOut when none is; kError for a negative time, more than
 // kMaxSocketWaits sockets or an invalid one.
 WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds);
+// The same wait for a time in microseconds, for the worker's pace of sends,
+// which is finer than a millisecond: POSIX waits that precisely, Windows as
+// finely as its timer allows. With no socket it is a sleep.
+WaitResult WaitForSocketsMicroseconds(std::span<SocketWait> sockets, std::int64_t microseconds);
 
 // WSAStartup and WSACleanup (reference-counted by the system); nothing on POSIX.
 // Every program starts Winsock itself before its first socket call: the

@@ -11,6 +11,12 @@ std::int64_t MonotonicMs() {
       .count();
 }
 
+std::int64_t MonotonicUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 AddressExchange::AddressExchange(const ScanRequest& request, std::u16string address, std::int32_t index)
     : request_(request),
       address_(std::move(address)),

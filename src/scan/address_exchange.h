@@ -24,6 +24,8 @@
 namespace morvane {
 
 std::int64_t MonotonicMs();
+// The same clock in microseconds, for the pace of sends.
+std::int64_t MonotonicUs();
 
 // The time at which a wait of the request's TimeOut from `from` runs out:
 // none for 0, and a negative one counts as Winsock's DWORD, about 49 days.

@@ -11,6 +11,9 @@ namespace morvane {
 namespace {
 
 constexpr std::size_t kReceiveBufferSize = 65536;
+// How long one wait of the engine may run before the stop request and the
+// queue are looked at again.
+constexpr std::int64_t kWaitSliceMs = 10;
 
 }  // namespace
 
@@ -28,49 +31,71 @@ void TGameScan::RequestTerminate() {
 
 void TGameScan::Execute() {
   FBuf.assign(kReceiveBufferSize, 0);
+  // Whether the queue may hold a request the worker can take up: after a
+  // wake, and after a request in service is done.
+  bool look = true;
   while (!Terminated()) {
-    wake_event_->Wait(platform::kInfinite);
-    // The queue is emptied before the next wait, so one signal may stand for
-    // several requests and a wake with an empty queue is harmless.
-    while (!Terminated()) {
-      RoundOutcome outcome = RoundOutcome::kDone;
-      std::optional<RequestQueue::TakenHead> head;
-      try {
-        // The worker serves its own copy, made under the queue lock: a stop
-        // that runs out of its bound frees the queue while this thread may
-        // still be busy, and nothing it frees is read here.
-        head = queue_->TakeHead();
-        if (!head) break;
-        if (take_hook_) take_hook_();
-        outcome = ServeRequest(head->request);
-      } catch (...) {
-        // Out of memory in the middle of a request: it is dropped, and the
-        // worker goes on with the next one rather than ending the host.
+    try {
+      if (look) TakeRequests();
+      look = false;
+      if (engine_.Idle()) {
+        // The queue is looked at after every wake, so one signal may stand
+        // for several requests and a wake with an empty queue is harmless.
+        wake_event_->Wait(platform::kInfinite);
+        look = true;
+        continue;
       }
-      if (!head) break;
-      // A stop that came while the reply was delivered has cleared the queue
-      // already: the head is not this worker's to pop any more.
-      if (outcome == RoundOutcome::kStopped || Terminated()) break;
-      queue_->PopHead(head->ticket);
+      const std::size_t served = engine_.InService();
+      engine_.Turn(kWaitSliceMs);
+      if (!DeliverFinished()) break;
+      look = engine_.InService() < served || wake_event_->Wait(0);
+    } catch (...) {
+      // Out of memory in the middle of the requests in service: they are
+      // dropped, and the worker goes on with the next ones rather than
+      // ending the host.
+      DropInService();
+      look = true;
     }
   }
+  engine_.DropAll();
   FBuf.clear();
   FBuf.shrink_to_fit();
 }
 
-RoundOutcome TGameScan::ServeRequest(const ScanRequest& request) {
-  ReplyText output(request);
-  if (ServeAddressItems(request, output, FBuf, make_handler_, terminated_, pace_) ==
-      RoundOutcome::kStopped) {
-    return RoundOutcome::kStopped;
+void TGameScan::TakeRequests() {
+  while (!Terminated()) {
+    std::optional<RequestQueue::Taken> taken = queue_->TakeNext(engine_.InService());
+    if (!taken) return;
+    if (take_hook_) take_hook_();
+    const std::uint64_t tag = ++next_tag_;
+    tickets_.emplace_back(tag, taken->ticket);
+    engine_.Add(std::move(taken->request), tag);
   }
-  if (Terminated()) return RoundOutcome::kStopped;
-  Deliver(request, output);
-  return RoundOutcome::kDone;
 }
 
-void TGameScan::Deliver(const ScanRequest& request, const ReplyText& output) {
-  const std::u16string body = output.Text();
+bool TGameScan::DeliverFinished() {
+  for (ScanEngine::Finished& done : engine_.TakeFinished()) {
+    if (Terminated()) return false;
+    Deliver(done.request, done.body);
+    // A stop that came while the reply was delivered has cleared the queue
+    // already: the request is not this worker's to remove any more.
+    if (Terminated()) return false;
+    const auto ticket = std::find_if(tickets_.begin(), tickets_.end(),
+                                     [&done](const auto& entry) { return entry.first == done.tag; });
+    if (ticket == tickets_.end()) continue;
+    queue_->Remove(ticket->second);
+    tickets_.erase(ticket);
+  }
+  return true;
+}
+
+void TGameScan::DropInService() {
+  engine_.DropAll();
+  for (const auto& [tag, ticket] : tickets_) queue_->Remove(ticket);
+  tickets_.clear();
+}
+
+void TGameScan::Deliver(const ScanRequest& request, const std::u16string& body) {
   if (body.empty()) return;
   std::u16string text = request.OutTitle;
   text += body;

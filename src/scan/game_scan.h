@@ -1,11 +1,12 @@
 // TGameScan: the one worker thread that does all network work. It waits on
-// the wake event, serves the requests at the head of the queue one after
-// another (the address items of each side by side, scan/scan_round.h),
-// delivers each request's output text to the host, and waits again.
+// the wake event, takes up the requests at the front of the queue, up to
+// each one's Requests at once, serves them side by side (the engine,
+// scan/scan_engine.h), delivers each request's output text to the host as
+// soon as that request is complete, and waits again once none is left.
 //
-// Ownership. The worker owns its receive buffer, its query pace and the copy
-// of the head request it serves; each address item in flight owns its socket and its
-// handler. It reads no settings value. The thread body holds a reference to
+// Ownership. The worker owns its receive buffer, its paces and the copies of
+// the requests it serves; each address item in flight owns its socket and
+// its handler. It reads no settings value. The thread body holds a reference to
 // the TGameScan object, and the object holds one to its queue, so both live
 // until the body has returned even when PluginStop has let go of them.
 #pragma once
@@ -21,7 +22,7 @@
 #include "host/host_link.h"
 #include "platform/platform.h"
 #include "scan/request_queue.h"
-#include "scan/scan_round.h"
+#include "scan/scan_engine.h"
 
 namespace morvane {
 
@@ -35,21 +36,32 @@ class TGameScan {
   // The thread body.
   void Execute();
   // The terminate request: every network wait ends within a short slice, the
-  // request in service is dropped undelivered, and the body returns.
+  // requests in service are dropped undelivered, and the body returns.
   void RequestTerminate();
   bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
 
  private:
-  RoundOutcome ServeRequest(const ScanRequest& request);
-  void Deliver(const ScanRequest& request, const ReplyText& output);
+  // Takes up the requests the engine may serve beside those it serves.
+  void TakeRequests();
+  // Delivers the requests the engine has finished and removes them from
+  // the queue; false when a stop came meanwhile.
+  bool DeliverFinished();
+  void Deliver(const ScanRequest& request, const std::u16string& body);
+  // Drops every request in service from the queue (a request that ran out
+  // of memory takes the others in service with it).
+  void DropInService();
 
-  std::vector<std::uint8_t> FBuf;
-  // The getinfo queries sent to each FiveM server lately, across requests.
-  QueryPace pace_;
   std::shared_ptr<RequestQueue> queue_;
   std::shared_ptr<platform::AutoResetEvent> wake_event_;
   ReplyHandlerFactory make_handler_;
   std::function<void()> take_hook_;
+  std::vector<std::uint8_t> FBuf;
+  // The getinfo queries sent to each FiveM server lately, across requests.
+  QueryPace pace_;
+  ScanEngine engine_{FBuf, make_handler_, pace_};
+  // The queue's tickets of the requests in service, by the engine's tags.
+  std::vector<std::pair<std::uint64_t, RequestQueue::Ticket>> tickets_;
+  std::uint64_t next_tag_ = 0;
   std::atomic<bool> terminated_{false};
 };
 

@@ -22,33 +22,38 @@ bool RequestQueue::Append(std::unique_ptr<TScanItem> item, std::int32_t max_queu
   return true;
 }
 
-std::optional<RequestQueue::TakenHead> RequestQueue::TakeHead() const {
+std::optional<RequestQueue::Taken> RequestQueue::TakeNext(std::size_t in_service) {
   std::lock_guard lock(lock_);
-  if (head_ == nullptr) return std::nullopt;
-  // The payload only: `Next` is the queue's.
-  return TakenHead{*head_, {head_, generation_}};
+  TScanItem* next = head_;
+  while (next != nullptr && next->InService) next = next->Next;
+  if (next == nullptr || in_service >= RequestsAtOnce(*next)) return std::nullopt;
+  next->InService = true;
+  // The payload only: `Next` and the mark are the queue's.
+  return Taken{*next, {next, generation_}};
 }
 
-void RequestQueue::PopHead(const HeadTicket& served) {
+void RequestQueue::Remove(const Ticket& served) {
   TScanItem* done = nullptr;
   {
     std::lock_guard lock(lock_);
-    done = head_;
-    if (done == nullptr || done != served.item || generation_ != served.generation) return;
-    head_ = done->Next;
-    if (tail_ == done) tail_ = nullptr;
+    if (served.item == nullptr || generation_ != served.generation) return;
+    TScanItem* before = nullptr;
+    for (done = head_; done != nullptr && done != served.item; done = done->Next) before = done;
+    if (done == nullptr) return;
+    (before == nullptr ? head_ : before->Next) = done->Next;
+    if (tail_ == done) tail_ = before;
     --count_;
   }
   delete done;
 }
 
 void RequestQueue::PopHead() {
-  HeadTicket head;
+  Ticket head;
   {
     std::lock_guard lock(lock_);
     head = {head_, generation_};
   }
-  PopHead(head);
+  Remove(head);
 }
 
 void RequestQueue::Clear() {

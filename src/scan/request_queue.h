@@ -5,11 +5,12 @@
 // it starts, which may outlive a stop that runs out of its bound. A request is
 // built by its producer, owned by the queue once linked, and freed by the
 // worker when it is done with it (or by PluginStop).
-// Every field but `Next` is written before the request is linked and never
-// changes afterwards. The worker copies the head's payload under the queue
-// lock and serves its copy. The queue lock guards the head, every `Next` link,
-// the tail and the count, and nothing else; it is held only for the bound
-// test with the append, the copy of the head, and the unlink.
+// Every field but `Next` and `InService` is written before the request is
+// linked and never changes afterwards. The worker copies a request's payload
+// under the queue lock and serves its copy. The queue lock guards the head,
+// every `Next` link and `InService` mark, the tail and the count, and nothing
+// else; it is held only for the bound test with the append, the copy of a
+// request taken up, and the unlink.
 #pragma once
 
 #include <cstdint>
@@ -37,24 +38,27 @@ class RequestQueue {
   // then signals the wake event. False when refused; the request is freed.
   bool Append(std::unique_ptr<TScanItem> item, std::int32_t max_queue);
 
-  // The head request the worker takes up: a copy of its payload, made under
-  // the queue lock, so that nothing a stop frees is ever read by the worker
-  // however late it runs; and the ticket that names the head in the queue
-  // (the queue's generation moves on with every Clear). The head itself
-  // stays linked and counted while the worker serves it.
-  struct HeadTicket {
+  // The worker takes up the first queued request that it does not serve yet,
+  // when fewer than that request's Requests are in service (in_service): a
+  // copy of its payload, made under the queue lock, so that nothing a stop
+  // frees is ever read by the worker however late it runs; and the ticket
+  // that names the request in the queue (the queue's generation moves on
+  // with every Clear). The request stays linked and counted while the worker
+  // serves it.
+  struct Ticket {
     const TScanItem* item = nullptr;
     std::uint64_t generation = 0;
   };
-  struct TakenHead {
+  struct Taken {
     ScanRequest request;
-    HeadTicket ticket;
+    Ticket ticket;
   };
-  std::optional<TakenHead> TakeHead() const;
-  // Unlinks and frees the head when it is still the one the ticket names: a
-  // worker that ends late never pops a request of a queue that PluginStop
-  // cleared (and a new start filled) meanwhile.
-  void PopHead(const HeadTicket& served);
+  std::optional<Taken> TakeNext(std::size_t in_service);
+  // Unlinks and frees the request the ticket names, wherever it is in the
+  // queue, when it is still there: a worker that ends late never removes a
+  // request of a queue that PluginStop cleared (and a new start filled)
+  // meanwhile.
+  void Remove(const Ticket& served);
   // Unlinks and frees the head, whatever it is.
   void PopHead();
   // Frees every request, head first, and sets the count to 0 (PluginStop).

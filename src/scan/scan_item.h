@@ -3,6 +3,8 @@
 // changes a request once it is made.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -26,6 +28,9 @@ struct ScanRequest {
   std::int32_t TimeOut = 0;    // milliseconds, per network wait
   std::int32_t Parallel = 1;   // address items asked at once; 1 or less: in turn
   std::int32_t Retries = 0;    // repeats of a query with no usable reply; 0 or less: none
+  // Requests the worker may serve at once while this one is taken up; 1 or
+  // less: it waits until no other is in service.
+  std::int32_t Requests = 1;
   std::int32_t MaxPlayers = 0;  // player lines per server; 0 or less: no limit
   std::int32_t MaxReply = 0;    // UTF-16 code units of the reply as sent; 0 or less: no limit
   std::u16string PlMoreFormat = {};  // the line after the last one MaxPlayers lets through
@@ -40,11 +45,22 @@ struct ScanRequest {
   bool TCP = false;
 };
 
-// A request in the queue: the payload, and apart from it the queue's link,
-// which only the queue touches (under its lock).
+// A request in the queue: the payload, and apart from it the queue's link
+// and its mark of a request the worker serves, which only the queue touches
+// (under its lock).
 struct TScanItem : ScanRequest {
   TScanItem* Next = nullptr;
+  bool InService = false;
 };
+
+// At most this many requests are served at once, whatever Requests says.
+inline constexpr std::int32_t kMaxRequests = 16;
+
+// How many requests may be in service while this one is taken up: its
+// Requests, at least 1 and at most kMaxRequests.
+inline std::size_t RequestsAtOnce(const ScanRequest& request) {
+  return static_cast<std::size_t>(std::clamp(request.Requests, 1, kMaxRequests));
+}
 
 struct ServerKind {
   std::uint8_t Game = 0;

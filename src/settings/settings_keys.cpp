@@ -24,6 +24,7 @@ constexpr SettingKey kMainKeys[] = {
     {kMain, u"MaxAddr", kInteger, {}, 32, kAsRead, kAlways, &MainSettings::MaxAddr},
     {kMain, u"Parallel", kInteger, {}, 64, kAsRead, kAlways, &MainSettings::Parallel},
     {kMain, u"Retries", kInteger, {}, 2, kAsRead, kAlways, &MainSettings::Retries},
+    {kMain, u"Requests", kInteger, {}, 4, kAsRead, kAlways, &MainSettings::Requests},
     {kMain, u"MaxPlayers", kInteger, {}, 64, kAsRead, kAlways, &MainSettings::MaxPlayers},
     {kMain, u"MaxReply", kInteger, {}, 8000, kAsRead, kAlways, &MainSettings::MaxReply},
     {kMain, u"Format", kText, kDefaultFormat, 0, kMarkersEmptyGivesDefault, kAlways,

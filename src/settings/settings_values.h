@@ -71,6 +71,9 @@ struct MainSettings {
   // after another), and how often a query that got no usable reply goes out
   // again (0 or less: never). Events take these too.
   std::int32_t Parallel = 64, Retries = 2;
+  // How many requests the worker serves at once, their items sharing the
+  // Parallel places in flight (1 or less: one after another, in queue order).
+  std::int32_t Requests = 4;
   // The most player lines one server adds to a reply, and the most
   // characters (UTF-16 code units) of one reply as sent, the cut marker
   // included; 0 or less: no limit. Events take these too.

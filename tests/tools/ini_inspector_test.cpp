@@ -52,6 +52,7 @@ std::u16string PluginMainValue(const MainSettings& main, std::u16string_view key
   if (key == u"MaxAddr") return Decimal(main.MaxAddr);
   if (key == u"Parallel") return Decimal(main.Parallel);
   if (key == u"Retries") return Decimal(main.Retries);
+  if (key == u"Requests") return Decimal(main.Requests);
   if (key == u"MaxPlayers") return Decimal(main.MaxPlayers);
   if (key == u"MaxReply") return Decimal(main.MaxReply);
   if (key == u"Format") return main.Format;
@@ -98,7 +99,7 @@ class InspectorAgreesWithPlugin : public CoreTest {
 
   void ExpectReportMatchesPlugin(const SettingsReport& report) {
     const PluginState& plugin = plugin_;
-    EXPECT_EQ(report.main.size(), 23u);
+    EXPECT_EQ(report.main.size(), 24u);
     for (const ReportValue& value : report.main) {
       EXPECT_EQ(value.value, PluginMainValue(plugin.settings, value.key)) << Utf16ToUtf8(value.key);
     }

@@ -1,7 +1,9 @@
 // The worker's rounds: the items of a request side by side and joined in
-// address order, paced queries, retries, name lookups, and stops that cut a
-// round short.
+// address order, requests side by side, paced queries, retries, name
+// lookups, and stops that cut a round short.
 #include "worker_fixture.h"
+
+#include "scan/send_pace.h"
 
 namespace morvane::test {
 namespace {
@@ -45,19 +47,85 @@ TEST_F(Worker, ConcurrentItemsAreJoinedInAddressOrder) {
                              u"T:[H]slow | [H]fast | " + dead_at + u" off | [H]fast"}));
 }
 
-// Every query of a request leaves at least a millisecond after the one
-// before: a long list never bursts into the network.
-TEST_F(Worker, QueriesArePaced) {
+// The worker's sends, whichever requests they belong to, leave at least
+// 250 us apart and at most 64 within any 50 ms: a burst, then a pause.
+TEST(SendPace, OneIn250UsAndAtMost64In50Ms) {
+  SendPace pace;
+  std::vector<std::int64_t> sent;
+  for (int i = 0; i < 200; ++i) {
+    sent.push_back(std::max<std::int64_t>(pace.NextUs(), 1'000'000));
+    pace.Record(sent.back());
+  }
+  const struct {
+    std::size_t index;
+    std::int64_t at;
+  } expected[] = {{0, 1'000'000}, {1, 1'000'250}, {63, 1'015'750}, {64, 1'050'000},
+                  {65, 1'050'250}, {128, 1'100'000}, {199, 1'150'000 + 7 * 250}};
+  for (const auto& e : expected) EXPECT_EQ(sent[e.index], e.at) << "send " << e.index;
+  for (std::size_t i = 1; i < sent.size(); ++i) ASSERT_GE(sent[i] - sent[i - 1], 250);
+  for (std::size_t i = 64; i < sent.size(); ++i) ASSERT_GE(sent[i] - sent[i - 64], 50'000);
+}
+
+TEST_F(Worker, RequestsSideBySideShareThePaceOfSends) {
   UdpResponder silent([](const Datagram&) { return Response{}; });
-  std::u16string twenty = LoopbackAddress(silent.Port());
-  for (int i = 1; i < 20; ++i) twenty += u"," + LoopbackAddress(silent.Port());
-  Ask(twenty, u"hl", 1, 200, u"", 20, 0);
+  std::u16string fifty = LoopbackAddress(silent.Port());
+  for (int i = 1; i < 50; ++i) fifty += u"," + LoopbackAddress(silent.Port());
+  requests_ = 2;
+  Ask(fifty, u"hl", 1, 300, u"", 100, 0);
+  Ask(fifty, u"hl", 1, 300, u"", 100, 0);
   ASSERT_TRUE(WaitForIdle());
   const auto times = silent.QueryTimes();
-  ASSERT_EQ(times.size(), 20u);
-  // Nineteen gaps of a millisecond; the receiving thread may lag, so only
-  // half of it is asked for.
-  EXPECT_GE(MillisecondsBetween(times.front(), times.back()), 9.5);
+  ASSERT_EQ(times.size(), 100u);
+  // The responder's thread may note a query late, never early: only half
+  // the window is asked for.
+  for (std::size_t i = 64; i < times.size(); ++i) {
+    EXPECT_GE(MillisecondsBetween(times[i - 64], times[i]), 25.0) << "query " << i;
+  }
+}
+
+// With Requests above 1 a short request is served beside a long one and
+// answered first; inside each, the address order holds as ever. With
+// Requests 1 the requests are served one after another, in queue order.
+TEST_F(Worker, AShortRequestBesideALongOneKeepsEachReplysOrder) {
+  UdpResponder slow([](const Datagram&) {
+    platform::SleepMilliseconds(300);
+    return Response{{Bytes("OKslow")}};
+  });
+  UdpResponder fast([](const Datagram&) { return Response{{Bytes("OKfast")}}; });
+  UdpResponder dead([](const Datagram&) { return Response{}; });
+  const std::u16string slow_at = LoopbackAddress(slow.Port());
+  const std::u16string fast_at = LoopbackAddress(fast.Port());
+  const std::u16string dead_at = LoopbackAddress(dead.Port());
+  const std::u16string long_reply =
+      u"T:" + dead_at + u" off | " + slow_at + u" is slow | " + fast_at + u" is fast";
+  const std::u16string short_reply = u"T:" + fast_at + u" is fast";
+  for (const std::int32_t requests : {4, 1}) {
+    SCOPED_TRACE(testing::Message() << "Requests " << requests);
+    FakeHost::Instance().ClearCalls();
+    requests_ = requests;
+    Ask(Addresses({dead_at, slow_at, fast_at}), u"hl", 1, 800, u"", 2, 0);
+    Ask(fast_at, u"hl", 1, 800, u"", 2, 0);
+    ASSERT_TRUE(WaitForIdle());
+    const std::vector<std::u16string> in_order =
+        requests == 1 ? std::vector{long_reply, short_reply}
+                      : std::vector{short_reply, long_reply};
+    EXPECT_EQ(Delivered(), in_order);
+  }
+}
+
+// A stop ends every request in service at once, undelivered, with the
+// queue emptied, however long their servers' time-outs.
+TEST_F(Worker, AStopEndsEveryRequestInService) {
+  UdpResponder dead([](const Datagram&) { return Response{}; });
+  requests_ = 4;
+  for (int i = 0; i < 3; ++i) Ask(LoopbackAddress(dead.Port()), u"hl", 1, 60000, u"", 4);
+  for (int i = 0; i < 300 && dead.Queries().size() < 3; ++i) platform::SleepMilliseconds(10);
+  ASSERT_EQ(dead.Queries().size(), 3u) << "three requests in service at once";
+  const auto began = std::chrono::steady_clock::now();
+  Stop();
+  EXPECT_LT(MillisecondsBetween(began, std::chrono::steady_clock::now()), 500.0);
+  EXPECT_EQ(plugin_.queue->Count(), 0);
+  EXPECT_TRUE(FakeHost::Instance().CallsWithCode(50).empty());
 }
 
 // A query with no usable reply goes out again at a third and at two thirds

@@ -75,10 +75,10 @@ TEST_F(QueueTest, TheTwentyFirstIsDroppedAndAcceptedAgainOnceOneIsDone) {
 TEST_F(QueueTest, TheRequestInServiceStillCounts) {
   ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nMaxQueue=1\r\n"), 1);
   Add(u"in service");
-  ASSERT_TRUE(plugin_.queue->TakeHead());
+  ASSERT_TRUE(plugin_.queue->TakeNext(0));
   Add(u"second");
   EXPECT_EQ(plugin_.queue->Count(), 1);
-  EXPECT_EQ(plugin_.queue->TakeHead()->request.Addr, u"in service");
+  EXPECT_EQ(Queued().at(0).Addr, u"in service");
 }
 
 TEST_F(QueueTest, FirstInFirstOutAndUnknownKindsDropped) {
@@ -94,14 +94,14 @@ TEST_F(QueueTest, FirstInFirstOutAndUnknownKindsDropped) {
   EXPECT_EQ(queued[2].Addr, u"C");
   EXPECT_TRUE(queued[2].Players);
   for (const char16_t* expected : {u"A", u"B", u"C"}) {
-    const auto head = plugin_.queue->TakeHead();
+    const auto head = plugin_.queue->TakeNext(0);
     ASSERT_TRUE(head);
     EXPECT_EQ(head->request.Addr, expected);
-    plugin_.queue->PopHead(head->ticket);
+    plugin_.queue->Remove(head->ticket);
   }
   EXPECT_EQ(plugin_.queue->Count(), 0);
   Add(u"D");
-  EXPECT_EQ(plugin_.queue->TakeHead()->request.Addr, u"D")
+  EXPECT_EQ(plugin_.queue->TakeNext(0)->request.Addr, u"D")
       << "the tail is reset once the queue empties";
 }
 
@@ -121,7 +121,7 @@ TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
   EXPECT_EQ(plugin_.queue->Count(), 3);
   Stop();
   EXPECT_EQ(plugin_.queue->Count(), 0);
-  EXPECT_FALSE(plugin_.queue->TakeHead());
+  EXPECT_FALSE(plugin_.queue->TakeNext(0));
   EXPECT_EQ(plugin_.queue->WakeEvent(), nullptr);
   ASSERT_EQ(Start(FakeHostMode::kDirect, u"[Main]\r\nMaxQueue=3\r\n"), 1);
   for (int i = 0; i < 3; ++i) Add(u"y");
@@ -134,11 +134,11 @@ TEST_F(QueueTest, StopFreesEverythingAndAStartAcceptsMaxQueueAgain) {
 TEST_F(QueueTest, APopAfterAClearLeavesTheNewHeadAlone) {
   ASSERT_EQ(Start(FakeHostMode::kDirect), 1);
   Add(u"served");
-  const auto served = plugin_.queue->TakeHead();
+  const auto served = plugin_.queue->TakeNext(0);
   ASSERT_TRUE(served);
   plugin_.queue->Clear();
   Add(u"new");
-  plugin_.queue->PopHead(served->ticket);
+  plugin_.queue->Remove(served->ticket);
   ASSERT_EQ(Queued().size(), 1u);
   EXPECT_EQ(Queued()[0].Addr, u"new");
 }
@@ -163,9 +163,9 @@ TEST_F(QueueTest, ProducerAndConsumerOnTwoThreads) {
     int served = 0;
     while (served < kRequests) {
       if (!wake->Wait(5000)) break;
-      while (const auto head = plugin_.queue->TakeHead()) {
+      while (const auto head = plugin_.queue->TakeNext(0)) {
         EXPECT_EQ(head->request.Addr, u"r");
-        plugin_.queue->PopHead(head->ticket);
+        plugin_.queue->Remove(head->ticket);
         ++served;
       }
     }

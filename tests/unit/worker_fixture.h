@@ -117,6 +117,7 @@ class Worker : public CoreTest {
                  .TimeOut = timeout,
                  .Parallel = parallel,
                  .Retries = retries,
+                 .Requests = requests_,
                  .MaxReply = max_reply_,
                  .CutText = u"[cut]"});
   }
@@ -138,6 +139,7 @@ class Worker : public CoreTest {
 
   std::atomic<int> seen_{0};
   std::int32_t max_reply_ = 0;
+  std::int32_t requests_ = 1;
   std::optional<TestResolver> resolver_;
 };
 

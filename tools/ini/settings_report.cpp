@@ -118,6 +118,10 @@ std::string MainRemark(const MainSettings& main, std::u16string_view key) {
     return main.Parallel <= 1 ? "the addresses of a request are asked one after another"
                               : "addresses of one request asked at once";
   }
+  if (key == u"Requests") {
+    return main.Requests <= 1 ? "requests are served one after another, in queue order"
+                              : "requests served at once, sharing the Parallel places in flight";
+  }
   if (key == u"Retries") {
     return main.Retries <= 0 ? "a query that gets no answer is not sent again"
                              : "times a query that gets no answer is sent again";

@@ -4,7 +4,9 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <cerrno>
+#include <ctime>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -70,7 +72,12 @@ WaitResult WaitWritable(Socket socket, std::int32_t milliseconds) {
 }
 
 WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds) {
-  if (milliseconds < 0 || sockets.size() > kMaxSocketWaits) return WaitResult::kError;
+  if (milliseconds < 0) return WaitResult::kError;
+  return WaitForSocketsMicroseconds(sockets, std::int64_t{milliseconds} * 1000);
+}
+
+WaitResult WaitForSocketsMicroseconds(std::span<SocketWait> sockets, std::int64_t microseconds) {
+  if (microseconds < 0 || sockets.size() > kMaxSocketWaits) return WaitResult::kError;
   std::vector<pollfd> entries;
   entries.reserve(sockets.size());
   for (SocketWait& wait : sockets) {
@@ -79,11 +86,15 @@ WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t millisecon
     if (fd < 0) return WaitResult::kError;
     entries.push_back({fd, static_cast<short>(wait.writable ? POLLOUT : POLLIN), 0});
   }
-  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  const auto deadline = Clock::now() + std::chrono::microseconds(microseconds);
   for (;;) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    const int count =
-        poll(entries.data(), entries.size(), left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    const auto left = std::max(Clock::duration::zero(), deadline - Clock::now());
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
+    const timespec limit{static_cast<time_t>(seconds.count()),
+                         static_cast<long>(
+                             std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds)
+                                 .count())};
+    const int count = ppoll(entries.data(), entries.size(), &limit, nullptr);
     if (count < 0) {
       if (errno == EINTR) continue;
       return WaitResult::kError;

@@ -66,7 +66,8 @@ WaitResult WaitForSet(Socket socket, std::int32_t milliseconds, bool for_write) 
   fd_set set;
   FD_ZERO(&set);
   FD_SET(ToNative(socket), &set);
-  timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+  timeval limit{static_cast<long>(microseconds / 1000000),
+                static_cast<long>(microseconds % 1000000)};
   // The first argument is ignored by Winsock; only the one set is watched, so
   // a refused connection (reported in the exception set) is never "ready".
   const int result = for_write ? select(0, nullptr, &set, nullptr, &limit)
@@ -229,14 +230,19 @@ ConnectResult Connect(Socket socket, const SocketAddress& to) {
 }
 
 WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds) {
+  if (milliseconds < 0) return WaitResult::kError;
+  return WaitForSocketsMicroseconds(sockets, std::int64_t{milliseconds} * 1000);
+}
+
+WaitResult WaitForSocketsMicroseconds(std::span<SocketWait> sockets, std::int64_t microseconds) {
   static_assert(FD_SETSIZE >= kMaxSocketWaits);
-  if (milliseconds < 0 || sockets.size() > kMaxSocketWaits) {
+  if (microseconds < 0 || sockets.size() > kMaxSocketWaits) {
     return WaitResult::kError;
   }
   if (sockets.empty()) {
     // Winsock's select refuses three empty sets; nothing to wait for is a
-    // sleep.
-    Sleep(static_cast<DWORD>(milliseconds));
+    // sleep, of whole milliseconds.
+    Sleep(static_cast<DWORD>((microseconds + 999) / 1000));
     return WaitResult::kTimedOut;
   }
   // Sets of this size do not belong on the stack of a thread the host made.
