@@ -3,7 +3,12 @@
 // builds the chat records it delivers.
 #pragma once
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +67,20 @@ inline bool WriteSettingsFile(const std::u16string& folder, std::u16string_view 
   }
   return platform::MakeDirectories(Utf16ToUtf8(folder)) &&
          platform::WriteWholeFile(folder + u"/Morvane.ini", bytes);
+}
+
+// The bytes the process's heap has handed out and not had back, every
+// thread's arena and the blocks too large for an arena included; nothing
+// where the C library cannot tell. A block freed into glibc's per-thread
+// cache still counts as in use, so exact figures want the cache off
+// (GLIBC_TUNABLES=glibc.malloc.tcache_count=0).
+inline std::optional<std::size_t> HeapBytesInUse() {
+#if defined(__GLIBC__)
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+#else
+  return std::nullopt;
+#endif
 }
 
 }  // namespace morvane::bench

@@ -1,6 +1,7 @@
 // End to end on loopback, from PluginProcess to the host callback, against
 // simulators that scripts/bench-e2e starts: one request to one server, one
-// request to 100 servers, and the resident size over 10,000 requests.
+// request to 100 servers, and the resident size and heap in use over 10,000
+// requests.
 //   bench_e2e_main --kind hl|cod --ports P1,P2,... [--repeat N] [--folder DIR]
 // Prints one line per measure: name, median, 10th and 90th percentile, max.
 #include <algorithm>
@@ -129,14 +130,23 @@ int main(int argc, char** argv) {
   for (int i = 0; i < std::max(5, repeat / 10); ++i) many.push_back(Ask(plugin, all));
   Report(("one " + kind + " request, " + std::to_string(ports.size()) + " servers").c_str(), many);
 
-  // Memory: the resident size after many more requests.
+  // Memory: the resident size, and the heap in use, after many more requests.
+  // A few first, so that both are taken after the same kind of request (the
+  // allocator keeps some freed blocks per thread, which count as in use).
+  for (int i = 0; i < std::min(memory_requests, 100); ++i) Ask(plugin, one);
   const long rss_before = ResidentKilobytes();
+  const auto heap_before = morvane::bench::HeapBytesInUse();
   for (int i = 0; i < memory_requests; ++i) Ask(plugin, one);
   const long rss_after = ResidentKilobytes();
+  const auto heap_after = morvane::bench::HeapBytesInUse();
   std::printf(
       "start: %.1f us; resident: %ld kB loaded, %ld kB started, %ld kB before and %ld kB after %d "
       "more requests\n",
       start_us, rss_loaded, rss_started, rss_before, rss_after, memory_requests);
+  if (heap_before && heap_after) {
+    std::printf("heap in use: %zu bytes before and %zu bytes after the %d more requests\n",
+                *heap_before, *heap_after, memory_requests);
+  }
   morvane::StopPlugin(plugin);
   return 0;
 }

@@ -42,7 +42,12 @@ void BM_ProcessOrdinaryMessage(benchmark::State& state) {
 BENCHMARK(BM_ProcessOrdinaryMessage);
 
 void BM_FillSummary(benchmark::State& state) {
-  morvane::ServerValues values{"Arena", "de_dust2", "Counter-Strike", 5, 16, true};
+  morvane::ServerValues values{.name = "Arena",
+                               .map = "de_dust2",
+                               .mod = "Counter-Strike",
+                               .players = 5,
+                               .max_players = 16,
+                               .password = true};
   const std::u16string format = u"%addr%  -  %name% - %map% - %pl%/%plmax% - %mod% %pass%";
   for (auto _ : state) {
     benchmark::DoNotOptimize(morvane::FillSummary(format, u"192.0.2.1:27015", values));
