@@ -5,11 +5,11 @@ import { GameDig } from 'gamedig';
 
 const ports = process.argv[2].split(',');
 const socketTimeout = Number(process.argv[3] ?? 1000);
-const type = process.argv[4] ?? 'protocol-valve';
+const type = process.argv[4] || 'protocol-valve';
 const started = performance.now();
 const answered = await Promise.all(
   ports.map((port) =>
-    GameDig.query({ type, host: '127.0.0.1', port: Number(port), socketTimeout })
+    GameDig.query({ type, host: '127.0.0.1', port: Number(port), socketTimeout, givenPortOnly: true })
       .then(() => true, () => false)));
 const ms = Math.round(performance.now() - started);
 console.log(`${ms} ms, ${answered.filter(Boolean).length} of ${ports.length} shown online`);

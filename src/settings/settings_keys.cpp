@@ -22,7 +22,7 @@ constexpr SettingKey kMainKeys[] = {
     {kMain, u"TimeOut", kInteger, {}, 1000, kAsRead, kAlways, &MainSettings::TimeOut},
     {kMain, u"MaxQueue", kInteger, {}, 20, kAsRead, kAlways, &MainSettings::MaxQueue},
     {kMain, u"MaxAddr", kInteger, {}, 32, kAsRead, kAlways, &MainSettings::MaxAddr},
-    {kMain, u"Parallel", kInteger, {}, 64, kAsRead, kAlways, &MainSettings::Parallel},
+    {kMain, u"Parallel", kInteger, {}, 256, kAsRead, kAlways, &MainSettings::Parallel},
     {kMain, u"Retries", kInteger, {}, 2, kAsRead, kAlways, &MainSettings::Retries},
     {kMain, u"Requests", kInteger, {}, 4, kAsRead, kAlways, &MainSettings::Requests},
     {kMain, u"MaxPlayers", kInteger, {}, 64, kAsRead, kAlways, &MainSettings::MaxPlayers},

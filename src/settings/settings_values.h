@@ -70,7 +70,7 @@ struct MainSettings {
   // How many address items of one request are asked at once (1 or less: one
   // after another), and how often a query that got no usable reply goes out
   // again (0 or less: never). Events take these too.
-  std::int32_t Parallel = 64, Retries = 2;
+  std::int32_t Parallel = 256, Retries = 2;
   // How many requests the worker serves at once, their items sharing the
   // Parallel places in flight (1 or less: one after another, in queue order).
   std::int32_t Requests = 4;

@@ -310,9 +310,12 @@ TEST_F(Soak, EveryRequestEndsAndMemoryStaysFlat) {
                      .MsgType = static_cast<std::int32_t>(random() % 2),
                      .TimeOut = 150,
                      // Every other request in flight side by side
-                     // with repeats, the rest strictly in turn.
-                     .Parallel = sent % 2 == 0 ? 64 : 1,
-                     .Retries = sent % 2 == 0 ? 2 : 0});
+                     // with repeats, the rest strictly in turn; and
+                     // every other pair served beside other requests,
+                     // the rest alone.
+                     .Parallel = sent % 2 == 0 ? 256 : 1,
+                     .Retries = sent % 2 == 0 ? 2 : 0,
+                     .Requests = sent / 2 % 2 == 0 ? 4 : 1});
       }
       if (sent % 200 < kBurst) PrivateMessage(u"root", u"/reload");
     });
