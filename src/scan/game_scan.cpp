@@ -67,32 +67,25 @@ void TGameScan::TakeRequests() {
     std::optional<RequestQueue::Taken> taken = queue_->TakeNext(engine_.InService());
     if (!taken) return;
     if (take_hook_) take_hook_();
-    const std::uint64_t tag = ++next_tag_;
-    tickets_.emplace_back(tag, taken->ticket);
-    engine_.Add(std::move(taken->request), tag);
+    engine_.Add(std::move(taken->request), taken->ticket);
   }
 }
 
 bool TGameScan::DeliverFinished() {
-  for (ScanEngine::Finished& done : engine_.TakeFinished()) {
+  while (const ScanEngine::Finished* done = engine_.NextFinished()) {
     if (Terminated()) return false;
-    Deliver(done.request, done.body);
+    Deliver(done->request, done->body);
     // A stop that came while the reply was delivered has cleared the queue
     // already: the request is not this worker's to remove any more.
     if (Terminated()) return false;
-    const auto ticket = std::find_if(tickets_.begin(), tickets_.end(),
-                                     [&done](const auto& entry) { return entry.first == done.tag; });
-    if (ticket == tickets_.end()) continue;
-    queue_->Remove(ticket->second);
-    tickets_.erase(ticket);
+    queue_->Remove(done->ticket);
+    engine_.PopFinished();
   }
   return true;
 }
 
 void TGameScan::DropInService() {
-  engine_.DropAll();
-  for (const auto& [tag, ticket] : tickets_) queue_->Remove(ticket);
-  tickets_.clear();
+  for (const RequestQueue::Ticket& ticket : engine_.DropAll()) queue_->Remove(ticket);
 }
 
 void TGameScan::Deliver(const ScanRequest& request, const std::u16string& body) {

@@ -47,8 +47,9 @@ class TGameScan {
   // the queue; false when a stop came meanwhile.
   bool DeliverFinished();
   void Deliver(const ScanRequest& request, const std::u16string& body);
-  // Drops every request in service from the queue (a request that ran out
-  // of memory takes the others in service with it).
+  // Drops every request in service, and every finished one not yet
+  // delivered, from the queue (a request that ran out of memory takes the
+  // others in service with it).
   void DropInService();
 
   std::shared_ptr<RequestQueue> queue_;
@@ -59,9 +60,6 @@ class TGameScan {
   // The getinfo queries sent to each FiveM server lately, across requests.
   QueryPace pace_;
   ScanEngine engine_{FBuf, make_handler_, pace_};
-  // The queue's tickets of the requests in service, by the engine's tags.
-  std::vector<std::pair<std::uint64_t, RequestQueue::Ticket>> tickets_;
-  std::uint64_t next_tag_ = 0;
   std::atomic<bool> terminated_{false};
 };
 

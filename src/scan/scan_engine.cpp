@@ -3,13 +3,11 @@
 #include <algorithm>
 
 namespace morvane {
-
 namespace {
 
 std::size_t ParallelOf(const ScanRequest& request) {
   return static_cast<std::size_t>(std::clamp(request.Parallel, 1, kMaxParallel));
 }
-
 
 }  // namespace
 
@@ -17,8 +15,8 @@ ScanEngine::ScanEngine(std::vector<std::uint8_t>& buffer, const ReplyHandlerFact
                        QueryPace& pace)
     : shared_{buffer, make_handler, pace} {}
 
-void ScanEngine::Add(ScanRequest request, std::uint64_t tag) {
-  rounds_.push_back({std::make_unique<ScanRound>(std::move(request), shared_), tag});
+void ScanEngine::Add(ScanRequest request, RequestQueue::Ticket ticket) {
+  rounds_.push_back({std::make_unique<ScanRound>(std::move(request), shared_), ticket});
 }
 
 std::size_t ScanEngine::PlacesHeld() const {
@@ -52,10 +50,9 @@ bool ScanEngine::ShortOfSockets() const {
 }
 
 bool ScanEngine::PlaceWaiting() const {
-  return !ShortOfSockets() &&
-         std::any_of(rounds_.begin(), rounds_.end(), [this](const Served& s) {
-           return s.round->WantsPlace() && MayTakePlace(*s.round);
-         });
+  return !ShortOfSockets() && std::any_of(rounds_.begin(), rounds_.end(), [this](const Served& s) {
+    return s.round->WantsPlace() && MayTakePlace(*s.round);
+  });
 }
 
 void ScanEngine::TakePlaces(std::int64_t now) {
@@ -96,9 +93,8 @@ void ScanEngine::Turn(std::int64_t max_wait_ms) {
   for (Served& served : rounds_) served.round->LetEndedGo();
   TakePlaces(now);
   for (Served& served : rounds_) served.round->LookAtNames(now);
-  const bool others_left = std::any_of(rounds_.begin(), rounds_.end(), [](const Served& s) {
-    return s.round->HasItemThatCanEnd();
-  });
+  const bool others_left = std::any_of(
+      rounds_.begin(), rounds_.end(), [](const Served& s) { return s.round->HasItemThatCanEnd(); });
   for (Served& served : rounds_) served.round->RetryWithoutSocket(now, others_left);
   SendOne(now);
   for (Served& served : rounds_) {
@@ -112,7 +108,7 @@ void ScanEngine::Turn(std::int64_t max_wait_ms) {
     }
     ReplyText output(it->round->Request());
     it->round->Collect(output);
-    finished_.push_back({it->tag, it->round->Request(), output.Text()});
+    finished_.push_back({it->ticket, it->round->Request(), output.Text()});
     it = rounds_.erase(it);
   }
   // An item that ended just now leaves a place to take at once.
@@ -131,7 +127,8 @@ void ScanEngine::Wait(std::int64_t now, std::int64_t max_wait_ms) {
   std::int64_t wake_us = plan_.wake * 1000;
   // A due send waits for the pace's next slot, which may be a fraction of a
   // millisecond away.
-  if (plan_.send_due) wake_us = std::min(wake_us, std::max(*plan_.send_due * 1000, send_pace_.NextUs()));
+  if (plan_.send_due)
+    wake_us = std::min(wake_us, std::max(*plan_.send_due * 1000, send_pace_.NextUs()));
   const std::int64_t wait_us = std::max<std::int64_t>(wake_us - MonotonicUs(), 0);
   if (plan_.waits.empty()) {
     if (plan_.resolving) {
@@ -152,18 +149,21 @@ void ScanEngine::Wait(std::int64_t now, std::int64_t max_wait_ms) {
   }
 }
 
-std::vector<ScanEngine::Finished> ScanEngine::TakeFinished() {
-  std::vector<Finished> done;
-  done.swap(finished_);
-  return done;
+const ScanEngine::Finished* ScanEngine::NextFinished() const {
+  return finished_.empty() ? nullptr : &finished_.front();
 }
 
-std::vector<std::uint64_t> ScanEngine::DropAll() {
-  std::vector<std::uint64_t> tags;
-  for (const Served& served : rounds_) tags.push_back(served.tag);
+void ScanEngine::PopFinished() {
+  if (!finished_.empty()) finished_.pop_front();
+}
+
+std::vector<RequestQueue::Ticket> ScanEngine::DropAll() {
+  std::vector<RequestQueue::Ticket> tickets;
+  for (const Served& served : rounds_) tickets.push_back(served.ticket);
+  for (const Finished& done : finished_) tickets.push_back(done.ticket);
   rounds_.clear();
   finished_.clear();
-  return tags;
+  return tickets;
 }
 
 }  // namespace morvane

@@ -14,10 +14,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
 #include "scan/query_pace.h"
+#include "scan/request_queue.h"
 #include "scan/scan_round.h"
 #include "scan/send_pace.h"
 
@@ -36,8 +38,8 @@ class ScanEngine {
              QueryPace& pace);
 
   // Takes up a request: its items wait for places from the next turn on.
-  // tag names it to the caller when it is finished.
-  void Add(ScanRequest request, std::uint64_t tag);
+  // The ticket names it in the queue once it is finished or dropped.
+  void Add(ScanRequest request, RequestQueue::Ticket ticket);
   bool Idle() const { return rounds_.empty(); }
   std::size_t InService() const { return rounds_.size(); }
 
@@ -47,20 +49,23 @@ class ScanEngine {
   void Turn(std::int64_t max_wait_ms);
 
   struct Finished {
-    std::uint64_t tag = 0;
+    RequestQueue::Ticket ticket;
     ScanRequest request;
     std::u16string body;  // the items' texts joined, before OutTitle
   };
-  // The requests whose items have all ended, in the order they ended, with
-  // their replies; each is handed out once.
-  std::vector<Finished> TakeFinished();
-  // Drops every request in service, closing its sockets; returns their tags.
-  std::vector<std::uint64_t> DropAll();
+  // The first of the requests whose items have all ended (in the order they
+  // ended), with its reply, if any; it stays the engine's (and is dropped
+  // with the rest) until PopFinished.
+  const Finished* NextFinished() const;
+  void PopFinished();
+  // Drops every request in service, closing its sockets; returns their
+  // tickets.
+  std::vector<RequestQueue::Ticket> DropAll();
 
  private:
   struct Served {
     std::unique_ptr<ScanRound> round;
-    std::uint64_t tag = 0;
+    RequestQueue::Ticket ticket;
   };
 
   std::size_t PlacesHeld() const;
@@ -75,7 +80,7 @@ class ScanEngine {
   RoundShared shared_;
   SendPace send_pace_;
   std::vector<Served> rounds_;  // in the order they were taken up
-  std::vector<Finished> finished_;
+  std::deque<Finished> finished_;
   std::size_t send_turn_ = 0;  // the round that has the first chance to send
   WaitPlan plan_;
 };

@@ -62,9 +62,8 @@ std::unique_ptr<AddressExchange> ScanRound::MakeExchange(std::u16string address,
                                     shared_.buffer);
   }
   // A FiveM server counts its getinfo queries per address.
-  return MakeUdpExchange(request_, std::move(address), index,
-                         shared_.make_handler(request_.Game), shared_.buffer,
-                         request_.Game == kGameFivem ? &shared_.pace : nullptr);
+  return MakeUdpExchange(request_, std::move(address), index, shared_.make_handler(request_.Game),
+                         shared_.buffer, request_.Game == kGameFivem ? &shared_.pace : nullptr);
 }
 
 bool ScanRound::WantsPlace() const { return next_item_ < items_.size(); }
@@ -99,8 +98,7 @@ bool ScanRound::TakePlace(std::int64_t now) {
   item.stage = Stage::kResolving;
   item.lookup_began = now;
   platform::LookupQuery query{std::u16string(host), {}};
-  if (request_.Game == kGameMinecraft &&
-      item.scan->Address().find(u':') == std::u16string::npos) {
+  if (request_.Game == kGameMinecraft && item.scan->Address().find(u':') == std::u16string::npos) {
     query.srv_service = kMinecraftService;
   }
   item.name = NameOf(std::move(query));
@@ -165,8 +163,7 @@ void ScanRound::LookAtNames(std::int64_t now) {
         item->stage = Stage::kDone;
         continue;
       }
-      AimAndOpen(*item, platform::ParseIpv4(address), name.lookup.Port(), now,
-                 item->lookup_began);
+      AimAndOpen(*item, platform::ParseIpv4(address), name.lookup.Port(), now, item->lookup_began);
       continue;
     }
     const auto deadline = DeadlineAfter(request_, *item->lookup_began);

@@ -95,8 +95,8 @@ class ScanRound {
   struct Name;
 
   std::unique_ptr<AddressExchange> MakeExchange(std::u16string address, std::int32_t index);
-  void AimAndOpen(Item& item, std::uint32_t address_be, std::uint16_t record_port,
-                  std::int64_t now, std::optional<std::int64_t> clock_start);
+  void AimAndOpen(Item& item, std::uint32_t address_be, std::uint16_t record_port, std::int64_t now,
+                  std::optional<std::int64_t> clock_start);
   void OpenSocket(Item& item, std::int64_t now, std::optional<std::int64_t> clock_start);
   std::size_t NameOf(platform::LookupQuery query);
 

@@ -59,7 +59,7 @@ TEST(SendPace, OneIn250UsAndAtMost64In50Ms) {
   const struct {
     std::size_t index;
     std::int64_t at;
-  } expected[] = {{0, 1'000'000}, {1, 1'000'250}, {63, 1'015'750}, {64, 1'050'000},
+  } expected[] = {{0, 1'000'000},  {1, 1'000'250},   {63, 1'015'750},           {64, 1'050'000},
                   {65, 1'050'250}, {128, 1'100'000}, {199, 1'150'000 + 7 * 250}};
   for (const auto& e : expected) EXPECT_EQ(sent[e.index], e.at) << "send " << e.index;
   for (std::size_t i = 1; i < sent.size(); ++i) ASSERT_GE(sent[i] - sent[i - 1], 250);
@@ -107,8 +107,7 @@ TEST_F(Worker, AShortRequestBesideALongOneKeepsEachReplysOrder) {
     Ask(fast_at, u"hl", 1, 800, u"", 2, 0);
     ASSERT_TRUE(WaitForIdle());
     const std::vector<std::u16string> in_order =
-        requests == 1 ? std::vector{long_reply, short_reply}
-                      : std::vector{short_reply, long_reply};
+        requests == 1 ? std::vector{long_reply, short_reply} : std::vector{short_reply, long_reply};
     EXPECT_EQ(Delivered(), in_order);
   }
 }

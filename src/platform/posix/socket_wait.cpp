@@ -90,10 +90,10 @@ WaitResult WaitForSocketsMicroseconds(std::span<SocketWait> sockets, std::int64_
   for (;;) {
     const auto left = std::max(Clock::duration::zero(), deadline - Clock::now());
     const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
-    const timespec limit{static_cast<time_t>(seconds.count()),
-                         static_cast<long>(
-                             std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds)
-                                 .count())};
+    const timespec limit{
+        static_cast<time_t>(seconds.count()),
+        static_cast<long>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count())};
     const int count = ppoll(entries.data(), entries.size(), &limit, nullptr);
     if (count < 0) {
       if (errno == EINTR) continue;
