@@ -19,22 +19,31 @@ double MillisecondsBetween(std::chrono::steady_clock::time_point a,
   return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
+// A server that answers "slow" after slow_ms, one that answers "fast" at
+// once, and one that never answers.
+// Each is known by its loopback address.
+struct SlowFastDead {
+  explicit SlowFastDead(int slow_ms)
+      : slow_server([slow_ms](const Datagram&) {
+          platform::SleepMilliseconds(slow_ms);
+          return Response{{Bytes("OKslow")}};
+        }) {}
+  UdpResponder slow_server;
+  UdpResponder fast_server{[](const Datagram&) { return Response{{Bytes("OKfast")}}; }};
+  UdpResponder dead_server{[](const Datagram&) { return Response{}; }};
+  const std::u16string slow = LoopbackAddress(slow_server.Port());
+  const std::u16string fast = LoopbackAddress(fast_server.Port());
+  const std::u16string dead = LoopbackAddress(dead_server.Port());
+};
+
 // Items in flight side by side answer in any order; the reply is joined in
 // address order, with its delimiters, headers and player lines as if the
 // items had been served in turn, and the whole takes one time-out, not the
 // sum of them.
 TEST_F(Worker, ConcurrentItemsAreJoinedInAddressOrder) {
-  UdpResponder slow([](const Datagram&) {
-    platform::SleepMilliseconds(600);
-    return Response{{Bytes("OKslow")}};
-  });
-  UdpResponder fast([](const Datagram&) { return Response{{Bytes("OKfast")}}; });
-  UdpResponder dead([](const Datagram&) { return Response{}; });
-  const std::u16string slow_at = LoopbackAddress(slow.Port());
-  const std::u16string fast_at = LoopbackAddress(fast.Port());
-  const std::u16string dead_at = LoopbackAddress(dead.Port());
+  const SlowFastDead at(600);
   const std::u16string addresses =
-      Addresses({slow_at, u"no-such-host.invalid", fast_at, dead_at, fast_at});
+      Addresses({at.slow, u"no-such-host.invalid", at.fast, at.dead, at.fast});
   const auto began = std::chrono::steady_clock::now();
   Ask(addresses, u"hl", 1, 1000, u"", 8, 0);
   Ask(addresses, u"hlpl", 1, 1000, u"[H]", 8, 0);
@@ -42,9 +51,9 @@ TEST_F(Worker, ConcurrentItemsAreJoinedInAddressOrder) {
   EXPECT_LT(MillisecondsBetween(began, std::chrono::steady_clock::now()), 2 * 1600.0)
       << "two requests, each about one time-out long";
   EXPECT_EQ(Delivered(), (std::vector<std::u16string>{
-                             u"T:" + slow_at + u" is slow | " + fast_at + u" is fast | " + dead_at +
-                                 u" off | " + fast_at + u" is fast",
-                             u"T:[H]slow | [H]fast | " + dead_at + u" off | [H]fast"}));
+                             u"T:" + at.slow + u" is slow | " + at.fast + u" is fast | " + at.dead +
+                                 u" off | " + at.fast + u" is fast",
+                             u"T:[H]slow | [H]fast | " + at.dead + u" off | [H]fast"}));
 }
 
 // The worker's sends, whichever requests they belong to, leave at least
@@ -87,24 +96,16 @@ TEST_F(Worker, RequestsSideBySideShareThePaceOfSends) {
 // answered first; inside each, the address order holds as ever. With
 // Requests 1 the requests are served one after another, in queue order.
 TEST_F(Worker, AShortRequestBesideALongOneKeepsEachReplysOrder) {
-  UdpResponder slow([](const Datagram&) {
-    platform::SleepMilliseconds(300);
-    return Response{{Bytes("OKslow")}};
-  });
-  UdpResponder fast([](const Datagram&) { return Response{{Bytes("OKfast")}}; });
-  UdpResponder dead([](const Datagram&) { return Response{}; });
-  const std::u16string slow_at = LoopbackAddress(slow.Port());
-  const std::u16string fast_at = LoopbackAddress(fast.Port());
-  const std::u16string dead_at = LoopbackAddress(dead.Port());
+  const SlowFastDead at(300);
   const std::u16string long_reply =
-      u"T:" + dead_at + u" off | " + slow_at + u" is slow | " + fast_at + u" is fast";
-  const std::u16string short_reply = u"T:" + fast_at + u" is fast";
+      u"T:" + at.dead + u" off | " + at.slow + u" is slow | " + at.fast + u" is fast";
+  const std::u16string short_reply = u"T:" + at.fast + u" is fast";
   for (const std::int32_t requests : {4, 1}) {
     SCOPED_TRACE(testing::Message() << "Requests " << requests);
     FakeHost::Instance().ClearCalls();
     requests_ = requests;
-    Ask(Addresses({dead_at, slow_at, fast_at}), u"hl", 1, 800, u"", 2, 0);
-    Ask(fast_at, u"hl", 1, 800, u"", 2, 0);
+    Ask(Addresses({at.dead, at.slow, at.fast}), u"hl", 1, 800, u"", 2, 0);
+    Ask(at.fast, u"hl", 1, 800, u"", 2, 0);
     ASSERT_TRUE(WaitForIdle());
     const std::vector<std::u16string> in_order =
         requests == 1 ? std::vector{long_reply, short_reply} : std::vector{short_reply, long_reply};
