@@ -66,8 +66,7 @@ WaitResult WaitForSet(Socket socket, std::int32_t milliseconds, bool for_write) 
   fd_set set;
   FD_ZERO(&set);
   FD_SET(ToNative(socket), &set);
-  timeval limit{static_cast<long>(microseconds / 1000000),
-                static_cast<long>(microseconds % 1000000)};
+  timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
   // The first argument is ignored by Winsock; only the one set is watched, so
   // a refused connection (reported in the exception set) is never "ready".
   const int result = for_write ? select(0, nullptr, &set, nullptr, &limit)
@@ -265,7 +264,8 @@ WaitResult WaitForSocketsMicroseconds(std::span<SocketWait> sockets, std::int64_
       FD_SET(ToNative(wait.socket), &sets->read);
     }
   }
-  timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+  timeval limit{static_cast<long>(microseconds / 1000000),
+                static_cast<long>(microseconds % 1000000)};
   const int result = select(0, &sets->read, &sets->write, &sets->failed, &limit);
   if (result == SOCKET_ERROR) {
     return WaitResult::kError;
