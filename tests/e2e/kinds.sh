@@ -96,9 +96,10 @@ Addr='"${addr[delayed]}"$'\r
 ' | iconv -f UTF-8 -t UTF-16LE >>"$work/module/Morvane.ini"
 }
 
-# Every kind, once with the default settings (the addresses of a request in
-# flight side by side, queries repeated) and once with Parallel 1 and
-# Retries 0 (one after another, each query sent once): the same replies.
+# Every kind, once with the default settings (requests and the addresses of
+# each in flight side by side, queries repeated) and once with Parallel 1,
+# Retries 0 and Requests 1 (one after another, each query sent once): the
+# same replies.
 run_kinds() {
 label=$1
 repeats=$3
@@ -297,7 +298,7 @@ fi
 
 }
 run_kinds "defaults" "" yes
-run_kinds "Parallel 1, Retries 0" $'Parallel=1\r\nRetries=0\r\n' no
+run_kinds "Parallel 1, Retries 0, Requests 1" $'Parallel=1\r\nRetries=0\r\nRequests=1\r\n' no
 
 exec {SIM[1]}>&-
 wait "$sim_pid" 2>/dev/null

@@ -38,7 +38,7 @@ OfflineFormat=%addr% offline\r
   done
 }
 ask "" "defaults"
-ask $'Parallel=1\r\nRetries=0\r\n' "one query each"
+ask $'Parallel=1\r\nRetries=0\r\nRequests=1\r\n' "one query each"
 
 echo "minecraft_peer: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
