@@ -5,7 +5,8 @@
 //
 // Times are milliseconds of the steady clock (MonotonicMs). An item never
 // sends on its own: it says that a datagram (or a connect) is due, and the
-// round, which paces every send of the request, lets it send.
+// engine (scan/scan_engine.h), which paces every send of the worker, lets it
+// send.
 #pragma once
 
 #include <cstdint>

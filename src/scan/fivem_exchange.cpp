@@ -1,8 +1,8 @@
 // The player list of a FiveM or RedM server, one address item over two
 // sockets at once: getinfo over UDP for the count (the header's %pl%), and
 // beside it HTTP GET /players.json over TCP to the same port number for the
-// names. Both are due as the item opens; each is a paced send of the round,
-// and every getinfo waits for the worker's pace as well.
+// names. Both are due as the item opens; each waits for the worker's pace of
+// sends, and every getinfo for its pace of getinfo per server as well.
 //
 // Each half repeats on its own, as the other kinds do: a getinfo with no
 // reply at a third and at two thirds of TimeOut after the first, an HTTP

@@ -6,7 +6,7 @@
 // most Retries of them), which connects afresh and sends the legacy ping, so
 // that servers older than 1.7 answer too; a further repeat tries the status
 // exchange again. The item gives up TimeOut after its first connect, however
-// many attempts went out. Each connect is a paced send of the round.
+// many attempts went out. Each connect is a paced send of the worker.
 #include <algorithm>
 
 #include "common/text.h"

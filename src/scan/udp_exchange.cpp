@@ -60,7 +60,7 @@ class UdpExchange final : public AddressExchange {
       return;
     }
     // The pace counts the time the datagram left, which is no earlier than
-    // the round's now.
+    // the engine's now.
     if (pace_ != nullptr) pace_->Record(sendaddr, MonotonicMs());
     last_sent_ = now;
     if (repeat) return;
