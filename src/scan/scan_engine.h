@@ -12,7 +12,6 @@
 // items go one after another.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
