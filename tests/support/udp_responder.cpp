@@ -1,5 +1,7 @@
 #include "support/udp_responder.h"
 
+#include <future>
+
 #include "common/text.h"
 #include "platform/program_support.h"
 
@@ -15,7 +17,16 @@ UdpResponder::UdpResponder(Script script, Log log) : script_(std::move(script)),
   socket_ = platform::OpenLoopbackServer(platform::SocketType::kUdp, 0);
   other_ = platform::OpenLoopbackServer(platform::SocketType::kUdp, 0);
   port_ = platform::LocalPort(socket_);
-  thread_ = std::thread([this] { Run(); });
+  // The thread runs before the first query can come, so that the time noted
+  // for it is not the thread's start (which under Wine can be tens of
+  // milliseconds late).
+  std::promise<void> running;
+  std::future<void> started = running.get_future();
+  thread_ = std::thread([this, &running] {
+    running.set_value();
+    Run();
+  });
+  started.wait();
 }
 
 UdpResponder::~UdpResponder() {
