@@ -104,11 +104,14 @@ inline constexpr std::size_t kMaxSocketWaits = 1024;
 // or failed, and marks each socket's state. kReady when any is marked,
 // kTimedOut when none is; kError for a negative time, more than
 // kMaxSocketWaits sockets or an invalid one.
-WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds);
-// The same wait for a time in microseconds, for the worker's pace of sends,
+// The wait for a time in microseconds, for the worker's pace of sends,
 // which is finer than a millisecond: POSIX waits that precisely, Windows as
 // finely as its timer allows. With no socket it is a sleep.
 WaitResult WaitForSocketsMicroseconds(std::span<SocketWait> sockets, std::int64_t microseconds);
+inline WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds) {
+  if (milliseconds < 0) return WaitResult::kError;
+  return WaitForSocketsMicroseconds(sockets, std::int64_t{milliseconds} * 1000);
+}
 
 // WSAStartup and WSACleanup (reference-counted by the system); nothing on POSIX.
 // Every program starts Winsock itself before its first socket call: the

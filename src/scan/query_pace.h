@@ -7,11 +7,11 @@
 // touches it.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <unordered_map>
 
 #include "platform/platform.h"
+#include "scan/recent_sends.h"
 
 namespace morvane {
 
@@ -31,9 +31,8 @@ class QueryPace {
   // Forgets the targets that had no query within the window.
   void Prune(std::int64_t now);
 
-  // The times of the last kPacedQueries queries to each target, oldest
-  // first; a target sent fewer holds the oldest possible time.
-  std::unordered_map<std::uint64_t, std::array<std::int64_t, kPacedQueries>> sent_;
+  // The times of the last kPacedQueries queries to each target.
+  std::unordered_map<std::uint64_t, RecentSends<kPacedQueries>> sent_;
 };
 
 }  // namespace morvane

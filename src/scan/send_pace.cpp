@@ -1,22 +1,20 @@
 #include "scan/send_pace.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace morvane {
 
 std::int64_t SendPace::NextUs() const {
-  const std::int64_t spaced = last_ + kSendSpacingUs;
-  if (count_ < kBurstSends) return spaced;
+  const auto last = sent_.Last();
+  if (!last) return std::numeric_limits<std::int64_t>::min();
+  const std::int64_t spaced = *last + kSendSpacingUs;
   // The window holds kBurstSends already: the next waits until the oldest
   // of them has left it.
-  return std::max(spaced, sent_[next_] + kBurstWindowUs);
+  const auto oldest = sent_.OldestOfFull();
+  return oldest ? std::max(spaced, *oldest + kBurstWindowUs) : spaced;
 }
 
-void SendPace::Record(std::int64_t at) {
-  sent_[next_] = at;
-  next_ = (next_ + 1) % kBurstSends;
-  count_ = std::min(count_ + 1, kBurstSends);
-  last_ = at;
-}
+void SendPace::Record(std::int64_t at) { sent_.Record(at); }
 
 }  // namespace morvane

@@ -6,10 +6,10 @@
 // link the host runs on. Only the worker's thread touches it.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
+
+#include "scan/recent_sends.h"
 
 namespace morvane {
 
@@ -26,12 +26,7 @@ class SendPace {
   void Record(std::int64_t at);
 
  private:
-  // The times of the last kBurstSends sends, a ring whose oldest entry is at
-  // next_ once it is full.
-  std::array<std::int64_t, kBurstSends> sent_{};
-  std::size_t next_ = 0;
-  std::size_t count_ = 0;
-  std::int64_t last_ = std::numeric_limits<std::int64_t>::min() / 2;
+  RecentSends<kBurstSends> sent_;
 };
 
 }  // namespace morvane

@@ -71,11 +71,6 @@ WaitResult WaitWritable(Socket socket, std::int32_t milliseconds) {
   return WaitResult::kTimedOut;
 }
 
-WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds) {
-  if (milliseconds < 0) return WaitResult::kError;
-  return WaitForSocketsMicroseconds(sockets, std::int64_t{milliseconds} * 1000);
-}
-
 WaitResult WaitForSocketsMicroseconds(std::span<SocketWait> sockets, std::int64_t microseconds) {
   if (microseconds < 0 || sockets.size() > kMaxSocketWaits) return WaitResult::kError;
   std::vector<pollfd> entries;

@@ -228,11 +228,6 @@ ConnectResult Connect(Socket socket, const SocketAddress& to) {
   return WSAGetLastError() == WSAEWOULDBLOCK ? ConnectResult::kWouldBlock : ConnectResult::kFailed;
 }
 
-WaitResult WaitForSockets(std::span<SocketWait> sockets, std::int32_t milliseconds) {
-  if (milliseconds < 0) return WaitResult::kError;
-  return WaitForSocketsMicroseconds(sockets, std::int64_t{milliseconds} * 1000);
-}
-
 WaitResult WaitForSocketsMicroseconds(std::span<SocketWait> sockets, std::int64_t microseconds) {
   static_assert(FD_SETSIZE >= kMaxSocketWaits);
   if (microseconds < 0 || sockets.size() > kMaxSocketWaits) {
